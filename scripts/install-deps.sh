@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Tonvelo needs to build, run and test.
+# Idempotent and quiet when everything is already there.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config git
+  qt6-base-dev qt6-qpa-plugins libgl-dev libx11-dev
+  libfluidsynth-dev fluidsynth fluid-soundfont-gm
+  librtmidi-dev libjack-jackd2-dev libasound2-dev jackd2
+  libgtest-dev
+  xvfb xdotool x11-xserver-utils
+  fonts-arphic-ukai fonts-arphic-uming fonts-noto-cjk fonts-liberation2
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+as_root=()
+[ "$(id -u)" -ne 0 ] && as_root=(sudo -E)
+export DEBIAN_FRONTEND=noninteractive
+echo "Installing: ${missing[*]}"
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,25 @@
+#include <QApplication>
+#include <QScreen>
+
+#include "midi/MidiPort.h"
+#include "midi/SystemOutputs.h"
+#include "window/Fonts.h"
+#include "window/Form1.h"
+
+int main(int argc, char* argv[])
+{
+    auto outputs = std::make_unique<SystemOutputs>();
+    // The synth loads while Qt starts and the window is built.
+    outputs->prepareSynth();
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tonvelo"));
+    registerFontSubstitutes();
+
+    MidiPort port(std::move(outputs));
+    Form1 form(port);
+    form.Form_Load();
+    form.move(form.screen()->availableGeometry().center() - form.rect().center());
+    form.show();
+    return QApplication::exec();
+}

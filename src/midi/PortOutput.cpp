@@ -1,0 +1,134 @@
+#include "midi/PortOutput.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <mutex>
+
+#ifdef TONVELO_HAVE_JACK
+#include <jack/jack.h>
+#endif
+
+#include "midi/MidiMessage.h"
+
+namespace {
+
+constexpr const char* clientName = "Tonvelo";
+
+RtMidi::Api rtApi(PortApi api)
+{
+    return api == PortApi::Alsa ? RtMidi::LINUX_ALSA : RtMidi::UNIX_JACK;
+}
+
+// RtMidi reports some failures through this callback instead of throwing.
+void flagError(RtMidiError::Type type, const std::string&, void* failed)
+{
+    if (type != RtMidiError::WARNING && type != RtMidiError::DEBUG_WARNING)
+        *static_cast<bool*>(failed) = true;
+}
+
+void quietJack()
+{
+#ifdef TONVELO_HAVE_JACK
+    // libjack prints to stderr when no server runs; that is an ordinary case here.
+    static std::once_flag once;
+    std::call_once(once, [] {
+        jack_set_error_function([](const char*) {});
+        jack_set_info_function([](const char*) {});
+    });
+#endif
+}
+
+bool apiUsable(PortApi api)
+{
+    std::vector<RtMidi::Api> apis;
+    RtMidi::getCompiledApi(apis);
+    if (std::find(apis.begin(), apis.end(), rtApi(api)) == apis.end())
+        return false;
+    if (api == PortApi::Alsa) {
+        // Without a sequencer device RtMidi throws and libasound writes to stderr.
+        std::error_code ec;
+        return std::filesystem::exists("/dev/snd/seq", ec);
+    }
+    quietJack();
+    return true;
+}
+
+// An RtMidi output of one API with errors routed to `failed`, or null.
+std::unique_ptr<RtMidiOut> makeOut(PortApi api, bool* failed)
+{
+    if (!apiUsable(api))
+        return nullptr;
+    try {
+        auto out = std::make_unique<RtMidiOut>(rtApi(api), clientName);
+        out->setErrorCallback(flagError, failed);
+        return out;
+    } catch (const RtMidiError&) {
+        return nullptr;
+    }
+}
+
+std::vector<std::string> portNames(RtMidiOut& out, bool& failed)
+{
+    std::vector<std::string> names;
+    try {
+        const unsigned count = out.getPortCount();
+        for (unsigned i = 0; i < count && !failed; ++i)
+            names.push_back(out.getPortName(i));
+    } catch (const RtMidiError&) {
+        failed = true;
+    }
+    if (failed)
+        names.clear();
+    return names;
+}
+
+} // namespace
+
+std::vector<PortInfo> listPorts()
+{
+    std::vector<PortInfo> ports;
+    for (PortApi api : {PortApi::Alsa, PortApi::Jack}) {
+        bool failed = false;
+        auto out = makeOut(api, &failed);
+        if (!out)
+            continue;
+        for (auto& name : portNames(*out, failed))
+            ports.push_back({api, std::move(name)});
+    }
+    return ports;
+}
+
+std::unique_ptr<PortOutput> PortOutput::open(const PortInfo& port)
+{
+    std::unique_ptr<PortOutput> output(new PortOutput);
+    output->out_ = makeOut(port.api, &output->failed_);
+    if (!output->out_)
+        return nullptr;
+    // Ports may have come and gone since the list was made: find this one by name.
+    const auto names = portNames(*output->out_, output->failed_);
+    const auto it = std::find(names.begin(), names.end(), port.name);
+    if (it == names.end())
+        return nullptr;
+    try {
+        output->out_->openPort(static_cast<unsigned>(it - names.begin()), "out");
+    } catch (const RtMidiError&) {
+        return nullptr;
+    }
+    if (output->failed_ || !output->out_->isPortOpen())
+        return nullptr;
+    return output;
+}
+
+PortOutput::~PortOutput() = default;
+
+int PortOutput::send(uint32_t value)
+{
+    failed_ = false;
+    const auto bytes = midi::bytesOf(value);
+    try {
+        out_->sendMessage(bytes.data(), static_cast<size_t>(midi::messageLength(bytes[0])));
+    } catch (const RtMidiError&) {
+        return 1;
+    }
+    return failed_ ? 1 : 0;
+}

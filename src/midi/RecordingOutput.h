@@ -1,0 +1,53 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "midi/MidiOutput.h"
+#include "midi/OutputProvider.h"
+
+// What the tests read back: every value sent, the device it went to and when.
+struct Recording {
+    struct Message {
+        int deviceId;
+        uint32_t value;
+        std::chrono::steady_clock::time_point time;
+    };
+    std::vector<Message> messages;
+    int opens = 0;
+    int closes = 0;
+
+    std::vector<uint32_t> values() const;
+    void clear() { messages.clear(); }
+};
+
+// Keeps every value sent instead of playing it.
+class RecordingOutput : public MidiOutput {
+public:
+    RecordingOutput(std::shared_ptr<Recording> recording, int deviceId);
+    ~RecordingOutput() override;
+    int send(uint32_t value) override;
+
+private:
+    std::shared_ptr<Recording> recording_;
+    int deviceId_;
+};
+
+// Opens recording outputs for a made-up device list; ids in `failing` refuse to open.
+class RecordingProvider : public OutputProvider {
+public:
+    explicit RecordingProvider(std::shared_ptr<Recording> recording,
+                               std::vector<std::string> names = {}, std::set<int> failing = {});
+
+    std::vector<std::string> deviceNames() override { return names_; }
+    std::unique_ptr<MidiOutput> open(int deviceId) override;
+
+    std::set<int> failing;
+
+private:
+    std::shared_ptr<Recording> recording_;
+    std::vector<std::string> names_;
+};

@@ -1,0 +1,109 @@
+#include "midi/SynthEngine.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <mutex>
+
+#include "midi/MidiMessage.h"
+
+namespace {
+
+// FluidSynth logs to stderr by default; the program reports failures its own way.
+void silenceFluidSynthLog()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
+            fluid_set_log_function(level, nullptr, nullptr);
+    });
+}
+
+std::string configuredSoundfont()
+{
+    silenceFluidSynthLog();
+    std::string result;
+    if (fluid_settings_t* s = new_fluid_settings()) {
+        char* value = nullptr;
+        if (fluid_settings_getstr_default(s, "synth.default-soundfont", &value) == FLUID_OK && value)
+            result = value;
+        delete_fluid_settings(s);
+    }
+    return result;
+}
+
+bool isSoundfontFile(const std::filesystem::path& p)
+{
+    auto ext = p.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext == ".sf2" || ext == ".sf3";
+}
+
+} // namespace
+
+SoundfontSearch SoundfontSearch::system()
+{
+    return {configuredSoundfont(),
+            {"/usr/share/sounds/sf2/default-GM.sf2"},
+            {"/usr/share/sounds/sf3", "/usr/share/sounds/sf2"}};
+}
+
+std::vector<std::string> SoundfontSearch::candidates() const
+{
+    std::vector<std::string> result;
+    auto add = [&result](const std::string& file) {
+        if (!file.empty() && std::find(result.begin(), result.end(), file) == result.end())
+            result.push_back(file);
+    };
+    add(configured);
+    for (const auto& f : fallbacks)
+        add(f);
+    for (const auto& folder : folders) {
+        std::error_code ec;
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+            if (isSoundfontFile(entry.path()))
+                found.push_back(entry.path().string());
+        std::sort(found.begin(), found.end());
+        for (const auto& f : found)
+            add(f);
+    }
+    return result;
+}
+
+SynthEngine::SynthEngine(const SoundfontSearch& search, double sampleRate)
+{
+    silenceFluidSynthLog();
+    settings_.reset(new_fluid_settings());
+    if (!settings_)
+        return;
+    fluid_settings_setnum(settings_.get(), "synth.sample-rate", sampleRate);
+    // Loads samples on first use, so a 140 MB soundfont opens in tens of milliseconds.
+    fluid_settings_setint(settings_.get(), "synth.dynamic-sample-loading", 1);
+    synth_.reset(new_fluid_synth(settings_.get()));
+    event_.reset(new_fluid_midi_event());
+    if (!synth_ || !event_)
+        return;
+    for (const auto& file : search.candidates()) {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(file, ec))
+            continue;
+        soundfontId_ = fluid_synth_sfload(synth_.get(), file.c_str(), 1);
+        if (ok())
+            break;
+    }
+}
+
+SynthEngine::~SynthEngine() = default;
+
+int SynthEngine::play(uint32_t value)
+{
+    if (!ok())
+        return 1;
+    const auto bytes = midi::bytesOf(value);
+    fluid_midi_event_set_type(event_.get(), bytes[0] & 0xF0);
+    fluid_midi_event_set_channel(event_.get(), bytes[0] & 0x0F);
+    // Data bytes of note, key-pressure and controller messages share these fields.
+    fluid_midi_event_set_key(event_.get(), bytes[1]);
+    fluid_midi_event_set_velocity(event_.get(), bytes[2]);
+    return fluid_synth_handle_midi_event(synth_.get(), event_.get()) == FLUID_OK ? 0 : 1;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <fluidsynth.h>
+
+// Where the built-in synth looks for its General MIDI soundfont, in order.
+struct SoundfontSearch {
+    std::string configured;            // FluidSynth's own default soundfont setting
+    std::vector<std::string> fallbacks; // files tried next, in order
+    std::vector<std::string> folders;   // then any .sf2/.sf3 in these
+
+    static SoundfontSearch system();
+    std::vector<std::string> candidates() const;
+};
+
+// A FluidSynth synth with a soundfont loaded, fed with short message values.
+// It makes no sound by itself: SynthOutput attaches an audio driver, tests
+// render it into buffers.
+class SynthEngine {
+public:
+    // Loads the first candidate that FluidSynth accepts; ok() tells whether one did.
+    explicit SynthEngine(const SoundfontSearch& search, double sampleRate = 48000.0);
+    ~SynthEngine();
+
+    SynthEngine(const SynthEngine&) = delete;
+    SynthEngine& operator=(const SynthEngine&) = delete;
+
+    bool ok() const { return soundfontId_ != FLUID_FAILED; }
+    int play(uint32_t value);
+
+    fluid_settings_t* settings() const { return settings_.get(); }
+    fluid_synth_t* synth() const { return synth_.get(); }
+
+private:
+    struct SettingsDeleter { void operator()(fluid_settings_t* s) const { delete_fluid_settings(s); } };
+    struct SynthDeleter { void operator()(fluid_synth_t* s) const { delete_fluid_synth(s); } };
+    struct EventDeleter { void operator()(fluid_midi_event_t* e) const { delete_fluid_midi_event(e); } };
+
+    std::unique_ptr<fluid_settings_t, SettingsDeleter> settings_;
+    std::unique_ptr<fluid_synth_t, SynthDeleter> synth_;
+    std::unique_ptr<fluid_midi_event_t, EventDeleter> event_;
+    int soundfontId_ = FLUID_FAILED;
+};

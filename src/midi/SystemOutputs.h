@@ -1,0 +1,28 @@
+#pragma once
+
+#include <future>
+
+#include "midi/OutputProvider.h"
+#include "midi/PortOutput.h"
+#include "midi/SynthEngine.h"
+
+// The outputs of the machine: the built-in synth as device -1, then the
+// external MIDI ports.
+class SystemOutputs : public OutputProvider {
+public:
+    explicit SystemOutputs(SoundfontSearch search = SoundfontSearch::system());
+    ~SystemOutputs() override;
+
+    // Starts opening the synth on another thread, so that the soundfont and
+    // the audio client load while the window is being built. The next open(-1)
+    // takes the result.
+    void prepareSynth();
+
+    std::vector<std::string> deviceNames() override;
+    std::unique_ptr<MidiOutput> open(int deviceId) override;
+
+private:
+    SoundfontSearch search_;
+    std::vector<PortInfo> ports_;
+    std::future<std::unique_ptr<MidiOutput>> preparedSynth_;
+};

@@ -1,0 +1,51 @@
+#include "window/KeyButton.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOptionFocusRect>
+
+const QColor KeyButton::whiteColor(255, 255, 255);
+const QColor KeyButton::blackColor(255, 224, 192);
+
+KeyButton::KeyButton(const KeyInfo& key, QWidget* parent)
+    : QPushButton(QString::fromUtf8(key.caption), parent),
+      index_(key.index),
+      face_(key.kind == KeyKind::White ? whiteColor : blackColor)
+{
+    setGeometry(key.rect.toPixels());
+}
+
+void KeyButton::mousePressEvent(QMouseEvent* event)
+{
+    // Qt delivers the matching release to this widget even when the pointer
+    // has left it, so each press is paired with its own release.
+    setFocus(Qt::MouseFocusReason);
+    emit mouseDown(index_, event->button());
+}
+
+void KeyButton::mouseReleaseEvent(QMouseEvent* event)
+{
+    emit mouseUp(index_, event->button());
+}
+
+void KeyButton::mouseMoveEvent(QMouseEvent*) {}
+
+void KeyButton::paintEvent(QPaintEvent*)
+{
+    // Painted by hand: styles turn a plain background colour into a gradient,
+    // and a key must show one flat colour.
+    QPainter painter(this);
+    const QRect frame = rect().adjusted(0, 0, -1, -1);
+    painter.fillRect(rect(), face_);
+    painter.setPen(QColor(96, 96, 96));
+    painter.drawRect(frame);
+    painter.setPen(Qt::black);
+    painter.drawText(rect(), Qt::AlignCenter, text());
+    if (hasFocus()) {
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.rect = rect().adjusted(3, 3, -3, -3);
+        option.backgroundColor = face_;
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    }
+}

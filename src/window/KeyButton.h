@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QColor>
+#include <QPushButton>
+
+#include "window/KeyGrid.h"
+
+// One on-screen piano key. It knows its index and reports presses and
+// releases of any mouse button; the window decides what they mean.
+class KeyButton : public QPushButton {
+    Q_OBJECT
+public:
+    static const QColor whiteColor;
+    static const QColor blackColor;
+
+    KeyButton(const KeyInfo& key, QWidget* parent);
+
+    int index() const { return index_; }
+    QColor faceColor() const { return face_; }
+
+signals:
+    void mouseDown(int index, Qt::MouseButton button);
+    void mouseUp(int index, Qt::MouseButton button);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int index_;
+    QColor face_;
+};

@@ -1,0 +1,84 @@
+#include "JackCapture.h"
+
+#include <thread>
+
+#include <jack/midiport.h>
+
+JackCapture::JackCapture(const std::string& clientName, int portCount)
+{
+    jack_status_t status;
+    client_ = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
+    if (!client_)
+        return;
+    for (int i = 0; i < portCount; ++i) {
+        const std::string name = portCount == 1 ? "in" : "in" + std::to_string(i + 1);
+        ports_.push_back(jack_port_register(client_, name.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0));
+    }
+    jack_set_process_callback(client_, &JackCapture::process, this);
+    if (jack_activate(client_) != 0) {
+        jack_client_close(client_);
+        client_ = nullptr;
+    }
+}
+
+JackCapture::~JackCapture()
+{
+    if (client_)
+        jack_client_close(client_);
+}
+
+std::string JackCapture::portName(int port) const
+{
+    return jack_port_name(ports_[static_cast<size_t>(port)]);
+}
+
+int JackCapture::process(jack_nframes_t frames, void* arg)
+{
+    auto* self = static_cast<JackCapture*>(arg);
+    const auto now = std::chrono::steady_clock::now();
+    const jack_nframes_t cycleStart = jack_last_frame_time(self->client_);
+    std::lock_guard lock(self->mutex_);
+    for (size_t p = 0; p < self->ports_.size(); ++p) {
+        void* buffer = jack_port_get_buffer(self->ports_[p], frames);
+        const uint32_t count = jack_midi_get_event_count(buffer);
+        for (uint32_t i = 0; i < count; ++i) {
+            jack_midi_event_t event;
+            if (jack_midi_event_get(&event, buffer, i) != 0)
+                continue;
+            self->events_.push_back({static_cast<int>(p),
+                                     std::vector<uint8_t>(event.buffer, event.buffer + event.size),
+                                     cycleStart + event.time, now});
+        }
+    }
+    return 0;
+}
+
+std::vector<JackCapture::Event> JackCapture::events() const
+{
+    std::lock_guard lock(mutex_);
+    return events_;
+}
+
+std::vector<std::vector<uint8_t>> JackCapture::bytes(int port) const
+{
+    std::vector<std::vector<uint8_t>> result;
+    for (const auto& e : events())
+        if (e.port == port)
+            result.push_back(e.bytes);
+    return result;
+}
+
+bool JackCapture::waitFor(size_t count, std::chrono::milliseconds timeout) const
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        {
+            std::lock_guard lock(mutex_);
+            if (events_.size() >= count)
+                return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::lock_guard lock(mutex_);
+    return events_.size() >= count;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+// A private JACK server on the dummy backend, started for one test and
+// ended by its PID. Its name is unique, so it never meets a server that
+// someone else runs on the machine; clients in this process find it through
+// JACK_DEFAULT_SERVER.
+class JackServer {
+public:
+    explicit JackServer(int periodFrames = 64, int sampleRate = 48000);
+    ~JackServer();
+
+    JackServer(const JackServer&) = delete;
+    JackServer& operator=(const JackServer&) = delete;
+
+    bool running() const { return ready_; }
+    const std::string& name() const { return name_; }
+    pid_t pid() const { return pid_; }
+    // Ends the server now, as a crash would (SIGKILL).
+    void kill();
+
+private:
+    void stop(int signal);
+
+    std::string name_;
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};

@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "midi/MidiMessage.h"
+#include "midi/SynthEngine.h"
+
+namespace {
+
+constexpr double rate = 48000.0;
+
+std::vector<float> render(SynthEngine& engine, double seconds)
+{
+    const int frames = static_cast<int>(seconds * rate);
+    std::vector<float> left(static_cast<size_t>(frames)), right(static_cast<size_t>(frames));
+    fluid_synth_write_float(engine.synth(), frames, left.data(), 0, 1, right.data(), 0, 1);
+    return left;
+}
+
+double rms(const std::vector<float>& s, size_t from, size_t count)
+{
+    double sum = 0;
+    for (size_t i = from; i < from + count; ++i)
+        sum += double(s[i]) * s[i];
+    return std::sqrt(sum / double(count));
+}
+
+// The pitch whose period repeats best: the shortest lag whose autocorrelation
+// comes within 10 % of the best one, refined between samples.
+double dominantPitch(const std::vector<float>& s)
+{
+    const size_t n = s.size() / 2;
+    const int minLag = static_cast<int>(rate / 1000), maxLag = static_cast<int>(rate / 50);
+    std::vector<double> ac(static_cast<size_t>(maxLag) + 2, 0.0);
+    for (int lag = minLag - 1; lag <= maxLag + 1; ++lag) {
+        double sum = 0;
+        for (size_t i = 0; i < n; ++i)
+            sum += double(s[i]) * s[i + static_cast<size_t>(lag)];
+        ac[static_cast<size_t>(lag)] = sum;
+    }
+    double best = 0;
+    for (int lag = minLag; lag <= maxLag; ++lag)
+        best = std::max(best, ac[static_cast<size_t>(lag)]);
+    for (int lag = minLag; lag <= maxLag; ++lag) {
+        const double a = ac[static_cast<size_t>(lag) - 1], b = ac[static_cast<size_t>(lag)],
+                     c = ac[static_cast<size_t>(lag) + 1];
+        if (b >= 0.9 * best && b >= a && b >= c) {
+            const double shift = 0.5 * (a - c) / (a - 2 * b + c);
+            return rate / (lag + shift);
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+TEST(BuiltInSynth, MiddleCSoundsAt261HzAndFadesAfterItsNoteOff)
+{
+    SynthEngine engine(SoundfontSearch::system(), rate);
+    ASSERT_TRUE(engine.ok()) << "no General MIDI soundfont found";
+
+    const int note = midi::noteOfKey(12);
+    ASSERT_EQ(engine.play(midi::noteOnValue(note, 0, 127)), 0);
+    const auto held = render(engine, 1.0);
+    ASSERT_EQ(engine.play(midi::noteOffValue(note, 0)), 0);
+    const auto released = render(engine, 1.0);
+
+    const std::vector<float> steady(held.begin() + 4800, held.begin() + 4800 + 16384);
+    EXPECT_NEAR(dominantPitch(steady), 261.63, 261.63 * 0.02);
+
+    const double whileHeld = rms(held, held.size() - 4800, 4800);
+    const double afterRelease = rms(released, released.size() - 4800, 4800);
+    EXPECT_GT(whileHeld, 0.001);
+    EXPECT_LT(afterRelease, whileHeld / 10);
+}
+
+TEST(BuiltInSynth, VelocityZeroNoteOnIsHandedOnAndSilencesTheNote)
+{
+    SynthEngine engine(SoundfontSearch::system(), rate);
+    ASSERT_TRUE(engine.ok());
+    engine.play(midi::noteOnValue(60, 0, 100));
+    render(engine, 0.2);
+    EXPECT_GT(fluid_synth_get_active_voice_count(engine.synth()), 0);
+    engine.play(midi::noteOnValue(60, 0, 0));
+    render(engine, 3.0);
+    EXPECT_EQ(fluid_synth_get_active_voice_count(engine.synth()), 0);
+}
+
+TEST(BuiltInSynth, NoUsableSoundfontMeansNotOk)
+{
+    SoundfontSearch nowhere{"/nonexistent/a.sf2", {"/etc/hostname"}, {"/nonexistent"}};
+    SynthEngine engine(nowhere, rate);
+    EXPECT_FALSE(engine.ok());
+    EXPECT_NE(engine.play(midi::noteOnValue(60, 0, 100)), 0);
+}
