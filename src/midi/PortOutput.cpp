@@ -26,15 +26,24 @@ void flagError(RtMidiError::Type type, const std::string&, void* failed)
         *static_cast<bool*>(failed) = true;
 }
 
-void quietJack()
+// RtMidi's JACK backend complains on stderr and leaks its buffers when no
+// server runs, so ask JACK first, quietly.
+bool jackServerRunning()
 {
 #ifdef TONVELO_HAVE_JACK
-    // libjack prints to stderr when no server runs; that is an ordinary case here.
     static std::once_flag once;
     std::call_once(once, [] {
         jack_set_error_function([](const char*) {});
         jack_set_info_function([](const char*) {});
     });
+    jack_status_t status;
+    jack_client_t* probe = jack_client_open(clientName, JackNoStartServer, &status);
+    if (!probe)
+        return false;
+    jack_client_close(probe);
+    return true;
+#else
+    return false;
 #endif
 }
 
@@ -49,8 +58,7 @@ bool apiUsable(PortApi api)
         std::error_code ec;
         return std::filesystem::exists("/dev/snd/seq", ec);
     }
-    quietJack();
-    return true;
+    return jackServerRunning();
 }
 
 // An RtMidi output of one API with errors routed to `failed`, or null.

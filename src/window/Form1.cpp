@@ -1,6 +1,9 @@
 #include "window/Form1.h"
 
+#include <algorithm>
+
 #include <QCloseEvent>
+#include <QMenuBar>
 #include <QMessageBox>
 
 #include "midi/MidiMessage.h"
@@ -10,11 +13,12 @@ namespace {
 // The controls reach this far right and down (the English label's corner).
 constexpr TwipsRect clientTwips{0, 0, 9255, 10095};
 
-QLabel* makeLabel(QWidget* parent, const QString& text, const QString& family, TwipsRect rect)
+QLabel* makeLabel(QWidget* parent, const QString& text, const QString& family, double points,
+                  TwipsRect rect)
 {
     auto* label = new QLabel(text, parent);
     QFont font(family);
-    font.setPointSizeF(15.75);
+    font.setPointSizeF(points);
     font.setWeight(QFont::Normal);
     label->setFont(font);
     label->setWordWrap(true);
@@ -33,6 +37,8 @@ Form1::Form1(MidiPort& port, QWidget* parent) : QMainWindow(parent), port_(port)
     auto* client = new QWidget(this);
     client->setFixedSize(clientTwips.toPixels().size());
     setCentralWidget(client);
+    buildMenus();
+    buildVelocityBar(client);
 
     // Created white keys first, each one above the keys before it, so that
     // black keys lie above the white ones and overlapping white keys show
@@ -47,24 +53,106 @@ Form1::Form1(MidiPort& port, QWidget* parent) : QMainWindow(parent), port_(port)
             keys_[static_cast<size_t>(key.index)] = button;
         }
     }
+    setTabOrder(vol_, keys_[0]);
     for (size_t i = 1; i < keys_.size(); ++i)
         setTabOrder(keys_[i - 1], keys_[i]);
 
-    label2_ = makeLabel(client, QStringLiteral("电脑MIDI键盘"), QStringLiteral("华文行楷"),
+    label2_ = makeLabel(client, QStringLiteral("电脑MIDI键盘"), QStringLiteral("华文行楷"), 15.75,
                         {5280, 7920, 2895, 735});
     label3_ = makeLabel(client, QStringLiteral("Play with the mouse, or the keys Z–/, A–; and Q–P"),
-                        QStringLiteral("Times New Roman"), {5280, 9000, 3975, 1095});
+                        QStringLiteral("Times New Roman"), 15.75, {5280, 9000, 3975, 1095});
 
     setFixedSize(sizeHint());
 }
 
 Form1::~Form1() = default;
 
+void Form1::buildMenus()
+{
+    midiDevices_ = menuBar()->addMenu(QStringLiteral("Midi设备"));
+    for (int i = 0; i < deviceEntries; ++i) {
+        auto* entry = midiDevices_->addAction(QString());
+        entry->setCheckable(true);
+        entry->setVisible(false);
+        entry->setEnabled(false);
+        connect(entry, &QAction::triggered, this, [this, i] { device_Click(static_cast<int16_t>(i)); });
+        device_[static_cast<size_t>(i)] = entry;
+    }
+    channelOption_ = menuBar()->addMenu(QStringLiteral("通道"));
+    for (int k = 0; k < channelEntries; ++k) {
+        auto* entry = channelOption_->addAction(QString::number(k + 1));
+        entry->setCheckable(true);
+        connect(entry, &QAction::triggered, this, [this, k] { chan_Click(static_cast<int16_t>(k)); });
+        chan_[static_cast<size_t>(k)] = entry;
+    }
+}
+
+void Form1::buildVelocityBar(QWidget* client)
+{
+    label1_ = makeLabel(client, QStringLiteral("音   量"), QStringLiteral("宋体"), 14.25, {6120, 3600, 255, 975});
+
+    // 127 at the top, 0 at the bottom; Up raises the value, Down lowers it.
+    vol_ = new QScrollBar(Qt::Vertical, client);
+    vol_->setGeometry(TwipsRect{6120, 4800, 375, 2655}.toPixels());
+    vol_->setInvertedAppearance(true);
+    vol_->setInvertedControls(false);
+    vol_->setSingleStep(1);
+    vol_->setPageStep(10);
+    vol_->setFocusPolicy(Qt::StrongFocus);
+    // The velocity follows the thumb when a drag ends, not while it moves.
+    vol_->setTracking(false);
+    connect(vol_, &QScrollBar::valueChanged, this, [this] { vol_Change(); });
+}
+
+void Form1::fillDeviceMenu()
+{
+    device_[0]->setText(QStringLiteral("MIDI Mapper"));
+    device_[0]->setVisible(true);
+    device_[0]->setEnabled(true);
+    const int count = std::min(port_.deviceCount(), deviceEntries - 1);
+    for (int i = 0; i < count; ++i) {
+        QString name = QString::fromStdString(port_.deviceName(i));
+        // A name shows up to its first NUL, and '&' is a letter, not a shortcut marker.
+        name.truncate(name.indexOf(QChar(0)) < 0 ? name.size() : name.indexOf(QChar(0)));
+        name.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* entry = device_[static_cast<size_t>(i + 1)];
+        entry->setText(name);
+        entry->setVisible(true);
+        entry->setEnabled(true);
+    }
+}
+
 void Form1::Form_Load()
 {
-    SelectDevice(-1);
+    fillDeviceMenu();
+    device_Click(0);
+
     channel = 0;
+    chan_[0]->setChecked(true);
+
     velocity = 127;
+    vol_->setRange(0, 127);
+    vol_->setValue(velocity);
+    vol_->setFocus(Qt::OtherFocusReason);
+}
+
+void Form1::device_Click(int16_t index)
+{
+    device_[static_cast<size_t>(deviceId + 1)]->setChecked(false);
+    device_[static_cast<size_t>(index)]->setChecked(true);
+    SelectDevice(index - 1);
+}
+
+void Form1::chan_Click(int16_t index)
+{
+    chan_[static_cast<size_t>(channel)]->setChecked(false);
+    channel = index;
+    chan_[static_cast<size_t>(channel)]->setChecked(true);
+}
+
+void Form1::vol_Change()
+{
+    velocity = static_cast<int16_t>(vol_->value());
 }
 
 void Form1::NoteOn(int16_t keyIndex)

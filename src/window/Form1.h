@@ -3,8 +3,11 @@
 #include <array>
 #include <cstdint>
 
+#include <QAction>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMenu>
+#include <QScrollBar>
 
 #include "midi/MidiPort.h"
 #include "window/KeyButton.h"
@@ -26,10 +29,24 @@ public:
     void NoteOff(int16_t keyIndex);
     void SelectDevice(int32_t newId);
 
+    // Menu and bar handlers, public so that tests click exactly as a user would.
+    void device_Click(int16_t index);
+    void chan_Click(int16_t index);
+    void vol_Change();
+
     KeyButton* Command1(int index) const { return keys_[static_cast<size_t>(index)]; }
+    QAction* device(int index) const { return device_[static_cast<size_t>(index)]; }
+    QAction* chan(int index) const { return chan_[static_cast<size_t>(index)]; }
+    QMenu* midi_devices() const { return midiDevices_; }
+    QMenu* channeloption() const { return channelOption_; }
+    QScrollBar* vol() const { return vol_; }
+    QLabel* Label1() const { return label1_; }
     QLabel* Label2() const { return label2_; }
     QLabel* Label3() const { return label3_; }
     QWidget* clientArea() const { return centralWidget(); }
+
+    static constexpr int deviceEntries = 11; // "MIDI Mapper" and up to 10 ports
+    static constexpr int channelEntries = 6;
 
     int32_t deviceId = 0;
     int32_t hMidiOut = 0;
@@ -44,8 +61,18 @@ private:
     void Command1_MouseDown(int index);
     void Command1_MouseUp(int index);
 
+    void buildMenus();
+    void buildVelocityBar(QWidget* client);
+    void fillDeviceMenu();
+
     MidiPort& port_;
     std::array<KeyButton*, keyGrid.size()> keys_{};
+    QMenu* midiDevices_ = nullptr;
+    QMenu* channelOption_ = nullptr;
+    std::array<QAction*, deviceEntries> device_{};
+    std::array<QAction*, channelEntries> chan_{};
+    QScrollBar* vol_ = nullptr;
+    QLabel* label1_ = nullptr;
     QLabel* label2_ = nullptr;
     QLabel* label3_ = nullptr;
 };

@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <QStyleOptionSlider>
+
+#include "FormFixture.h"
+
+using Values = std::vector<uint32_t>;
+
+namespace {
+
+QPoint centreOf(int index)
+{
+    return keyGrid[static_cast<size_t>(index)].rect.toPixels().center();
+}
+
+void press(FormFixture& f, int key)
+{
+    QTest::mousePress(f.window(), Qt::LeftButton, {}, f.windowPoint(centreOf(key)));
+}
+
+void release(FormFixture& f, int key)
+{
+    QTest::mouseRelease(f.window(), Qt::LeftButton, {}, f.windowPoint(centreOf(key)));
+}
+
+std::vector<int> checkedEntries(const std::vector<QAction*>& entries)
+{
+    std::vector<int> checked;
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (entries[i]->isChecked())
+            checked.push_back(static_cast<int>(i));
+    return checked;
+}
+
+std::vector<int> checkedDevices(const Form1& form)
+{
+    std::vector<QAction*> entries;
+    for (int i = 0; i < Form1::deviceEntries; ++i)
+        entries.push_back(form.device(i));
+    return checkedEntries(entries);
+}
+
+std::vector<int> checkedChannels(const Form1& form)
+{
+    std::vector<QAction*> entries;
+    for (int i = 0; i < Form1::channelEntries; ++i)
+        entries.push_back(form.chan(i));
+    return checkedEntries(entries);
+}
+
+QStringList visibleDevices(const Form1& form)
+{
+    QStringList names;
+    for (int i = 0; i < Form1::deviceEntries; ++i)
+        if (form.device(i)->isVisible() && form.device(i)->isEnabled())
+            names << form.device(i)->text();
+    return names;
+}
+
+QRect thumbOf(QScrollBar* bar)
+{
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = bar->orientation();
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.singleStep = bar->singleStep();
+    option.pageStep = bar->pageStep();
+    option.upsideDown = bar->invertedAppearance();
+    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar);
+}
+
+} // namespace
+
+TEST(ChannelMenu, StartsOnChannelOneAndEveryLaterMessageCarriesTheChosenChannel)
+{
+    FormFixture f;
+    EXPECT_EQ(f.form.channeloption()->title(), "通道");
+    EXPECT_EQ(f.form.chan(0)->text(), "1");
+    EXPECT_EQ(f.form.chan(5)->text(), "6");
+    EXPECT_EQ(checkedChannels(f.form), std::vector<int>{0});
+
+    f.form.chan(5)->trigger();
+    EXPECT_EQ(checkedChannels(f.form), std::vector<int>{5});
+    press(f, 12);
+    release(f, 12);
+    EXPECT_EQ(f.values(), (Values{0x7F3C95, 0x3C85}));
+
+    // Choosing the marked entry again keeps the mark and the channel.
+    f.form.chan(5)->trigger();
+    EXPECT_EQ(checkedChannels(f.form), std::vector<int>{5});
+    EXPECT_EQ(f.form.channel, 5);
+}
+
+TEST(ChannelMenu, ANoteHeldAcrossAChannelChangeEndsOnTheNewChannel)
+{
+    FormFixture f;
+    press(f, 0);
+    f.form.chan(1)->trigger();
+    release(f, 0);
+    EXPECT_EQ(f.values(), (Values{on(48, 0), off(48, 1)}));
+    EXPECT_EQ(midi::bytesOf(f.values()[1])[0], 0x81);
+}
+
+TEST(VelocityBar, RunsFrom127AtTheTopTo0AtTheBottomAndStartsAt127)
+{
+    FormFixture f;
+    QScrollBar* vol = f.form.vol();
+    EXPECT_EQ(vol->orientation(), Qt::Vertical);
+    EXPECT_EQ(vol->value(), 127);
+    EXPECT_EQ(f.form.velocity, 127);
+    EXPECT_EQ(f.form.Label1()->text(), "音   量");
+    // The first control in tab order, and the one with the focus at start.
+    EXPECT_EQ(QApplication::focusWidget(), vol);
+    EXPECT_EQ(vol->nextInFocusChain(), f.form.Command1(0));
+    EXPECT_LT(thumbOf(vol).center().y(), vol->height() / 4);
+
+    QTest::keyClick(vol, Qt::Key_Down);
+    EXPECT_EQ(f.form.velocity, 126);
+    QTest::keyClick(vol, Qt::Key_PageDown);
+    EXPECT_EQ(f.form.velocity, 116);
+    QTest::keyClick(vol, Qt::Key_Up);
+    EXPECT_EQ(f.form.velocity, 117);
+
+    vol->setValue(0);
+    EXPECT_GT(thumbOf(vol).center().y(), vol->height() * 3 / 4);
+    press(f, 0);
+    EXPECT_EQ(f.values(), (Values{on(48, 0, 0)}));
+}
+
+TEST(VelocityBar, ADragSetsTheVelocityOnlyWhenItEnds)
+{
+    FormFixture f;
+    QScrollBar* vol = f.form.vol();
+    const QPoint grab = thumbOf(vol).center();
+    QTest::mousePress(vol, Qt::LeftButton, {}, grab);
+    for (int y = grab.y(); y <= vol->height(); y += 10) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(grab.x(), y), vol->mapToGlobal(QPointF(grab.x(), y)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(vol, &move);
+    }
+    EXPECT_EQ(f.form.velocity, 127);
+    QTest::mouseRelease(vol, Qt::LeftButton, {}, QPoint(grab.x(), vol->height()));
+    EXPECT_EQ(f.form.velocity, 0);
+}
+
+TEST(VelocityBar, ANoteStruckLoudStillEndsAfterTheBarMoved)
+{
+    FormFixture f;
+    f.form.vol()->setValue(100);
+    press(f, 7);
+    f.form.vol()->setValue(20);
+    release(f, 7);
+    press(f, 7);
+    EXPECT_EQ(f.values(), (Values{on(55, 0, 100), off(55), on(55, 0, 20)}));
+}
+
+TEST(DeviceMenu, ListsTheBuiltInSynthThenThePortsAndMarksTheChoice)
+{
+    FormFixture f({"Port A", "Port B", "Port C"});
+    EXPECT_EQ(f.form.midi_devices()->title(), "Midi设备");
+    EXPECT_EQ(visibleDevices(f.form), (QStringList{"MIDI Mapper", "Port A", "Port B", "Port C"}));
+    EXPECT_EQ(checkedDevices(f.form), std::vector<int>{0});
+    EXPECT_EQ(f.form.deviceId, -1);
+
+    f.form.device(2)->trigger();
+    EXPECT_EQ(checkedDevices(f.form), std::vector<int>{2});
+    EXPECT_EQ(f.form.deviceId, 1);
+    press(f, 0);
+    ASSERT_EQ(f.recording->messages.size(), 1u);
+    EXPECT_EQ(f.recording->messages[0].deviceId, 1);
+
+    // A click on the marked entry reopens the same device and keeps the mark.
+    const int opens = f.recording->opens;
+    f.form.device(2)->trigger();
+    EXPECT_EQ(checkedDevices(f.form), std::vector<int>{2});
+    EXPECT_EQ(f.recording->opens, opens + 1);
+    EXPECT_EQ(f.recording->opens - f.recording->closes, 1);
+
+    f.form.device(0)->trigger();
+    EXPECT_EQ(f.form.deviceId, -1);
+    EXPECT_EQ(checkedDevices(f.form), std::vector<int>{0});
+    EXPECT_TRUE(f.boxes.texts.empty());
+}
+
+TEST(DeviceMenu, AFailedOpenKeepsTheMarkOnTheClickedEntryAndIsReportedOnce)
+{
+    FormFixture f({"Gone"}, {0});
+    f.form.device(1)->trigger();
+    ASSERT_EQ(f.boxes.texts.size(), 1u);
+    EXPECT_EQ(f.boxes.texts[0], Form1::failedOpenMessage);
+    EXPECT_EQ(checkedDevices(f.form), std::vector<int>{1});
+    EXPECT_FALSE(f.port.isOpen());
+    press(f, 0);
+    EXPECT_TRUE(f.values().empty());
+
+    f.form.device(0)->trigger();
+    EXPECT_EQ(f.boxes.texts.size(), 1u);
+    release(f, 0);
+    EXPECT_EQ(f.values(), (Values{off(48)}));
+}
+
+TEST(DeviceMenu, ShowsAtMostTenPortsAndNamesAsTheyAre)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < 12; ++i)
+        names.push_back("Port " + std::to_string(i));
+    names[1] = "Bass & Drums";
+    names[2] = std::string("Cut\0here", 8);
+    FormFixture f(names);
+    const QStringList shown = visibleDevices(f.form);
+    ASSERT_EQ(shown.size(), 11);
+    EXPECT_EQ(shown[2], "Bass && Drums");
+    EXPECT_EQ(shown[3], "Cut");
+    EXPECT_EQ(shown[10], "Port 9");
+}
