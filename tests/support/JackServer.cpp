@@ -40,7 +40,8 @@ JackServer::JackServer(int periodFrames, int sampleRate)
 
     const std::string period = std::to_string(periodFrames);
     const std::string rate = std::to_string(sampleRate);
-    std::vector<std::string> args{"jackd", "--no-realtime", "-n", name_, "-d", "dummy",
+    // A generous client timeout: tests also run slowly, under sanitizers, on a busy machine.
+    std::vector<std::string> args{"jackd", "--no-realtime", "-t", "5000", "-n", name_, "-d", "dummy",
                                   "-r",    rate,            "-p", period};
     std::vector<char*> argv;
     for (auto& a : args)
