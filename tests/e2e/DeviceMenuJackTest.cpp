@@ -1,35 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "FormFixture.h"
+#include "SystemForm.h"
 #include "JackCapture.h"
 #include "JackServer.h"
-#include "midi/SystemOutputs.h"
 
 using Bytes = std::vector<std::vector<uint8_t>>;
-
-namespace {
-
-// The real window on the real outputs of this machine.
-struct SystemForm {
-    SystemForm() : port(std::make_unique<SystemOutputs>()), form(port)
-    {
-        form.Form_Load();
-        form.show();
-    }
-
-    void play(int key)
-    {
-        const QPoint at = form.clientArea()->mapTo(&form, keyGrid[static_cast<size_t>(key)].rect.toPixels().center());
-        QTest::mousePress(form.windowHandle(), Qt::LeftButton, {}, at);
-        QTest::mouseRelease(form.windowHandle(), Qt::LeftButton, {}, at);
-    }
-
-    MessageBoxWatcher boxes;
-    MidiPort port;
-    Form1 form;
-};
-
-} // namespace
 
 TEST(DeviceMenuOnJack, ListsPortsInOrderAndPlaysIntoTheChosenOneOnly)
 {

@@ -15,6 +15,7 @@ JackCapture::JackCapture(const std::string& clientName, int portCount)
         ports_.push_back(jack_port_register(client_, name.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0));
     }
     jack_set_process_callback(client_, &JackCapture::process, this);
+    jack_on_shutdown(client_, [](void* self) { static_cast<JackCapture*>(self)->serverGone_ = true; }, this);
     if (jack_activate(client_) != 0) {
         jack_client_close(client_);
         client_ = nullptr;
@@ -23,7 +24,8 @@ JackCapture::JackCapture(const std::string& clientName, int portCount)
 
 JackCapture::~JackCapture()
 {
-    if (client_)
+    // libjack crashes when a client of a server that died is closed.
+    if (client_ && !serverGone_)
         jack_client_close(client_);
 }
 

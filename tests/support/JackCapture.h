@@ -2,6 +2,7 @@
 
 #include <jack/jack.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <mutex>
@@ -37,6 +38,7 @@ private:
     static int process(jack_nframes_t frames, void* self);
 
     jack_client_t* client_ = nullptr;
+    std::atomic<bool> serverGone_{false};
     std::vector<jack_port_t*> ports_;
     mutable std::mutex mutex_;
     std::vector<Event> events_;

@@ -1,20 +1,18 @@
 #include "JackServer.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
-#include <vector>
 
 #include <jack/jack.h>
 
-extern char** environ;
+#include "ChildProcess.h"
 
 namespace {
 
@@ -32,33 +30,32 @@ bool serverAnswers(const std::string& name)
 } // namespace
 
 JackServer::JackServer(int periodFrames, int sampleRate)
+    : periodFrames_(periodFrames), sampleRate_(sampleRate)
 {
     static std::atomic<int> counter{0};
     name_ = "tonvelo-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
     jack_set_error_function([](const char*) {});
     jack_set_info_function([](const char*) {});
+    start();
+    if (ready_)
+        setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+}
 
-    const std::string period = std::to_string(periodFrames);
-    const std::string rate = std::to_string(sampleRate);
+JackServer::~JackServer()
+{
+    stop(SIGTERM);
+    if (killed_)
+        cleanUpAfterKill();
+    unsetenv("JACK_DEFAULT_SERVER");
+}
+
+void JackServer::start()
+{
     // A generous client timeout: tests also run slowly, under sanitizers, on a busy machine.
-    std::vector<std::string> args{"jackd", "--no-realtime", "-t", "5000", "-n", name_, "-d", "dummy",
-                                  "-r",    rate,            "-p", period};
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    const int rc = posix_spawnp(&pid_, "jackd", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        pid_ = -1;
+    pid_ = spawnChild({"jackd", "--no-realtime", "-t", "5000", "-n", name_, "-d", "dummy", "-r",
+                       std::to_string(sampleRate_), "-p", std::to_string(periodFrames_)});
+    if (pid_ < 0)
         return;
-    }
-    setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < deadline) {
         if (serverAnswers(name_)) {
@@ -73,33 +70,31 @@ JackServer::JackServer(int periodFrames, int sampleRate)
     }
 }
 
-JackServer::~JackServer()
-{
-    stop(SIGTERM);
-    unsetenv("JACK_DEFAULT_SERVER");
-}
-
 void JackServer::kill()
 {
     stop(SIGKILL);
+    killed_ = true;
+}
+
+// A killed server leaves its slot in JACK's shared registry, which has room
+// for only a few servers on the whole machine, and the semaphores of its
+// clients. A server started under the same name takes the slot back and
+// frees it when it ends properly.
+void JackServer::cleanUpAfterKill()
+{
+    start();
+    stop(SIGTERM);
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ec)) {
+        const std::string file = entry.path().filename().string();
+        if (file.rfind("jack_sem.", 0) == 0 && file.find("_" + name_ + "_") != std::string::npos)
+            std::filesystem::remove(entry.path(), ec);
+    }
 }
 
 void JackServer::stop(int signal)
 {
-    if (pid_ <= 0)
-        return;
-    ::kill(pid_, signal);
-    // jackd normally ends within a second; never wait for ever.
-    for (int i = 0; i < 300; ++i) {
-        if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-            pid_ = -1;
-            ready_ = false;
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ::kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
+    stopChild(pid_, signal);
     pid_ = -1;
     ready_ = false;
 }

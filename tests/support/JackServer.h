@@ -23,9 +23,14 @@ public:
     void kill();
 
 private:
+    void start();
     void stop(int signal);
+    void cleanUpAfterKill();
 
+    int periodFrames_;
+    int sampleRate_;
     std::string name_;
     pid_t pid_ = -1;
     bool ready_ = false;
+    bool killed_ = false;
 };

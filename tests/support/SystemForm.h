@@ -1,0 +1,27 @@
+#pragma once
+
+#include "FormFixture.h"
+#include "midi/SystemOutputs.h"
+
+// The real window on the real outputs of this machine (the built-in synth,
+// ALSA and JACK ports), with message boxes answered as they come.
+struct SystemForm {
+    explicit SystemForm(SoundfontSearch search = SoundfontSearch::system())
+        : port(std::make_unique<SystemOutputs>(std::move(search))), form(port)
+    {
+        form.Form_Load();
+        form.show();
+    }
+
+    void play(int key)
+    {
+        const QPoint at =
+            form.clientArea()->mapTo(&form, keyGrid[static_cast<size_t>(key)].rect.toPixels().center());
+        QTest::mousePress(form.windowHandle(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(form.windowHandle(), Qt::LeftButton, {}, at);
+    }
+
+    MessageBoxWatcher boxes;
+    MidiPort port;
+    Form1 form;
+};
