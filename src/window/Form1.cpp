@@ -10,9 +10,6 @@
 
 namespace {
 
-// The controls reach this far right and down (the English label's corner).
-constexpr TwipsRect clientTwips{0, 0, 9255, 10095};
-
 QLabel* makeLabel(QWidget* parent, const QString& text, const QString& family, double points,
                   TwipsRect rect)
 {

@@ -45,6 +45,8 @@ public:
     QLabel* Label3() const { return label3_; }
     QWidget* clientArea() const { return centralWidget(); }
 
+    // The client area: the controls reach this far right and down (the English label's corner).
+    static constexpr TwipsRect clientTwips{0, 0, 9255, 10095};
     static constexpr int deviceEntries = 11; // "MIDI Mapper" and up to 10 ports
     static constexpr int channelEntries = 6;
 

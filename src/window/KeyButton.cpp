@@ -34,11 +34,11 @@ void KeyButton::paintEvent(QPaintEvent*)
 {
     // Painted by hand: styles turn a plain background colour into a gradient,
     // and a key must show one flat colour.
+    // The frame is filled, not stroked: a filled logical pixel covers exactly
+    // `scale` device pixels, where a stroked one straddles the key's edge.
     QPainter painter(this);
-    const QRect frame = rect().adjusted(0, 0, -1, -1);
-    painter.fillRect(rect(), face_);
-    painter.setPen(QColor(96, 96, 96));
-    painter.drawRect(frame);
+    painter.fillRect(rect(), QColor(96, 96, 96));
+    painter.fillRect(rect().adjusted(1, 1, -1, -1), face_);
     painter.setPen(Qt::black);
     painter.drawText(rect(), Qt::AlignCenter, text());
     if (hasFocus()) {

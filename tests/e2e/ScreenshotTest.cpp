@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include <QImage>
+
+#include "KeyPicture.h"
+#include "ProgramOnX.h"
+#include "XWindows.h"
+#include "XvfbServer.h"
+#include "window/Form1.h"
+
+namespace {
+
+// The real program on its own X server, at one scale factor.
+struct Shot {
+    QImage picture;
+    QRect geometry;
+    std::string windowClass;
+    int boxes = 0;
+    std::string error;
+};
+
+Shot takeShot(int scale)
+{
+    Shot shot;
+    // Room for the window at scale 2.
+    XvfbServer x("2560x1600x24");
+    if (!x.running()) {
+        shot.error = "Xvfb did not start";
+        return shot;
+    }
+    ProgramOnX program(TONVELO_PROGRAM, x.display(), { "QT_SCALE_FACTOR=" + std::to_string(scale) });
+    const unsigned long window = program.waitForMainWindow(std::chrono::seconds(60));
+    if (!window) {
+        shot.error = "no main window showed; the program said:\n" + program.process().output();
+        return shot;
+    }
+    shot.boxes = program.boxesAnswered();
+    shot.geometry = xwindows::geometry(x.display(), window);
+    shot.windowClass = xwindows::windowClass(x.display(), window);
+    shot.picture = program.settledPicture(window, std::chrono::seconds(30));
+    if (shot.picture.isNull())
+        shot.error = "the window never settled";
+    return shot;
+}
+
+// Share of a picture's dark pixels that are neither ink nor background:
+// the smeared edges of letters.
+double smearedShare(const QImage& picture, QRect area)
+{
+    const int background = qGray(picture.pixel(area.topLeft()));
+    int ink = 0;
+    int smeared = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const int g = qGray(picture.pixel(x, y));
+            if (g > background - 16)
+                continue;
+            ++ink;
+            const double f = double(g) / background;
+            if (f > 0.25 && f < 0.75)
+                ++smeared;
+        }
+    }
+    return ink ? double(smeared) / ink : 1.0;
+}
+
+// Share of 2x2 blocks with ink whose four pixels differ: a picture enlarged
+// from one of half the size has none.
+double detailedBlockShare(const QImage& picture, QRect area)
+{
+    const QRgb background = picture.pixel(area.topLeft());
+    int blocks = 0;
+    int detailed = 0;
+    for (int y = area.top() & ~1; y + 1 <= area.bottom(); y += 2) {
+        for (int x = area.left() & ~1; x + 1 <= area.right(); x += 2) {
+            const QRgb a = picture.pixel(x, y);
+            const QRgb b = picture.pixel(x + 1, y);
+            const QRgb c = picture.pixel(x, y + 1);
+            const QRgb d = picture.pixel(x + 1, y + 1);
+            if (a == background && b == background && c == background && d == background)
+                continue;
+            ++blocks;
+            if (!(a == b && b == c && c == d))
+                ++detailed;
+        }
+    }
+    return blocks ? double(detailed) / blocks : 0.0;
+}
+
+// The English label, in device pixels of the window picture.
+QRect labelArea(const QImage& picture, int scale)
+{
+    const QRect r = TwipsRect { 5280, 9000, 3975, 1095 }.toPixels();
+    return QRect(clientOrigin(picture, scale) + r.topLeft() * scale, r.size() * scale);
+}
+
+std::string joined(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const auto& line : lines)
+        text += line + "\n";
+    return text;
+}
+
+} // namespace
+
+class Screenshot : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        std::filesystem::create_directories(TONVELO_SCREENSHOT_DIR);
+        for (int scale : { 1, 2 }) {
+            shots_[scale] = takeShot(scale);
+            if (!shots_[scale].picture.isNull())
+                shots_[scale].picture.save(QString::fromUtf8(TONVELO_SCREENSHOT_DIR)
+                    + (scale == 1 ? "/tonvelo.png" : "/tonvelo@2x.png"));
+        }
+    }
+
+    static const Shot& shot(int scale) { return shots_[scale]; }
+
+private:
+    static inline std::map<int, Shot> shots_;
+};
+
+TEST_F(Screenshot, KeysCoverTheirRectanglesInDevicePixelsAtScaleOneAndTwo)
+{
+    for (int scale : { 1, 2 }) {
+        SCOPED_TRACE("scale " + std::to_string(scale));
+        ASSERT_FALSE(shot(scale).picture.isNull()) << shot(scale).error;
+        EXPECT_EQ(joined(keyRectangleFaults(shot(scale).picture, scale)), "");
+    }
+    // White key 0 at (1560, 5880, 495, 2175) twips and black key 1 at (1920, 5880, 285, 1140),
+    // read straight off the picture at scale 2: twips / 15 * 2.
+    const QImage& big = shot(2).picture;
+    const QPoint o = clientOrigin(big, 2);
+    const QRgb frame = qRgb(96, 96, 96);
+    EXPECT_EQ(big.pixel(o + QPoint(208, 784)), frame);
+    EXPECT_EQ(big.pixel(o + QPoint(209, 785)), frame);
+    EXPECT_EQ(big.pixel(o + QPoint(210, 984)), qRgb(255, 255, 255));
+    EXPECT_EQ(big.pixel(o + QPoint(208 + 65, 784 + 289)), frame);
+    EXPECT_EQ(big.pixel(o + QPoint(256 + 2, 784 + 2)), qRgb(255, 224, 192));
+    EXPECT_EQ(big.pixel(o + QPoint(256 + 37, 784 + 151)), frame);
+}
+
+TEST_F(Screenshot, EveryControlIsTwiceAsLargeAtScaleTwo)
+{
+    ASSERT_FALSE(shot(1).picture.isNull()) << shot(1).error;
+    ASSERT_FALSE(shot(2).picture.isNull()) << shot(2).error;
+    EXPECT_EQ(shot(1).geometry.width(), Form1::clientTwips.toPixels().width());
+    EXPECT_EQ(shot(2).geometry.size(), shot(1).geometry.size() * 2);
+    EXPECT_EQ(shot(2).picture.size(), shot(1).picture.size() * 2);
+    // Nothing else than the scale differs: the same message boxes, the same class.
+    EXPECT_EQ(shot(2).boxes, shot(1).boxes);
+    EXPECT_LE(shot(1).boxes, 1);
+}
+
+TEST_F(Screenshot, TextIsDrawnAtDeviceResolutionNotEnlarged)
+{
+    ASSERT_FALSE(shot(1).picture.isNull()) << shot(1).error;
+    ASSERT_FALSE(shot(2).picture.isNull()) << shot(2).error;
+    const double small = smearedShare(shot(1).picture, labelArea(shot(1).picture, 1));
+    const double big = smearedShare(shot(2).picture, labelArea(shot(2).picture, 2));
+    EXPECT_LT(big, small) << "letters at scale 2 have softer edges than at scale 1";
+    EXPECT_GT(detailedBlockShare(shot(2).picture, labelArea(shot(2).picture, 2)), 0.3)
+        << "letters at scale 2 look like a 96-dpi picture blown up";
+}
+
+TEST_F(Screenshot, TheWindowNamesItselfAsItsDesktopEntrySays)
+{
+    ASSERT_FALSE(shot(1).picture.isNull()) << shot(1).error;
+    // StartupWMClass in the desktop entry lets X11 desktops tie the window to its launcher.
+    EXPECT_EQ(shot(1).windowClass, "tonvelo.Tonvelo");
+}
+
+// The README's copy is refreshed by `cmake --build build --target screenshot`.
+// Fonts differ between machines, so it is held to the layout, not to every pixel.
+TEST_F(Screenshot, TheCommittedScreenshotShowsTheCurrentLayout)
+{
+    ASSERT_FALSE(shot(1).picture.isNull()) << shot(1).error;
+    const QImage committed(QString::fromUtf8(TONVELO_COMMITTED_SCREENSHOT));
+    ASSERT_FALSE(committed.isNull()) << TONVELO_COMMITTED_SCREENSHOT << " is missing";
+    EXPECT_EQ(committed.size(), shot(1).picture.size());
+    EXPECT_EQ(joined(keyRectangleFaults(committed, 1)), "");
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+// Test helpers that run other programs. Each child is spawned directly (no
+// shell), waited for with a deadline and, past it, ended by its own PID.
+
+struct CommandResult {
+    int exitCode = -1; // -1 when the program could not start, was killed or timed out
+    bool timedOut = false;
+    std::string output; // stdout and stderr, interleaved
+};
+
+// Extra "NAME=value" entries replace or add to the inherited environment.
+using Environment = std::vector<std::string>;
+
+CommandResult runCommand(const std::vector<std::string>& args,
+    std::chrono::milliseconds timeout = std::chrono::seconds(60), const Environment& extraEnv = {});
+
+// A long-running program started for one test; ended by its PID when the
+// object goes (SIGTERM, then SIGKILL after a grace period).
+class ChildProcess {
+public:
+    ChildProcess(const std::vector<std::string>& args, const Environment& extraEnv = {});
+    ~ChildProcess();
+
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    pid_t pid() const { return pid_; }
+    bool running();
+    // What the program wrote to stdout and stderr so far.
+    std::string output() const;
+    void stop();
+
+private:
+    pid_t pid_ = -1;
+    std::string logPath_;
+};

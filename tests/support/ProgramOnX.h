@@ -1,0 +1,33 @@
+#pragma once
+
+#include <chrono>
+#include <set>
+#include <string>
+
+#include <QImage>
+
+#include "Command.h"
+
+// A real program run as a user would start it, on a given X display. Its
+// windows are found with xdotool by the program's PID.
+class ProgramOnX {
+public:
+    ProgramOnX(const std::string& program, const std::string& display, const Environment& extraEnv = {});
+
+    // The program's main window, once it shows. Message boxes that come
+    // first (the synth finds no audio device on a headless machine) are
+    // answered with Return, as a user would. 0 when no window shows in time.
+    unsigned long waitForMainWindow(std::chrono::milliseconds timeout);
+    int boxesAnswered() const { return static_cast<int>(answered_.size()); }
+
+    // Grabs until two pictures in a row agree, so that painting has ended.
+    QImage settledPicture(unsigned long window, std::chrono::milliseconds timeout) const;
+
+    ChildProcess& process() { return process_; }
+    const std::string& display() const { return display_; }
+
+private:
+    std::string display_;
+    ChildProcess process_;
+    std::set<unsigned long> answered_;
+};
