@@ -11,6 +11,10 @@ packages=(
   libgtest-dev
   xvfb xdotool x11-xserver-utils
   fonts-arphic-ukai fonts-arphic-uming fonts-noto-cjk fonts-liberation2
+  # PNG icons drawn from the SVG at build time; the package's checks and its
+  # computed library dependencies (dpkg-shlibdeps, which CPack finds with file)
+  librsvg2-bin hicolor-icon-theme
+  desktop-file-utils appstream dpkg-dev file
 )
 
 missing=()

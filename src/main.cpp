@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QIcon>
 #include <QScreen>
 
 #include "midi/MidiPort.h"
@@ -14,6 +15,9 @@ int main(int argc, char* argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tonvelo"));
+    // Desktops find the launcher, name and icon through this id.
+    QApplication::setDesktopFileName(QStringLiteral(TONVELO_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(TONVELO_APP_ID)));
     registerFontSubstitutes();
 
     MidiPort port(std::move(outputs));

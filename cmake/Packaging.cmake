@@ -1,0 +1,27 @@
+# The Debian package: `cpack -G DEB` in the build directory.
+set(CPACK_PACKAGE_NAME tonvelo)
+set(CPACK_PACKAGE_VENDOR "The Tonvelo developers")
+set(CPACK_PACKAGE_CONTACT "The Tonvelo developers <maintainers@tonvelo.org>")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://tonvelo.org/")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "MIDI keyboard played with the mouse or the computer keyboard")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Tonvelo turns the computer into a MIDI keyboard: 38 piano keys in three rows,
+played with the mouse or the computer keyboard, a velocity bar, a channel menu
+and a demo tune. It plays through a built-in General MIDI synth or sends the
+notes to any ALSA sequencer or JACK MIDI port.")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# What dpkg-shlibdeps cannot see in the binary: the soundfont the synth
+# loads; the fonts the captions name (CJK and metric-compatible Latin); Qt's
+# X11 platform plugin, loaded at run time; and the index of the icon theme
+# that holds our icon (Qt finds no icon in a theme without one).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "fluid-soundfont-gm, fonts-arphic-ukai, fonts-arphic-uming, fonts-liberation2, qt6-qpa-plugins, hicolor-icon-theme")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "jackd2 | pipewire-jack")
+
+include(CPack)
