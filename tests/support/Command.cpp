@@ -3,16 +3,18 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <thread>
+
+#include "ChildProcess.h"
 
 extern char** environ;
 
@@ -20,21 +22,16 @@ namespace {
 
 std::vector<std::string> mergedEnvironment(const Environment& extra)
 {
-    std::map<std::string, std::string> vars;
-    std::vector<std::string> order;
-    auto put = [&](const std::string& entry) {
-        const auto name = entry.substr(0, entry.find('='));
-        if (!vars.count(name))
-            order.push_back(name);
-        vars[name] = entry;
-    };
-    for (char** e = environ; *e; ++e)
-        put(*e);
-    for (const auto& entry : extra)
-        put(entry);
     std::vector<std::string> result;
-    for (const auto& name : order)
-        result.push_back(vars[name]);
+    auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        const bool replaced = std::any_of(
+            extra.begin(), extra.end(), [&](const std::string& x) { return nameOf(x) == nameOf(entry); });
+        if (!replaced)
+            result.push_back(entry);
+    }
+    result.insert(result.end(), extra.begin(), extra.end());
     return result;
 }
 
@@ -47,35 +44,28 @@ std::vector<char*> pointers(std::vector<std::string>& strings)
     return result;
 }
 
-// Waits up to `grace` for the child to end, then kills it.
-void reap(pid_t pid, int signal, std::chrono::milliseconds grace, int* status = nullptr)
-{
-    if (signal)
-        kill(pid, signal);
-    const auto deadline = std::chrono::steady_clock::now() + grace;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (waitpid(pid, status, WNOHANG) == pid)
-            return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, status, 0);
-}
-
+// stdout and stderr go to outFd; the child dies with this process.
 pid_t spawn(std::vector<std::string> args, const Environment& extraEnv, int outFd)
 {
     auto env = mergedEnvironment(extraEnv);
     auto argv = pointers(args);
     auto envp = pointers(env);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, outFd, STDERR_FILENO);
-    pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    return rc == 0 ? pid : -1;
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid != 0)
+        return pid;
+    // In the child: only async-signal-safe calls until exec.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent)
+        _exit(127);
+    const int devnull = open("/dev/null", O_RDONLY);
+    dup2(devnull, STDIN_FILENO);
+    dup2(outFd, STDOUT_FILENO);
+    dup2(outFd, STDERR_FILENO);
+    for (int fd = 3; fd < 1024; ++fd)
+        close(fd);
+    execvpe(argv[0], argv.data(), envp.data());
+    _exit(127);
 }
 
 } // namespace
@@ -91,7 +81,6 @@ CommandResult runCommand(
     close(fds[1]);
     if (pid < 0) {
         close(fds[0]);
-        result.output = "cannot start " + args.front();
         return result;
     }
 
@@ -114,24 +103,32 @@ CommandResult runCommand(
     }
     close(fds[0]);
 
-    int status = 0;
     if (result.timedOut) {
-        reap(pid, SIGKILL, std::chrono::seconds(5), &status);
+        stopChild(pid, SIGKILL);
         return result;
     }
-    // The pipe closes when the program ends, or when it detached a child that
-    // keeps it open: give it a moment, never for ever.
-    reap(pid, 0, std::chrono::seconds(10), &status);
+    // The pipe closes when the program ends, or when it closed its output
+    // early: give it a moment to end, never for ever.
+    int status = 0;
+    const auto ends = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (waitpid(pid, &status, WNOHANG) != pid) {
+        if (std::chrono::steady_clock::now() > ends) {
+            stopChild(pid, SIGKILL);
+            return result;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     if (WIFEXITED(status))
         result.exitCode = WEXITSTATUS(status);
     return result;
 }
 
-ChildProcess::ChildProcess(const std::vector<std::string>& args, const Environment& extraEnv)
+RunningProgram::RunningProgram(const std::vector<std::string>& args, const Environment& extraEnv)
 {
     static std::atomic<int> counter { 0 };
-    logPath_ = (std::getenv("TMPDIR") ? std::string(std::getenv("TMPDIR")) : std::string("/tmp"))
-        + "/tonvelo-child-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".log";
+    logPath_ = (std::filesystem::temp_directory_path()
+        / ("tonvelo-program-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".log"))
+                   .string();
     const int fd = open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0)
         return;
@@ -139,13 +136,13 @@ ChildProcess::ChildProcess(const std::vector<std::string>& args, const Environme
     close(fd);
 }
 
-ChildProcess::~ChildProcess()
+RunningProgram::~RunningProgram()
 {
     stop();
     unlink(logPath_.c_str());
 }
 
-bool ChildProcess::running()
+bool RunningProgram::running()
 {
     if (pid_ <= 0)
         return false;
@@ -156,7 +153,7 @@ bool ChildProcess::running()
     return true;
 }
 
-std::string ChildProcess::output() const
+std::string RunningProgram::output() const
 {
     std::ifstream in(logPath_);
     std::stringstream text;
@@ -164,10 +161,8 @@ std::string ChildProcess::output() const
     return text.str();
 }
 
-void ChildProcess::stop()
+void RunningProgram::stop()
 {
-    if (pid_ <= 0)
-        return;
-    reap(pid_, SIGTERM, std::chrono::seconds(5));
+    stopChild(pid_, SIGTERM);
     pid_ = -1;
 }

@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-// Test helpers that run other programs. Each child is spawned directly (no
-// shell), waited for with a deadline and, past it, ended by its own PID.
+// Test helpers that run other programs: spawned directly (no shell), ended
+// with the test process even when it dies, waited for with a deadline and,
+// past it, ended by their own PID.
 
 struct CommandResult {
     int exitCode = -1; // -1 when the program could not start, was killed or timed out
@@ -21,15 +22,15 @@ using Environment = std::vector<std::string>;
 CommandResult runCommand(const std::vector<std::string>& args,
     std::chrono::milliseconds timeout = std::chrono::seconds(60), const Environment& extraEnv = {});
 
-// A long-running program started for one test; ended by its PID when the
-// object goes (SIGTERM, then SIGKILL after a grace period).
-class ChildProcess {
+// A long-running program started for one test, its output kept in a file;
+// ended by its PID when the object goes (SIGTERM, then SIGKILL).
+class RunningProgram {
 public:
-    ChildProcess(const std::vector<std::string>& args, const Environment& extraEnv = {});
-    ~ChildProcess();
+    RunningProgram(const std::vector<std::string>& args, const Environment& extraEnv = {});
+    ~RunningProgram();
 
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
 
     pid_t pid() const { return pid_; }
     bool running();

@@ -23,11 +23,11 @@ public:
     // Grabs until two pictures in a row agree, so that painting has ended.
     QImage settledPicture(unsigned long window, std::chrono::milliseconds timeout) const;
 
-    ChildProcess& process() { return process_; }
+    RunningProgram& process() { return process_; }
     const std::string& display() const { return display_; }
 
 private:
     std::string display_;
-    ChildProcess process_;
+    RunningProgram process_;
     std::set<unsigned long> answered_;
 };
