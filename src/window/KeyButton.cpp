@@ -33,9 +33,9 @@ void KeyButton::mouseMoveEvent(QMouseEvent*) {}
 void KeyButton::paintEvent(QPaintEvent*)
 {
     // Painted by hand: styles turn a plain background colour into a gradient,
-    // and a key must show one flat colour.
-    // The frame is filled, not stroked: a filled logical pixel covers exactly
-    // `scale` device pixels, where a stroked one straddles the key's edge.
+    // and a key must show one flat colour. The frame is filled, not stroked:
+    // a filled logical pixel covers exactly `scale` device pixels, where a
+    // stroked one straddles the key's edge.
     QPainter painter(this);
     painter.fillRect(rect(), QColor(96, 96, 96));
     painter.fillRect(rect().adjusted(1, 1, -1, -1), face_);
