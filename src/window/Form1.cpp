@@ -131,6 +131,8 @@ void Form1::Form_Load()
     vol_->setRange(0, 127);
     vol_->setValue(velocity);
     vol_->setFocus(Qt::OtherFocusReason);
+
+    heldKeys.fill(0);
 }
 
 void Form1::device_Click(int16_t index)
@@ -193,4 +195,38 @@ void Form1::Command1_MouseDown(int index)
 void Form1::Command1_MouseUp(int index)
 {
     NoteOff(static_cast<int16_t>(index));
+}
+
+void Form1::Form_KeyDown(int16_t keyCode, int16_t)
+{
+    const KeyBinding* key = findKey(keyCode);
+    if (!key)
+        return;
+    int16_t& held = heldKeys[static_cast<size_t>(key->slot - 1)];
+    if (held == keyCode)
+        return; // the platform repeating a held key
+    Command1(key->keyIndex)->setFocus(Qt::OtherFocusReason);
+    NoteOn(key->keyIndex);
+    held = keyCode;
+}
+
+void Form1::Form_KeyUp(int16_t keyCode, int16_t)
+{
+    const KeyBinding* key = findKey(keyCode);
+    if (!key)
+        return;
+    // Sent even when the slot shows no press: the press may have gone to another window.
+    NoteOff(key->keyIndex);
+    heldKeys[static_cast<size_t>(key->slot - 1)] = 0;
+}
+
+void Form1::Form_Deactivate()
+{
+    for (const auto& key : KeyMap) {
+        int16_t& held = heldKeys[static_cast<size_t>(key.slot - 1)];
+        if (held != 0) {
+            NoteOff(key.keyIndex);
+            held = 0;
+        }
+    }
 }

@@ -11,6 +11,8 @@
 
 #include "midi/MidiPort.h"
 #include "window/KeyButton.h"
+#include "window/KeyFilter.h"
+#include "window/KeyMap.h"
 
 // The keyboard window. It holds all of the program's state: the open port,
 // the channel and velocity of the notes it sends, and the computer keys held.
@@ -55,6 +57,17 @@ public:
     int16_t channel = 0;
     int16_t velocity = 0;
 
+    // Computer-keyboard play. KeyFilter calls these for every real press and
+    // release of the window, before the focused control sees the key.
+    void Form_KeyDown(int16_t keyCode, int16_t shift);
+    void Form_KeyUp(int16_t keyCode, int16_t shift);
+    // The window lost the activation: a key released elsewhere would
+    // otherwise sound on and swallow its next press.
+    void Form_Deactivate();
+
+    // Slot s of KeyMap is heldKeys[s - 1]: its key code while the key is held, else 0.
+    std::array<int16_t, KeyMap.size()> heldKeys{};
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -77,4 +90,7 @@ private:
     QLabel* label1_ = nullptr;
     QLabel* label2_ = nullptr;
     QLabel* label3_ = nullptr;
+
+    // Last, so that it is gone before the rest of the window.
+    KeyFilter keyFilter_{*this};
 };

@@ -1,0 +1,221 @@
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+#include "FormFixture.h"
+#include "window/KeyMap.h"
+
+using Values = std::vector<uint32_t>;
+
+namespace {
+
+// Key events as the X11 platform delivers them: Qt's key, the XKB key code
+// of the physical key (US layout), modifiers and the auto-repeat mark.
+struct Key {
+    int qtKey;
+    quint32 scanCode;
+};
+
+constexpr Key Z {Qt::Key_Z, 52};
+constexpr Key A {Qt::Key_A, 38};
+constexpr Key Q {Qt::Key_Q, 24};
+constexpr Key semicolon {Qt::Key_Semicolon, 47};
+constexpr Key slash {Qt::Key_Slash, 61};
+
+// The physical key of each punctuation code of the key map.
+Key keyOfCode(int16_t code)
+{
+    switch (code) {
+    case vk::semicolon:
+        return semicolon;
+    case vk::comma:
+        return {Qt::Key_Comma, 59};
+    case vk::period:
+        return {Qt::Key_Period, 60};
+    case vk::slash:
+        return slash;
+    default:
+        return {code, 0}; // a letter: Qt's code is its capital's
+    }
+}
+
+struct Keyboard {
+    // Where the platform sends keys: the window, or the menu open on it.
+    static QWindow* target() { return QGuiApplication::focusWindow(); }
+
+    static void send(QEvent::Type type, Key key, Qt::KeyboardModifiers mods = {}, bool repeat = false)
+    {
+        QKeyEvent event(type, key.qtKey, mods, key.scanCode, 0, 0, QString(), repeat);
+        QCoreApplication::sendEvent(target(), &event);
+    }
+    static void down(Key key, Qt::KeyboardModifiers mods = {}) { send(QEvent::KeyPress, key, mods); }
+    static void up(Key key, Qt::KeyboardModifiers mods = {}) { send(QEvent::KeyRelease, key, mods); }
+};
+
+using K = Keyboard;
+
+} // namespace
+
+TEST(KeyPlay, HoldingAKeyGivesOneNoteOnHoweverThePlatformRepeatsIt)
+{
+    FormFixture f;
+    K::down(Z);
+    for (int i = 0; i < 5; ++i) {
+        K::send(QEvent::KeyPress, Z, {}, true); // a marked repeat
+        K::send(QEvent::KeyRelease, Z, {}, true); // X11: a marked release+press pair
+        K::send(QEvent::KeyPress, Z, {}, true);
+        K::down(Z); // detectable auto-repeat: unmarked presses
+    }
+    EXPECT_EQ(f.values(), (Values {on(48)}));
+    K::up(Z);
+    EXPECT_EQ(f.values(), (Values {on(48), off(48)}));
+
+    // Pressed again after the release, it plays again.
+    K::down(Z);
+    K::up(Z);
+    EXPECT_EQ(f.values(), (Values {on(48), off(48), on(48), off(48)}));
+}
+
+TEST(KeyPlay, EveryMappedKeyPlaysItsWhiteKeyAndMovesTheFocusThere)
+{
+    FormFixture f;
+    for (const auto& binding : KeyMap) {
+        SCOPED_TRACE(binding.slot);
+        f.recording->clear();
+        QTest::keyPress(f.window(), Qt::Key_G); // unmapped: nothing
+        K::down(keyOfCode(binding.keyCode));
+        EXPECT_EQ(f.form.heldKeys[static_cast<size_t>(binding.slot - 1)], binding.keyCode);
+        EXPECT_TRUE(f.form.Command1(binding.keyIndex)->hasFocus());
+        K::up(keyOfCode(binding.keyCode));
+        EXPECT_EQ(f.values(), (Values {on(binding.keyIndex + 48), off(binding.keyIndex + 48)}));
+    }
+    for (auto held : f.form.heldKeys)
+        EXPECT_EQ(held, 0);
+}
+
+TEST(KeyPlay, TwoKeysOnOneNoteEachKeepASlotOfTheirOwn)
+{
+    FormFixture f;
+    for (auto [first, second, note] : {std::tuple {A, slash, 60}, std::tuple {semicolon, Q, 72}}) {
+        f.recording->clear();
+        K::down(first);
+        K::down(second);
+        EXPECT_EQ(f.values(), (Values {on(note), on(note)}));
+        K::up(first);
+        EXPECT_EQ(f.values(), (Values {on(note), on(note), off(note)}));
+        // The other key is still held: its repeats are still ignored.
+        K::down(second);
+        K::up(second);
+        EXPECT_EQ(f.values(), (Values {on(note), on(note), off(note), off(note)}));
+    }
+}
+
+TEST(KeyPlay, ModifiersAndTheLayoutDoNotChangeWhichKeyItIs)
+{
+    FormFixture f;
+    QTest::keyPress(f.window(), Qt::Key_A, Qt::ShiftModifier);
+    QTest::keyRelease(f.window(), Qt::Key_A, Qt::ShiftModifier);
+    QTest::keyPress(f.window(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyRelease(f.window(), Qt::Key_A, Qt::ControlModifier);
+    // Shift turns ";" into ":" and "/" into "?" on the same physical keys.
+    K::down({Qt::Key_Colon, 47}, Qt::ShiftModifier);
+    K::up({Qt::Key_Colon, 47}, Qt::ShiftModifier);
+    K::down({Qt::Key_Question, 61}, Qt::ShiftModifier);
+    K::up({Qt::Key_Question, 61}, Qt::ShiftModifier);
+    // A German layout puts "ö" where ";" sits on a US one.
+    K::down({Qt::Key_Odiaeresis, 47});
+    K::up({Qt::Key_Odiaeresis, 47});
+    // A ";" on some other physical key is not that key; a letter is its letter anywhere.
+    K::down({Qt::Key_Semicolon, 51});
+    K::down({Qt::Key_Z, 29});
+    EXPECT_EQ(f.values(),
+        (Values {
+            on(60), off(60), on(60), off(60), on(72), off(72), on(60), off(60), on(72), off(72), on(48)}));
+}
+
+TEST(KeyPlay, UnmappedKeysDoNothing)
+{
+    FormFixture f;
+    f.form.Command1(3)->setFocus();
+    for (auto key : {Qt::Key_G, Qt::Key_H, Qt::Key_T, Qt::Key_Y, Qt::Key_B, Qt::Key_N, Qt::Key_1,
+             Qt::Key_Minus, Qt::Key_F1}) {
+        QTest::keyPress(f.window(), key);
+        QTest::keyRelease(f.window(), key);
+    }
+    EXPECT_TRUE(f.values().empty());
+    EXPECT_TRUE(f.form.Command1(3)->hasFocus());
+}
+
+TEST(KeyPlay, AReleaseWithoutAPressStillSendsTheNoteOff)
+{
+    FormFixture f;
+    K::up(Q);
+    EXPECT_EQ(f.values(), (Values {off(72)}));
+}
+
+TEST(KeyPlay, TheFocusedControlStillGetsTheKeyAndTheWindowSeesItOnce)
+{
+    FormFixture f;
+    KeyButton* button = f.form.Command1(5);
+    button->setFocus();
+    QSignalSpy clicks(button, &QAbstractButton::clicked);
+    QTest::keyClick(f.window(), Qt::Key_Space);
+    EXPECT_EQ(clicks.count(), 1);
+    EXPECT_TRUE(f.values().empty());
+
+    // A key that no control takes travels up to the window and stays one note.
+    K::down(Z);
+    K::up(Z);
+    EXPECT_EQ(f.values(), (Values {on(48), off(48)}));
+}
+
+TEST(KeyPlay, LosingTheActivationReleasesEveryHeldKey)
+{
+    FormFixture f;
+    K::down(Z);
+    K::down(A);
+    QWidget other;
+    other.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    // In slot order: A is slot 1, Z slot 9.
+    EXPECT_EQ(f.values(), (Values {on(48), on(60), off(60), off(48)}));
+    for (auto held : f.form.heldKeys)
+        EXPECT_EQ(held, 0);
+
+    // Z came up in the other window; back here its next press plays.
+    other.close();
+    f.form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f.form));
+    f.recording->clear();
+    K::down(Z);
+    EXPECT_EQ(f.values(), (Values {on(48)}));
+}
+
+TEST(KeyPlay, AKeyHeldWhileAMenuOfTheWindowIsUsedSoundsUntilReleased)
+{
+    FormFixture f;
+    QMenu* menu = f.form.menuBar()->addMenu(QStringLiteral("菜单"));
+    QSignalSpy chosen(menu->addAction(QStringLiteral("1")), &QAction::triggered);
+
+    K::down(Z);
+    QTest::mouseClick(
+        f.form.menuBar(), Qt::LeftButton, {}, f.form.menuBar()->actionGeometry(menu->menuAction()).center());
+    // The keys now go to the menu's own window.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return K::target() == menu->windowHandle(); }, 2000));
+    K::down(Z); // repeats reach the menu's window
+    QTest::keyClick(K::target(), Qt::Key_Down);
+    QTest::keyClick(K::target(), Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !menu->isVisible(); }, 2000));
+    EXPECT_EQ(chosen.count(), 1);
+    EXPECT_EQ(f.values(), (Values {on(48)}));
+
+    // Released while the menu is open again: the menu's window passes it on.
+    K::down(A);
+    menu->popup(f.form.mapToGlobal(QPoint(10, 10)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return K::target() == menu->windowHandle(); }, 2000));
+    K::up(Z);
+    K::up(A);
+    menu->close();
+    EXPECT_EQ(f.values(), (Values {on(48), on(60), off(48), off(60)}));
+}
