@@ -192,30 +192,50 @@ TEST(KeyPlay, LosingTheActivationReleasesEveryHeldKey)
     EXPECT_EQ(f.values(), (Values {on(48)}));
 }
 
-TEST(KeyPlay, AKeyHeldWhileAMenuOfTheWindowIsUsedSoundsUntilReleased)
+TEST(KeyPlay, AKeyHeldWhileAChannelIsChosenFromTheMenuSoundsUntilReleased)
 {
     FormFixture f;
-    QMenu* menu = f.form.menuBar()->addMenu(QStringLiteral("菜单"));
-    QSignalSpy chosen(menu->addAction(QStringLiteral("1")), &QAction::triggered);
+    QMenuBar* bar = f.form.menuBar();
+    QMenu* menu = f.form.channeloption();
 
     K::down(Z);
-    QTest::mouseClick(
-        f.form.menuBar(), Qt::LeftButton, {}, f.form.menuBar()->actionGeometry(menu->menuAction()).center());
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
     // The keys now go to the menu's own window.
     ASSERT_TRUE(QTest::qWaitFor([&] { return K::target() == menu->windowHandle(); }, 2000));
-    K::down(Z); // repeats reach the menu's window
+    K::down(Z); // a repeat, seen by the menu's window
+    QTest::keyClick(K::target(), Qt::Key_Down);
     QTest::keyClick(K::target(), Qt::Key_Down);
     QTest::keyClick(K::target(), Qt::Key_Return);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !menu->isVisible(); }, 2000));
-    EXPECT_EQ(chosen.count(), 1);
-    EXPECT_EQ(f.values(), (Values {on(48)}));
+    EXPECT_EQ(f.form.channel, 1);
+    EXPECT_EQ(f.values(), (Values{on(48, 0)}));
+    // The note-off goes out on the channel of the moment.
+    K::up(Z);
+    EXPECT_EQ(f.values(), (Values{on(48, 0), off(48, 1)}));
 
-    // Released while the menu is open again: the menu's window passes it on.
+    // Released while the menu is open: the menu's window passes it on.
+    f.recording->clear();
     K::down(A);
     menu->popup(f.form.mapToGlobal(QPoint(10, 10)));
     ASSERT_TRUE(QTest::qWaitFor([&] { return K::target() == menu->windowHandle(); }, 2000));
-    K::up(Z);
     K::up(A);
     menu->close();
-    EXPECT_EQ(f.values(), (Values {on(48), on(60), off(48), off(60)}));
+    EXPECT_EQ(f.values(), (Values{on(60, 1), off(60, 1)}));
+}
+
+TEST(KeyPlay, TheVelocityBarKeepsTheArrowKeysWhileTheMappedKeysPlay)
+{
+    FormFixture f;
+    QScrollBar* vol = f.form.vol();
+    ASSERT_TRUE(vol->hasFocus());
+    QTest::keyClick(f.window(), Qt::Key_Down);
+    QTest::keyClick(f.window(), Qt::Key_Down);
+    QTest::keyClick(f.window(), Qt::Key_Up);
+    EXPECT_EQ(vol->value(), 126);
+    EXPECT_TRUE(f.values().empty());
+
+    K::down(Z);
+    K::up(Z);
+    EXPECT_EQ(f.values(), (Values{on(48, 0, 126), off(48)}));
+    EXPECT_TRUE(f.form.Command1(0)->hasFocus());
 }
