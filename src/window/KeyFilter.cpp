@@ -44,12 +44,27 @@ bool KeyFilter::eventFilter(QObject* watched, QEvent* event)
         break;
     }
     case QEvent::WindowDeactivate:
-        if (watched == &form_)
+        // The activation may pass to one of the window's own menus, and on
+        // X11 now and then to one just closed; neither is a loss.
+        if (watched->isWidgetType() && isFormOrItsMenu(static_cast<const QWidget*>(watched))
+            && !isFormOrItsMenu(QApplication::activeWindow()))
             form_.Form_Deactivate();
         break;
     default:
         break;
     }
+    return false;
+}
+
+bool KeyFilter::isFormOrItsMenu(const QWidget* widget) const
+{
+    if (widget == &form_)
+        return true;
+    if (!widget || widget->windowType() != Qt::Popup)
+        return false;
+    for (const QObject* o = widget; o; o = o->parent())
+        if (o == &form_)
+            return true;
     return false;
 }
 
@@ -59,12 +74,8 @@ bool KeyFilter::isFormWindow(const QObject* window) const
         return true;
     // While one of the window's own menus is open the keys go to the menu's
     // window; they are still the keys of this window.
-    for (const QWidget* top : QApplication::topLevelWidgets()) {
-        if (top->windowHandle() != window || top->windowType() != Qt::Popup)
-            continue;
-        for (const QObject* o = top; o; o = o->parent())
-            if (o == &form_)
-                return true;
-    }
+    for (const QWidget* top : QApplication::topLevelWidgets())
+        if (top->windowHandle() == window)
+            return isFormOrItsMenu(top);
     return false;
 }

@@ -20,6 +20,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool isFormOrItsMenu(const QWidget* widget) const;
     bool isFormWindow(const QObject* window) const;
 
     Form1& form_;
