@@ -2,13 +2,17 @@
 
 #include <QGuiApplication>
 
-#if defined(TONVELO_HAVE_X11) && QT_CONFIG(xcb)
+// Only where both the build found libX11 and Qt speaks X11.
+#if defined(TONVELO_HAVE_X11)
+#if QT_CONFIG(xcb)
+#define TONVELO_ASK_X11
 #include <X11/XKBlib.h>
+#endif
 #endif
 
 bool useDetectableAutoRepeat()
 {
-#if defined(TONVELO_HAVE_X11) && QT_CONFIG(xcb)
+#ifdef TONVELO_ASK_X11
     const auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!x11 || !x11->display())
         return false;
