@@ -10,8 +10,8 @@ using Values = std::vector<uint32_t>;
 
 namespace {
 
-// Key events as the X11 platform delivers them: Qt's key, the XKB key code
-// of the physical key (US layout), modifiers and the auto-repeat mark.
+// A key as the X11 platform reports it: Qt's key and the XKB key code of the
+// physical key (US layout).
 struct Key {
     int qtKey;
     quint32 scanCode;
