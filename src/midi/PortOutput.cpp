@@ -2,12 +2,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <mutex>
 
-#ifdef TONVELO_HAVE_JACK
-#include <jack/jack.h>
-#endif
-
+#include "midi/JackGraph.h"
 #include "midi/MidiMessage.h"
 
 namespace {
@@ -26,27 +22,6 @@ void flagError(RtMidiError::Type type, const std::string&, void* failed)
         *static_cast<bool*>(failed) = true;
 }
 
-// RtMidi's JACK backend complains on stderr and leaks its buffers when no
-// server runs, so ask JACK first, quietly.
-bool jackServerRunning()
-{
-#ifdef TONVELO_HAVE_JACK
-    static std::once_flag once;
-    std::call_once(once, [] {
-        jack_set_error_function([](const char*) {});
-        jack_set_info_function([](const char*) {});
-    });
-    jack_status_t status;
-    jack_client_t* probe = jack_client_open(clientName, JackNoStartServer, &status);
-    if (!probe)
-        return false;
-    jack_client_close(probe);
-    return true;
-#else
-    return false;
-#endif
-}
-
 bool apiUsable(PortApi api)
 {
     std::vector<RtMidi::Api> apis;
@@ -58,6 +33,8 @@ bool apiUsable(PortApi api)
         std::error_code ec;
         return std::filesystem::exists("/dev/snd/seq", ec);
     }
+    // RtMidi's JACK backend complains on stderr and leaks its buffers when no
+    // server runs, so ask JACK first, quietly.
     return jackServerRunning();
 }
 
@@ -117,12 +94,19 @@ std::unique_ptr<PortOutput> PortOutput::open(const PortInfo& port)
     const auto it = std::find(names.begin(), names.end(), port.name);
     if (it == names.end())
         return nullptr;
+    std::unique_ptr<JackConnectionWatch> watch;
+    if (port.api == PortApi::Jack)
+        watch = std::make_unique<JackConnectionWatch>(port.name);
     try {
         output->out_->openPort(static_cast<unsigned>(it - names.begin()), "out");
     } catch (const RtMidiError&) {
         return nullptr;
     }
     if (output->failed_ || !output->out_->isPortOpen())
+        return nullptr;
+    // RtMidi does not check that JACK made the connection; a port that went
+    // away just now would look open with nothing behind it.
+    if (watch && !watch->waitForNewConnection(std::chrono::milliseconds(1000)))
         return nullptr;
     return output;
 }

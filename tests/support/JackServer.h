@@ -10,7 +10,7 @@
 // JACK_DEFAULT_SERVER.
 class JackServer {
 public:
-    explicit JackServer(int periodFrames = 64, int sampleRate = 48000);
+    explicit JackServer(int periodFrames = 256, int sampleRate = 48000);
     ~JackServer();
 
     JackServer(const JackServer&) = delete;
