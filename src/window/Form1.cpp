@@ -96,6 +96,8 @@ void Form1::buildVelocityBar(QWidget* client)
     vol_->setSingleStep(1);
     vol_->setPageStep(10);
     vol_->setFocusPolicy(Qt::StrongFocus);
+    // Qt's own scroll menu (English, and modal) has no place on this bar.
+    vol_->setContextMenuPolicy(Qt::NoContextMenu);
     // The velocity follows the thumb when a drag ends, not while it moves.
     vol_->setTracking(false);
     connect(vol_, &QScrollBar::valueChanged, this, [this] { vol_Change(); });
