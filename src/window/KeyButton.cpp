@@ -4,6 +4,19 @@
 #include <QPainter>
 #include <QStyleOptionFocusRect>
 
+namespace {
+
+// The black keys cover the upper part of the white keys beside them.
+constexpr TwipsRect blackKeyBand = [] {
+    TwipsRect band{0, 0, 0, 0};
+    for (const auto& key : keyGrid)
+        if (key.kind == KeyKind::Black && key.rect.height > band.height)
+            band.height = key.rect.height;
+    return band;
+}();
+
+} // namespace
+
 const QColor KeyButton::whiteColor(255, 255, 255);
 const QColor KeyButton::blackColor(255, 224, 192);
 
@@ -40,7 +53,10 @@ void KeyButton::paintEvent(QPaintEvent*)
     painter.fillRect(rect(), QColor(96, 96, 96));
     painter.fillRect(rect().adjusted(1, 1, -1, -1), face_);
     painter.setPen(Qt::black);
-    painter.drawText(rect(), Qt::AlignCenter, text());
+    // A white key's caption goes where the key shows below the black keys.
+    const QRect captionArea =
+        face_ == whiteColor ? rect().adjusted(0, blackKeyBand.toPixels().height(), 0, 0) : rect();
+    painter.drawText(captionArea, Qt::AlignCenter, text());
     if (hasFocus()) {
         QStyleOptionFocusRect option;
         option.initFrom(this);
