@@ -6,6 +6,7 @@
 #include "midi/SystemOutputs.h"
 #include "window/Fonts.h"
 #include "window/Form1.h"
+#include "window/WindowSystemStart.h"
 
 int main(int argc, char* argv[])
 {
@@ -13,7 +14,9 @@ int main(int argc, char* argv[])
     // The synth loads while Qt starts and the window is built.
     outputs->prepareSynth();
 
+    auto start = std::make_unique<WindowSystemStart>();
     QApplication app(argc, argv);
+    start.reset();
     QApplication::setApplicationName(QStringLiteral("Tonvelo"));
     // Desktops find the launcher, name and icon through this id.
     QApplication::setDesktopFileName(QStringLiteral(TONVELO_APP_ID));

@@ -1,11 +1,12 @@
 #include "midi/JackGraph.h"
 
-#include <mutex>
 #include <thread>
 
 #ifdef TONVELO_HAVE_JACK
 #include <jack/jack.h>
 #endif
+
+#include "midi/QuietLibraries.h"
 
 namespace {
 
@@ -13,11 +14,7 @@ namespace {
 // libjack prints to stderr when no server runs; that is an ordinary case here.
 jack_client_t* openQuietClient()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        jack_set_error_function([](const char*) {});
-        jack_set_info_function([](const char*) {});
-    });
+    quietSoundLibraries();
     jack_status_t status;
     return jack_client_open("Tonvelo probe", JackNoStartServer, &status);
 }

@@ -5,6 +5,7 @@
 
 #include "midi/JackGraph.h"
 #include "midi/MidiMessage.h"
+#include "midi/QuietLibraries.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ bool apiUsable(PortApi api)
     RtMidi::getCompiledApi(apis);
     if (std::find(apis.begin(), apis.end(), rtApi(api)) == apis.end())
         return false;
+    quietSoundLibraries();
     if (api == PortApi::Alsa) {
         // Without a sequencer device RtMidi throws and libasound writes to stderr.
         std::error_code ec;

@@ -1,12 +1,9 @@
 #include "midi/SynthOutput.h"
 
 #include <cstdlib>
-#include <mutex>
 #include <set>
 
-#ifdef TONVELO_HAVE_ALSA
-#include <alsa/asoundlib.h>
-#endif
+#include "midi/QuietLibraries.h"
 
 namespace {
 
@@ -21,20 +18,6 @@ std::set<std::string> availableDrivers(fluid_settings_t* settings)
                                       static_cast<std::set<std::string>*>(data)->insert(option);
                                   });
     return drivers;
-}
-
-// libasound prints to stderr when there is no sound card; trying the next
-// driver is our answer to that, not a message for the user.
-#ifdef TONVELO_HAVE_ALSA
-void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
-#endif
-
-void quietAlsa()
-{
-#ifdef TONVELO_HAVE_ALSA
-    static std::once_flag once;
-    std::call_once(once, [] { snd_lib_error_set_handler(ignoreAlsaError); });
-#endif
 }
 
 void configureLowLatency(fluid_settings_t* settings)
@@ -64,7 +47,7 @@ std::unique_ptr<SynthOutput> SynthOutput::open(const SoundfontSearch& search)
     setenv("JACK_NO_START_SERVER", "1", 0);
 #endif
 
-    quietAlsa();
+    quietSoundLibraries();
     fluid_settings_t* settings = engine->settings();
     configureLowLatency(settings);
     const auto drivers = availableDrivers(settings);
