@@ -70,7 +70,7 @@ std::vector<std::string> SoundfontSearch::candidates() const
     return result;
 }
 
-SynthEngine::SynthEngine(const SoundfontSearch& search, double sampleRate)
+SynthEngine::SynthEngine(double sampleRate)
 {
     silenceFluidSynthLog();
     settings_.reset(new_fluid_settings());
@@ -81,16 +81,32 @@ SynthEngine::SynthEngine(const SoundfontSearch& search, double sampleRate)
     fluid_settings_setint(settings_.get(), "synth.dynamic-sample-loading", 1);
     synth_.reset(new_fluid_synth(settings_.get()));
     event_.reset(new_fluid_midi_event());
+}
+
+SynthEngine::SynthEngine(const SoundfontSearch& search, double sampleRate) : SynthEngine(sampleRate)
+{
+    load(search);
+}
+
+bool SynthEngine::load(const SoundfontSearch& search)
+{
     if (!synth_ || !event_)
-        return;
+        return false;
     for (const auto& file : search.candidates()) {
         std::error_code ec;
         if (!std::filesystem::is_regular_file(file, ec))
             continue;
-        soundfontId_ = fluid_synth_sfload(synth_.get(), file.c_str(), 1);
-        if (ok())
-            break;
+        soundfontId_ = fluid_synth_sfload(synth_.get(), file.c_str(), 0);
+        if (!ok())
+            continue;
+        // A General MIDI reset would also load the drum kit of channel 10,
+        // which the keyboard never plays: 15 ms and 11 MB for nothing.
+        for (int channel = 0; channel < 16; ++channel)
+            if (channel != 9)
+                fluid_synth_program_select(synth_.get(), channel, static_cast<unsigned>(soundfontId_), 0, 0);
+        return true;
     }
+    return false;
 }
 
 SynthEngine::~SynthEngine() = default;

@@ -22,6 +22,9 @@ struct SoundfontSearch {
 // render it into buffers.
 class SynthEngine {
 public:
+    // A synth with no soundfont yet: it can be attached to an audio driver
+    // while load() runs on another thread.
+    explicit SynthEngine(double sampleRate = 48000.0);
     // Loads the first candidate that FluidSynth accepts; ok() tells whether one did.
     explicit SynthEngine(const SoundfontSearch& search, double sampleRate = 48000.0);
     ~SynthEngine();
@@ -29,6 +32,7 @@ public:
     SynthEngine(const SynthEngine&) = delete;
     SynthEngine& operator=(const SynthEngine&) = delete;
 
+    bool load(const SoundfontSearch& search);
     bool ok() const { return soundfontId_ != FLUID_FAILED; }
     int play(uint32_t value);
 

@@ -1,6 +1,7 @@
 #include "midi/SynthOutput.h"
 
 #include <cstdlib>
+#include <future>
 #include <set>
 
 #include "midi/QuietLibraries.h"
@@ -39,19 +40,22 @@ SynthOutput::~SynthOutput() = default;
 
 std::unique_ptr<SynthOutput> SynthOutput::open(const SoundfontSearch& search)
 {
-    auto engine = std::make_unique<SynthEngine>(search);
-    if (!engine->ok())
+    auto engine = std::make_unique<SynthEngine>();
+    if (!engine->synth())
         return nullptr;
     // Never start a JACK server of our own just to find out there is none.
 #ifndef _WIN32
     setenv("JACK_NO_START_SERVER", "1", 0);
 #endif
-
     quietSoundLibraries();
     fluid_settings_t* settings = engine->settings();
     configureLowLatency(settings);
     const auto drivers = availableDrivers(settings);
     std::unique_ptr<SynthOutput> output(new SynthOutput(std::move(engine)));
+
+    // Loading the soundfont and opening an audio client each take tens of
+    // milliseconds; side by side they hold up the first window less.
+    auto loaded = std::async(std::launch::async, [&synth = *output->engine_, &search] { return synth.load(search); });
     // FluidSynth never falls back to another driver by itself.
     for (const char* name : driverOrder) {
         if (!drivers.count(name))
@@ -60,10 +64,12 @@ std::unique_ptr<SynthOutput> SynthOutput::open(const SoundfontSearch& search)
         output->driver_.reset(new_fluid_audio_driver(settings, output->engine_->synth()));
         if (output->driver_) {
             output->driverName_ = name;
-            return output;
+            break;
         }
     }
-    return nullptr;
+    if (!loaded.get() || !output->driver_)
+        return nullptr;
+    return output;
 }
 
 int SynthOutput::send(uint32_t value)

@@ -94,3 +94,21 @@ TEST(BuiltInSynth, NoUsableSoundfontMeansNotOk)
     EXPECT_FALSE(engine.ok());
     EXPECT_NE(engine.play(midi::noteOnValue(60, 0, 100)), 0);
 }
+
+TEST(BuiltInSynth, EveryChannelOfTheKeyboardPlaysThePianoWithReverbOn)
+{
+    SynthEngine engine(SoundfontSearch::system(), rate);
+    ASSERT_TRUE(engine.ok());
+    int reverb = 0;
+    fluid_settings_getint(engine.settings(), "synth.reverb.active", &reverb);
+    EXPECT_EQ(reverb, 1);
+    for (int channel = 0; channel <= 5; ++channel) {
+        ASSERT_EQ(engine.play(midi::noteOnValue(60, channel, 127)), 0) << "channel " << channel;
+        const auto held = render(engine, 0.5);
+        engine.play(midi::noteOffValue(60, channel));
+        const std::vector<float> steady(held.begin() + 4800, held.begin() + 4800 + 16384);
+        EXPECT_GT(rms(held, 4800, 4800), 0.001) << "channel " << channel;
+        EXPECT_NEAR(dominantPitch(steady), 261.63, 261.63 * 0.02) << "channel " << channel;
+        render(engine, 3.0);
+    }
+}

@@ -1,0 +1,200 @@
+// Start-up time, private memory and idle CPU of the keyboard beside a bare Qt
+// window with the same controls, measured in one run on a private display,
+// the two programs taking turns. The keyboard's built-in synth loads the
+// system's GM soundfont and plays into a private JACK server on the dummy
+// backend. Prints rows of a markdown table: | figure | value | goal |.
+
+#include <dirent.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <thread>
+
+#include "JackServer.h"
+#include "MapWatcher.h"
+#include "Subprocess.h"
+#include "X11Client.h"
+#include "XvfbServer.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int jackPeriod = 256;
+constexpr int jackRate = 48000;
+constexpr int fullRounds = 3; // start-up, memory and 10 s of idle CPU
+constexpr int startupRounds = 4; // further start-ups only
+constexpr auto settle = 2s; // after the window maps, before measuring
+constexpr auto idleSpan = 10s;
+
+struct Program {
+    std::string label;
+    std::string path;
+    std::vector<double> startupMs, privateMb, cpuPercent;
+    bool failed = false;
+};
+
+// Resident memory that is the process's own: RSS less the pages it shares
+// (a JACK client maps the server's shared memory, libraries are shared).
+double privateMegabytes(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/smaps_rollup");
+    double kb = 0;
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        std::string key;
+        double value = 0;
+        fields >> key >> value;
+        if (key == "Private_Clean:" || key == "Private_Dirty:")
+            kb += value;
+    }
+    return kb / 1024.0;
+}
+
+// CPU time of all the process's threads so far, in nanoseconds.
+double cpuNanoseconds(pid_t pid)
+{
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    double total = 0;
+    if (DIR* dir = opendir(tasks.c_str())) {
+        while (dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] == '.')
+                continue;
+            std::ifstream in(tasks + "/" + entry->d_name + "/schedstat");
+            double ns = 0;
+            if (in >> ns)
+                total += ns;
+        }
+        closedir(dir);
+    }
+    return total;
+}
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+std::string format(double value, int decimals, const char* unit)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f %s", decimals, value, unit);
+    return text;
+}
+
+void row(const std::string& figure, const std::string& value, const std::string& goal)
+{
+    std::cout << "| " << figure << " | " << value << " | " << goal << " |\n";
+}
+
+std::string verdict(bool met)
+{
+    return met ? "met" : "**missed**";
+}
+
+// One start of a program: until its window maps, then (in a full round) its
+// memory and its CPU while it sits idle; then its window is closed.
+void runOnce(Program& program, const XvfbServer& xvfb, const Subprocess::Environment& env, bool full)
+{
+    MapWatcher watcher(xvfb.display());
+    X11Client x(xvfb.display());
+    if (!watcher.ok() || !x.ok()) {
+        program.failed = true;
+        return;
+    }
+    const auto start = MapWatcher::Clock::now();
+    Subprocess app({ program.path }, env);
+    const auto mapped = watcher.waitForWindow("Tonvelo", start + 30s);
+    if (!mapped || mapped->dialog) {
+        std::cerr << program.label << ": "
+                  << (mapped ? "showed a message box instead of its window" : "no window") << "\n"
+                  << app.errors();
+        program.failed = true;
+        return;
+    }
+    program.startupMs.push_back(std::chrono::duration<double, std::milli>(mapped->time - start).count());
+    if (full) {
+        std::this_thread::sleep_for(settle);
+        program.privateMb.push_back(privateMegabytes(app.pid()));
+        const double before = cpuNanoseconds(app.pid());
+        const auto from = std::chrono::steady_clock::now();
+        std::this_thread::sleep_for(idleSpan);
+        const double used = cpuNanoseconds(app.pid()) - before;
+        const double span
+            = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - from).count();
+        program.cpuPercent.push_back(100.0 * used / span);
+    }
+    x.close(mapped->window);
+    if (!app.wait(10s)) {
+        std::cerr << program.label << ": did not end when its window closed\n";
+        program.failed = true;
+    }
+}
+
+} // namespace
+
+int main()
+{
+    XvfbServer xvfb;
+    JackServer jack(jackPeriod, jackRate);
+    if (!xvfb.running() || !jack.running()) {
+        std::cerr << "window_bench: " << (xvfb.running() ? "jackd" : "Xvfb") << " did not start\n";
+        return 1;
+    }
+    const Subprocess::Environment env {
+        { "DISPLAY", xvfb.display() }, { "JACK_DEFAULT_SERVER", jack.name() },
+        { "QT_QPA_PLATFORM", std::nullopt }, { "WAYLAND_DISPLAY", std::nullopt },
+        { "PULSE_SERVER", "unix:/nonexistent" }, // the synth is to play through JACK here
+    };
+
+    Program bare { "bare Qt window", BARE_WINDOW_BINARY, {}, {}, {} };
+    Program keyboard { "Tonvelo", TONVELO_BINARY, {}, {}, {} };
+
+    // Once each, untimed, so both meet warm file caches.
+    runOnce(bare, xvfb, env, false);
+    runOnce(keyboard, xvfb, env, false);
+    bare.startupMs.clear();
+    keyboard.startupMs.clear();
+
+    for (int round = 0; round < fullRounds + startupRounds; ++round) {
+        const bool full = round < fullRounds;
+        std::cerr << "window_bench: round " << round + 1 << " of " << fullRounds + startupRounds << "\n";
+        Program& first = round % 2 ? keyboard : bare;
+        Program& second = round % 2 ? bare : keyboard;
+        runOnce(first, xvfb, env, full);
+        runOnce(second, xvfb, env, full);
+    }
+    if (bare.failed || keyboard.failed) {
+        row("window benchmark", "failed (see stderr)", "");
+        return 1;
+    }
+
+    const double bareStart = median(bare.startupMs), keyStart = median(keyboard.startupMs);
+    const double bareMem = median(bare.privateMb), keyMem = median(keyboard.privateMb);
+    const double bareCpu = median(bare.cpuPercent), keyCpu = median(keyboard.cpuPercent);
+    const std::string rounds = std::to_string(fullRounds + startupRounds);
+    const std::string jackSetting = "JACK dummy " + std::to_string(jackPeriod) + " frames @ "
+        + std::to_string(jackRate / 1000) + " kHz";
+
+    row("start-up to window mapped, bare Qt window (median of " + rounds + ")", format(bareStart, 0, "ms"),
+        "");
+    row("start-up to window mapped, Tonvelo (median of " + rounds + ")", format(keyStart, 0, "ms"),
+        "≤ 1.5 × bare = " + format(1.5 * bareStart, 0, "ms") + ": " + verdict(keyStart <= 1.5 * bareStart));
+    row("private memory (RSS less shared), bare Qt window", format(bareMem, 1, "MB"), "");
+    row("private memory (RSS less shared), Tonvelo", format(keyMem, 1, "MB"),
+        "≤ bare + 40 MB = " + format(bareMem + 40, 1, "MB") + ": " + verdict(keyMem <= bareMem + 40));
+    row("idle CPU over 10 s, bare Qt window", format(bareCpu, 2, "% of a core"), "");
+    row("idle CPU over 10 s, Tonvelo (reverb on, " + jackSetting + ")", format(keyCpu, 2, "% of a core"),
+        "≤ 1 %: " + verdict(keyCpu <= 1.0));
+    return 0;
+}
