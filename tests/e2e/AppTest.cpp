@@ -1,13 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <thread>
 
+#include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTest>
@@ -132,7 +134,7 @@ TEST(App, WithNoOutputTheMessageShowsBeforeTheWindowAndClosingEndsTheProgram)
     // It shows the message: its text looks as in such a box drawn here.
     QImage boxPicture;
     ASSERT_TRUE(waitUntil([&] { return !(boxPicture = x.grab(box)).isNull(); }));
-    boxPicture.save(QStringLiteral("app-message.png"));
+    boxPicture.save(QApplication::applicationDirPath() + QStringLiteral("/app-message.png"));
     const auto [expected, text] = referenceMessage();
     ASSERT_FALSE(text.isEmpty());
     ASSERT_TRUE(boxPicture.rect().contains(text));
@@ -154,7 +156,7 @@ TEST(App, WithNoOutputTheMessageShowsBeforeTheWindowAndClosingEndsTheProgram)
         const QPoint key = keyGrid[0].rect.toPixels().bottomLeft() + QPoint(5, -5);
         return !window.isNull() && window.rect().contains(key) && (window.pixel(key) & 0xFFFFFF) == 0xFFFFFF;
     })) << "no white key drawn";
-    window.save(QStringLiteral("app-window.png"));
+    window.save(QApplication::applicationDirPath() + QStringLiteral("/app-window.png"));
 
     x.close(main);
     const auto status = app.wait(10s);

@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <optional>
 
 #include <QFontInfo>
 #include <QImage>
-#include <QPainter>
 #include <QRawFont>
 #include <QRegion>
 #include <QScreen>
@@ -14,7 +12,7 @@
 #include "FormFixture.h"
 
 // What the window really shows: its backing store, read back from the screen.
-// The picture is also saved (window-picture.png beside the test) for a person to look at.
+// The picture is also saved (window-picture.png beside the test program) for a person to look at.
 
 namespace {
 
@@ -29,6 +27,8 @@ struct Grab {
         return r.translated(form->clientArea()->mapTo(form, QPoint(0, 0)));
     }
     QRgb at(QPoint p) const { return image.pixel(p) & 0xFFFFFF; }
+    // The colour at a point given in client-area pixels, as the key table's rectangles are.
+    QRgb atClient(int x, int y) const { return at(clientRect(QRect(x, y, 1, 1)).topLeft()); }
 };
 
 Grab grabWindow(Form1& form)
@@ -40,7 +40,7 @@ Grab grabWindow(Form1& form)
     QApplication::processEvents();
     const QPixmap pixmap = form.screen()->grabWindow(form.winId());
     QImage image = pixmap.toImage().convertToFormat(QImage::Format_RGB32);
-    image.save(QStringLiteral("window-picture.png"));
+    image.save(QApplication::applicationDirPath() + QStringLiteral("/window-picture.png"));
     return { image, &form };
 }
 
@@ -184,7 +184,7 @@ TEST(Picture, EveryKeyShowsItsRectangleInOneFlatColourWithBlackKeysOnTop)
         for (const QRect& part : visiblePartOf(k).intersected(rect.adjusted(1, 1, -1, -1)))
             for (int y = part.top(); y <= part.bottom(); ++y)
                 for (int x = part.left(); x <= part.right(); ++x)
-                    if (grab.at(grab.clientRect(QRect(x, y, 1, 1)).topLeft()) != face)
+                    if (grab.atClient(x, y) != face)
                         captionBox |= QRect(x, y, 1, 1);
         const QRect text = button->fontMetrics().tightBoundingRect(button->text());
         EXPECT_FALSE(captionBox.isEmpty()) << "key " << k << ": no caption";
@@ -201,7 +201,7 @@ TEST(Picture, EveryKeyShowsItsRectangleInOneFlatColourWithBlackKeysOnTop)
         for (const QRect& part : ring)
             for (int y = part.top(); y <= part.bottom(); ++y)
                 for (int x = part.left(); x <= part.right(); ++x)
-                    ASSERT_NE(grab.at(grab.clientRect(QRect(x, y, 1, 1)).topLeft()), face)
+                    ASSERT_NE(grab.atClient(x, y), face)
                         << "key " << k << " spills over at " << x << "," << y;
     }
 
@@ -209,8 +209,8 @@ TEST(Picture, EveryKeyShowsItsRectangleInOneFlatColourWithBlackKeysOnTop)
     // across the column where the two white keys meet.
     const QRect black1 = keyGrid[1].rect.toPixels();
     const int meet = keyGrid[2].rect.toPixels().left();
-    EXPECT_EQ(grab.at(grab.clientRect(QRect(meet, black1.top() + 3, 1, 1)).topLeft()), black);
-    EXPECT_EQ(grab.at(grab.clientRect(QRect(black1.left() - 2, black1.top() + 3, 1, 1)).topLeft()), white);
+    EXPECT_EQ(grab.atClient(meet, black1.top() + 3), black);
+    EXPECT_EQ(grab.atClient(black1.left() - 2, black1.top() + 3), white);
 }
 
 TEST(Picture, TheChineseCreditDrawsRealGlyphsFromTheSubstituteFont)
