@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <sstream>
 #include <thread>
@@ -27,7 +28,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// A private runtime folder, so that Qt has nothing to say about the environment.
+// A private runtime folder, so that Qt has nothing to say about the
+// environment, with an empty ALSA configuration in it.
 class RuntimeDir {
 public:
     RuntimeDir()
@@ -35,6 +37,7 @@ public:
         std::string pattern = std::filesystem::temp_directory_path().string() + "/tonvelo-run-XXXXXX";
         if (mkdtemp(pattern.data()))
             path = pattern;
+        std::ofstream(path + "/alsa.conf").flush();
     }
     ~RuntimeDir()
     {
@@ -52,7 +55,11 @@ Subprocess::Environment appEnvironment(const std::string& display, const Runtime
         { "WAYLAND_DISPLAY", std::nullopt },
         { "QT_QPA_PLATFORM", std::nullopt },
         { "XDG_RUNTIME_DIR", runtime.path },
+        // No sound reachable, even on a desktop: no JACK server of this name,
+        // no PulseAudio there, and no ALSA device configured.
         { "JACK_DEFAULT_SERVER", "tonvelo-absent-" + std::to_string(getpid()) },
+        { "PULSE_SERVER", "unix:" + runtime.path + "/no-pulse" },
+        { "ALSA_CONFIG_PATH", runtime.path + "/alsa.conf" },
     };
 }
 
