@@ -11,8 +11,9 @@
 int main(int argc, char* argv[])
 {
     auto outputs = std::make_unique<SystemOutputs>();
-    // The synth loads while Qt starts and the window is built.
+    // The synth loads and the ports are listed while Qt starts and the window is built.
     outputs->prepareSynth();
+    outputs->preparePorts();
 
     auto start = std::make_unique<WindowSystemStart>();
     QApplication app(argc, argv);

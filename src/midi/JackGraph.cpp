@@ -35,6 +35,23 @@ bool jackServerRunning()
 #endif
 }
 
+std::vector<std::string> jackMidiInputs()
+{
+    std::vector<std::string> names;
+#ifdef TONVELO_HAVE_JACK
+    jack_client_t* client = openQuietClient();
+    if (!client)
+        return names;
+    if (const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
+        for (const char** port = ports; *port; ++port)
+            names.emplace_back(*port);
+        jack_free(ports);
+    }
+    jack_client_close(client);
+#endif
+    return names;
+}
+
 #ifdef TONVELO_HAVE_JACK
 struct JackConnectionWatch::Client {
     jack_client_t* handle;

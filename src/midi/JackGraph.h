@@ -2,12 +2,18 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 // What the program asks of a JACK server directly, beside RtMidi: whether
-// one runs, and when a new connection really carries data.
+// one runs, which MIDI inputs it has, and when a new connection really
+// carries data.
 
 // True when a JACK server answers; never starts one.
 bool jackServerRunning();
+
+// The full names of the MIDI input ports, in the server's order; empty when
+// no server answers.
+std::vector<std::string> jackMidiInputs();
 
 // Counts the connections of one port now, so that a connection made after
 // it can be waited for. jack_connect only asks for a connection: data flows

@@ -23,11 +23,16 @@ void flagError(RtMidiError::Type type, const std::string&, void* failed)
         *static_cast<bool*>(failed) = true;
 }
 
-bool apiUsable(PortApi api)
+bool apiCompiled(PortApi api)
 {
     std::vector<RtMidi::Api> apis;
     RtMidi::getCompiledApi(apis);
-    if (std::find(apis.begin(), apis.end(), rtApi(api)) == apis.end())
+    return std::find(apis.begin(), apis.end(), rtApi(api)) != apis.end();
+}
+
+bool apiUsable(PortApi api)
+{
+    if (!apiCompiled(api))
         return false;
     quietSoundLibraries();
     if (api == PortApi::Alsa) {
@@ -74,14 +79,16 @@ std::vector<std::string> portNames(RtMidiOut& out, bool& failed)
 std::vector<PortInfo> listPorts()
 {
     std::vector<PortInfo> ports;
-    for (PortApi api : {PortApi::Alsa, PortApi::Jack}) {
-        bool failed = false;
-        auto out = makeOut(api, &failed);
-        if (!out)
-            continue;
+    bool failed = false;
+    if (auto out = makeOut(PortApi::Alsa, &failed))
         for (auto& name : portNames(*out, failed))
-            ports.push_back({api, std::move(name)});
-    }
+            ports.push_back({PortApi::Alsa, std::move(name)});
+    // One JACK client lists the JACK ports under the names RtMidi gives
+    // them; RtMidi would open a second one just to list them, and each JACK
+    // client costs tens of milliseconds at start-up.
+    if (apiCompiled(PortApi::Jack))
+        for (auto& name : jackMidiInputs())
+            ports.push_back({PortApi::Jack, std::move(name)});
     return ports;
 }
 

@@ -8,6 +8,8 @@ SystemOutputs::~SystemOutputs()
 {
     if (preparedSynth_.valid())
         preparedSynth_.wait();
+    if (preparedPorts_.valid())
+        preparedPorts_.wait();
 }
 
 void SystemOutputs::prepareSynth()
@@ -17,9 +19,14 @@ void SystemOutputs::prepareSynth()
     });
 }
 
+void SystemOutputs::preparePorts()
+{
+    preparedPorts_ = std::async(std::launch::async, listPorts);
+}
+
 std::vector<std::string> SystemOutputs::deviceNames()
 {
-    ports_ = listPorts();
+    ports_ = preparedPorts_.valid() ? preparedPorts_.get() : listPorts();
     std::vector<std::string> names;
     names.reserve(ports_.size());
     for (const auto& port : ports_)

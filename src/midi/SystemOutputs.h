@@ -17,6 +17,9 @@ public:
     // the audio client load while the window is being built. The next open(-1)
     // takes the result.
     void prepareSynth();
+    // Starts listing the external ports on another thread, for the same
+    // reason. The next deviceNames() takes the list.
+    void preparePorts();
 
     std::vector<std::string> deviceNames() override;
     std::unique_ptr<MidiOutput> open(int deviceId) override;
@@ -25,4 +28,5 @@ private:
     SoundfontSearch search_;
     std::vector<PortInfo> ports_;
     std::future<std::unique_ptr<MidiOutput>> preparedSynth_;
+    std::future<std::vector<PortInfo>> preparedPorts_;
 };
