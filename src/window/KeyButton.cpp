@@ -6,7 +6,6 @@
 
 namespace {
 
-// The black keys cover the upper part of the white keys beside them.
 constexpr TwipsRect blackKeyBand = [] {
     TwipsRect band{0, 0, 0, 0};
     for (const auto& key : keyGrid)
@@ -26,6 +25,12 @@ KeyButton::KeyButton(const KeyInfo& key, QWidget* parent)
       face_(key.kind == KeyKind::White ? whiteColor : blackColor)
 {
     setGeometry(key.rect.toPixels());
+}
+
+QRect KeyButton::captionArea(const KeyInfo& key)
+{
+    const QRect whole(QPoint(0, 0), key.rect.toPixels().size());
+    return key.kind == KeyKind::White ? whole.adjusted(0, blackKeyBand.toPixels().height(), 0, 0) : whole;
 }
 
 void KeyButton::mousePressEvent(QMouseEvent* event)
@@ -53,10 +58,7 @@ void KeyButton::paintEvent(QPaintEvent*)
     painter.fillRect(rect(), QColor(96, 96, 96));
     painter.fillRect(rect().adjusted(1, 1, -1, -1), face_);
     painter.setPen(Qt::black);
-    // A white key's caption goes where the key shows below the black keys.
-    const QRect captionArea =
-        face_ == whiteColor ? rect().adjusted(0, blackKeyBand.toPixels().height(), 0, 0) : rect();
-    painter.drawText(captionArea, Qt::AlignCenter, text());
+    painter.drawText(captionArea(keyGrid[static_cast<size_t>(index_)]), Qt::AlignCenter, text());
     if (hasFocus()) {
         QStyleOptionFocusRect option;
         option.initFrom(this);

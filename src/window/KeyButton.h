@@ -15,6 +15,10 @@ public:
 
     KeyButton(const KeyInfo& key, QWidget* parent);
 
+    // Where in the key (its own pixels) the caption is centred: a white
+    // key's below the black keys, which cover its upper part.
+    static QRect captionArea(const KeyInfo& key);
+
     int index() const { return index_; }
     QColor faceColor() const { return face_; }
 

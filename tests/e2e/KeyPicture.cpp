@@ -47,8 +47,8 @@ std::vector<std::string> keyRectangleFaults(const QImage& window, int scale)
                 continue;
             const QRect r = deviceRect(key.rect, scale);
             const QRect inner = r.adjusted(scale, scale, -scale, -scale);
-            // Captions are centred; leave out a band where the text may run.
-            const int centre = r.center().y();
+            // Leave out a band where the caption's text may run.
+            const int centre = r.top() + KeyButton::captionArea(key).center().y() * scale;
             for (int y = r.top(); y <= r.bottom(); ++y) {
                 for (int x = r.left(); x <= r.right(); ++x) {
                     Part p = inner.contains(x, y) ? Part::Face : Part::Frame;
