@@ -16,10 +16,10 @@
 #include <sstream>
 #include <thread>
 
+#include "Command.h"
 #include "JackServer.h"
 #include "MapWatcher.h"
-#include "Subprocess.h"
-#include "X11Client.h"
+#include "XWindows.h"
 #include "XvfbServer.h"
 
 using namespace std::chrono_literals;
@@ -104,21 +104,20 @@ std::string verdict(bool met)
 
 // One start of a program: until its window maps, then (in a full round) its
 // memory and its CPU while it sits idle; then its window is closed.
-void runOnce(Program& program, const XvfbServer& xvfb, const Subprocess::Environment& env, bool full)
+void runOnce(Program& program, const XvfbServer& xvfb, const Environment& env, bool full)
 {
     MapWatcher watcher(xvfb.display());
-    X11Client x(xvfb.display());
-    if (!watcher.ok() || !x.ok()) {
+    if (!watcher.ok()) {
         program.failed = true;
         return;
     }
     const auto start = MapWatcher::Clock::now();
-    Subprocess app({ program.path }, env);
+    RunningProgram app({ program.path }, env);
     const auto mapped = watcher.waitForWindow("Tonvelo", start + 30s);
     if (!mapped || mapped->dialog) {
         std::cerr << program.label << ": "
                   << (mapped ? "showed a message box instead of its window" : "no window") << "\n"
-                  << app.errors();
+                  << app.output();
         program.failed = true;
         return;
     }
@@ -134,7 +133,7 @@ void runOnce(Program& program, const XvfbServer& xvfb, const Subprocess::Environ
             = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - from).count();
         program.cpuPercent.push_back(100.0 * used / span);
     }
-    x.close(mapped->window);
+    xwindows::close(xvfb.display(), mapped->window);
     if (!app.wait(10s)) {
         std::cerr << program.label << ": did not end when its window closed\n";
         program.failed = true;
@@ -151,10 +150,13 @@ int main()
         std::cerr << "window_bench: " << (xvfb.running() ? "jackd" : "Xvfb") << " did not start\n";
         return 1;
     }
-    const Subprocess::Environment env {
-        { "DISPLAY", xvfb.display() }, { "JACK_DEFAULT_SERVER", jack.name() },
-        { "QT_QPA_PLATFORM", std::nullopt }, { "WAYLAND_DISPLAY", std::nullopt },
-        { "PULSE_SERVER", "unix:/nonexistent" }, // the synth is to play through JACK here
+    const Environment env {
+        "DISPLAY=" + xvfb.display(),
+        "JACK_DEFAULT_SERVER=" + jack.name(),
+        "QT_QPA_PLATFORM=xcb",
+        "WAYLAND_DISPLAY",
+        // The synth is to play through JACK here, even on a desktop.
+        "PULSE_SERVER=unix:/nonexistent",
     };
 
     Program bare { "bare Qt window", BARE_WINDOW_BINARY, {}, {}, {} };

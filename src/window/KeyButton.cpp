@@ -7,7 +7,7 @@
 namespace {
 
 constexpr TwipsRect blackKeyBand = [] {
-    TwipsRect band{0, 0, 0, 0};
+    TwipsRect band { 0, 0, 0, 0 };
     for (const auto& key : keyGrid)
         if (key.kind == KeyKind::Black && key.rect.height > band.height)
             band.height = key.rect.height;

@@ -15,8 +15,9 @@
 #include <QMessageBox>
 #include <QTest>
 
-#include "Subprocess.h"
-#include "X11Client.h"
+#include "Command.h"
+#include "KeyPicture.h"
+#include "XWindows.h"
 #include "XvfbServer.h"
 #include "window/Form1.h"
 #include "window/KeyGrid.h"
@@ -48,18 +49,19 @@ public:
     std::string path;
 };
 
-Subprocess::Environment appEnvironment(const std::string& display, const RuntimeDir& runtime)
+Environment appEnvironment(const std::string& display, const RuntimeDir& runtime)
 {
     return {
-        { "DISPLAY", display.empty() ? std::nullopt : std::optional(display) },
-        { "WAYLAND_DISPLAY", std::nullopt },
-        { "QT_QPA_PLATFORM", std::nullopt },
-        { "XDG_RUNTIME_DIR", runtime.path },
+        display.empty() ? "DISPLAY" : "DISPLAY=" + display,
+        // Qt picks its usual platform, not the tests' offscreen one.
+        "QT_QPA_PLATFORM",
+        "WAYLAND_DISPLAY",
+        "XDG_RUNTIME_DIR=" + runtime.path,
         // No sound reachable, even on a desktop: no JACK server of this name,
         // no PulseAudio there, and no ALSA device configured.
-        { "JACK_DEFAULT_SERVER", "tonvelo-absent-" + std::to_string(getpid()) },
-        { "PULSE_SERVER", "unix:" + runtime.path + "/no-pulse" },
-        { "ALSA_CONFIG_PATH", runtime.path + "/alsa.conf" },
+        "JACK_DEFAULT_SERVER=tonvelo-absent-" + std::to_string(getpid()),
+        "PULSE_SERVER=unix:" + runtime.path + "/no-pulse",
+        "ALSA_CONFIG_PATH=" + runtime.path + "/alsa.conf",
     };
 }
 
@@ -74,17 +76,23 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
     return true;
 }
 
-// The program's shown windows, as xdotool finds them by their class.
-std::vector<X11Client::Window> shownWindows(const std::string& display)
+// The program's shown windows, as xdotool finds them.
+std::vector<unsigned long> shownWindows(const std::string& display, pid_t pid)
 {
-    const auto out = runCommand(
-        { "xdotool", "search", "--onlyvisible", "--class", "^Tonvelo$" }, { { "DISPLAY", display } });
-    std::vector<X11Client::Window> windows;
-    std::istringstream lines(out.value_or(""));
-    for (std::string line; std::getline(lines, line);)
-        if (!line.empty())
-            windows.push_back(std::stoul(line));
+    const auto found = runCommand({ "xdotool", "search", "--onlyvisible", "--pid", std::to_string(pid) },
+        std::chrono::seconds(10), { "DISPLAY=" + display });
+    std::vector<unsigned long> windows;
+    std::istringstream ids(found.output);
+    for (unsigned long id = 0; ids >> id;)
+        windows.push_back(id);
     return windows;
+}
+
+bool xdotool(const std::string& display, const std::vector<std::string>& args)
+{
+    std::vector<std::string> command { "xdotool" };
+    command.insert(command.end(), args.begin(), args.end());
+    return runCommand(command, std::chrono::seconds(10), { "DISPLAY=" + display }).exitCode == 0;
 }
 
 // The failure message drawn here, in a box like the program's, and where its text lies.
@@ -117,30 +125,27 @@ TEST(App, WithNoOutputTheMessageShowsBeforeTheWindowAndClosingEndsTheProgram)
 {
     XvfbServer xvfb;
     ASSERT_TRUE(xvfb.running()) << "Xvfb did not start";
-    X11Client x(xvfb.display());
-    ASSERT_TRUE(x.ok());
+    const std::string& display = xvfb.display();
     RuntimeDir runtime;
-    Subprocess app({ TONVELO_BINARY }, appEnvironment(xvfb.display(), runtime));
-    ASSERT_TRUE(app.started());
+    RunningProgram app({ TONVELO_PROGRAM }, appEnvironment(display, runtime));
+    ASSERT_GT(app.pid(), 0);
 
     // First the message box, alone on the screen: a modal dialog of the
     // keyboard window, which is not shown yet.
-    std::vector<X11Client::Window> shown;
-    ASSERT_TRUE(waitUntil([&] { return !(shown = shownWindows(xvfb.display())).empty() || !app.running(); }))
-        << "nothing showed";
-    ASSERT_EQ(shown.size(), 1u);
-    const X11Client::Window box = shown[0];
-    const auto boxInfo = x.info(box);
-    EXPECT_TRUE(boxInfo.dialog);
-    EXPECT_TRUE(boxInfo.modal);
-    ASSERT_NE(boxInfo.transientFor, 0u);
-    const X11Client::Window main = boxInfo.transientFor;
-    EXPECT_EQ(x.info(main).name, "Tonvelo");
-    EXPECT_FALSE(x.info(main).viewable);
+    std::vector<unsigned long> shown;
+    ASSERT_TRUE(waitUntil([&] {
+        return !(shown = shownWindows(display, app.pid())).empty() || !app.running();
+    })) << "nothing showed";
+    ASSERT_EQ(shown.size(), 1u) << app.output();
+    const unsigned long box = shown[0];
+    const unsigned long main = xwindows::transientFor(display, box);
+    ASSERT_NE(main, 0u) << "the first window is not the message box";
+    EXPECT_TRUE(xwindows::isModal(display, box));
+    EXPECT_TRUE(xwindows::grab(display, main).isNull()) << "the keyboard window shows already";
 
     // It shows the message: its text looks as in such a box drawn here.
     QImage boxPicture;
-    ASSERT_TRUE(waitUntil([&] { return !(boxPicture = x.grab(box)).isNull(); }));
+    ASSERT_TRUE(waitUntil([&] { return !(boxPicture = xwindows::grab(display, box)).isNull(); }));
     boxPicture.save(QApplication::applicationDirPath() + QStringLiteral("/app-message.png"));
     const auto [expected, text] = referenceMessage();
     ASSERT_FALSE(text.isEmpty());
@@ -150,39 +155,41 @@ TEST(App, WithNoOutputTheMessageShowsBeforeTheWindowAndClosingEndsTheProgram)
     EXPECT_LT(differing, ink / 20) << "the box says something else";
 
     // Dismissed, it gives way to the keyboard window.
-    ASSERT_TRUE(runCommand(
-        { "xdotool", "windowfocus", "--sync", std::to_string(box) }, { { "DISPLAY", xvfb.display() } }));
-    ASSERT_TRUE(runCommand({ "xdotool", "key", "Return" }, { { "DISPLAY", xvfb.display() } }));
-    ASSERT_TRUE(waitUntil([&] { return x.info(main).viewable; })) << "the window did not show";
-    EXPECT_EQ(shownWindows(xvfb.display()), std::vector<X11Client::Window> { main });
+    ASSERT_TRUE(xdotool(display, { "windowfocus", "--sync", std::to_string(box) }));
+    ASSERT_TRUE(xdotool(display, { "key", "Return" }));
+    ASSERT_TRUE(waitUntil([&] {
+        return shownWindows(display, app.pid()) == std::vector<unsigned long> { main };
+    })) << "the window did not show alone";
 
     // The window is usable: it draws its keys.
     QImage window;
     ASSERT_TRUE(waitUntil([&] {
-        window = x.grab(main);
-        const QPoint key = keyGrid[0].rect.toPixels().bottomLeft() + QPoint(5, -5);
-        return !window.isNull() && window.rect().contains(key) && (window.pixel(key) & 0xFFFFFF) == 0xFFFFFF;
+        window = xwindows::grab(display, main);
+        const QRect key0 = keyGrid[0].rect.toPixels().translated(clientOrigin(window, 1));
+        const QPoint face = key0.bottomLeft() + QPoint(5, -5);
+        return !window.isNull() && window.rect().contains(face)
+            && (window.pixel(face) & 0xFFFFFF) == 0xFFFFFF;
     })) << "no white key drawn";
     window.save(QApplication::applicationDirPath() + QStringLiteral("/app-window.png"));
 
-    x.close(main);
+    xwindows::close(display, main);
     const auto status = app.wait(10s);
     ASSERT_TRUE(status) << "the program went on after its window closed";
     EXPECT_TRUE(WIFEXITED(*status)) << "ended by signal " << WTERMSIG(*status);
     EXPECT_EQ(WEXITSTATUS(*status), 0);
-    EXPECT_EQ(app.errors(), "");
+    EXPECT_EQ(app.output(), "");
 }
 
 TEST(App, WithoutADisplayTheProgramEndsWithAShortMessageAndNoCrash)
 {
     RuntimeDir runtime;
-    Subprocess app({ TONVELO_BINARY }, appEnvironment("", runtime));
-    ASSERT_TRUE(app.started());
+    RunningProgram app({ TONVELO_PROGRAM }, appEnvironment("", runtime));
+    ASSERT_GT(app.pid(), 0);
     const auto status = app.wait(20s);
     ASSERT_TRUE(status) << "the program hung without a display";
     ASSERT_TRUE(WIFEXITED(*status)) << "ended by signal " << WTERMSIG(*status);
     EXPECT_NE(WEXITSTATUS(*status), 0);
-    const std::string errors = app.errors();
+    const std::string errors = app.output();
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
     EXPECT_LT(errors.size(), 120u) << errors;
 }

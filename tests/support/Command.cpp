@@ -11,6 +11,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -31,7 +32,8 @@ std::vector<std::string> mergedEnvironment(const Environment& extra)
         if (!replaced)
             result.push_back(entry);
     }
-    result.insert(result.end(), extra.begin(), extra.end());
+    std::copy_if(extra.begin(), extra.end(), std::back_inserter(result),
+        [](const std::string& x) { return x.find('=') != std::string::npos; });
     return result;
 }
 
@@ -146,11 +148,21 @@ bool RunningProgram::running()
 {
     if (pid_ <= 0)
         return false;
-    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        status_ = status;
         pid_ = -1;
         return false;
     }
     return true;
+}
+
+std::optional<int> RunningProgram::wait(std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (running() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return status_;
 }
 
 std::string RunningProgram::output() const

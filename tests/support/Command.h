@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,8 @@ struct CommandResult {
     std::string output; // stdout and stderr, interleaved
 };
 
-// Extra "NAME=value" entries replace or add to the inherited environment.
+// Extra "NAME=value" entries replace or add to the inherited environment;
+// a bare "NAME" removes that variable.
 using Environment = std::vector<std::string>;
 
 CommandResult runCommand(const std::vector<std::string>& args,
@@ -34,11 +36,15 @@ public:
 
     pid_t pid() const { return pid_; }
     bool running();
+    // Waits up to `timeout` for the program to end: its wait status (as
+    // waitpid gives it), or nothing while it runs on.
+    std::optional<int> wait(std::chrono::milliseconds timeout);
     // What the program wrote to stdout and stderr so far.
     std::string output() const;
     void stop();
 
 private:
     pid_t pid_ = -1;
+    std::optional<int> status_;
     std::string logPath_;
 };

@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -132,6 +133,45 @@ int largestIconSize(const std::string& display, unsigned long window)
     }
     XFree(data);
     return largest;
+}
+
+bool isModal(const std::string& display, unsigned long window)
+{
+    auto d = open(display);
+    if (!d)
+        return false;
+    const Atom state = XInternAtom(d.get(), "_NET_WM_STATE", False);
+    const Atom modal = XInternAtom(d.get(), "_NET_WM_STATE_MODAL", False);
+    Atom type;
+    int format;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(
+            d.get(), window, state, 0, 64, False, XA_ATOM, &type, &format, &count, &after, &data)
+            != Success
+        || !data)
+        return false;
+    const auto* atoms = reinterpret_cast<const Atom*>(data);
+    const bool found = std::find(atoms, atoms + count, modal) != atoms + count;
+    XFree(data);
+    return found;
+}
+
+void close(const std::string& display, unsigned long window)
+{
+    auto d = open(display);
+    if (!d)
+        return;
+    XEvent event {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(d.get(), "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(d.get(), "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d.get(), window, False, NoEventMask, &event);
+    XFlush(d.get());
 }
 
 } // namespace xwindows

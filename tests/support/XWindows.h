@@ -6,7 +6,7 @@
 #include <QRect>
 
 // Reads what a client of an X display sees of another program's windows:
-// their picture, geometry and properties. Every call opens its own
+// their picture, geometry and properties; and closes them. Every call opens its own
 // connection, so a failure in one test never spoils the next.
 namespace xwindows {
 
@@ -20,5 +20,9 @@ unsigned long transientFor(const std::string& display, unsigned long window);
 std::string windowClass(const std::string& display, unsigned long window);
 // The width and height of the largest picture in _NET_WM_ICON, 0 without one.
 int largestIconSize(const std::string& display, unsigned long window);
+// Whether the window asks to be modal (_NET_WM_STATE_MODAL).
+bool isModal(const std::string& display, unsigned long window);
+// Asks the window to close (WM_DELETE_WINDOW), as a title bar's close button does.
+void close(const std::string& display, unsigned long window);
 
 } // namespace xwindows
