@@ -55,7 +55,8 @@ std::unique_ptr<SynthOutput> SynthOutput::open(const SoundfontSearch& search)
 
     // Loading the soundfont and opening an audio client each take tens of
     // milliseconds; side by side they hold up the first window less.
-    auto loaded = std::async(std::launch::async, [&synth = *output->engine_, &search] { return synth.load(search); });
+    auto loaded
+        = std::async(std::launch::async, [&synth = *output->engine_, &search] { return synth.load(search); });
     // FluidSynth never falls back to another driver by itself.
     for (const char* name : driverOrder) {
         if (!drivers.count(name))
