@@ -9,12 +9,23 @@
 #include <chrono>
 #include <thread>
 
-pid_t spawnChild(const std::vector<std::string>& args, int keepFd)
+namespace {
+
+std::vector<char*> pointers(const std::vector<std::string>& strings)
 {
-    std::vector<char*> argv;
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
+    std::vector<char*> result;
+    for (const auto& s : strings)
+        result.push_back(const_cast<char*>(s.c_str()));
+    result.push_back(nullptr);
+    return result;
+}
+
+} // namespace
+
+pid_t spawnChild(const std::vector<std::string>& args, int keepFd, int outFd, const std::vector<std::string>* env)
+{
+    const auto argv = pointers(args);
+    const auto envp = env ? pointers(*env) : std::vector<char*>{};
 
     const pid_t parent = getpid();
     const pid_t pid = fork();
@@ -26,12 +37,15 @@ pid_t spawnChild(const std::vector<std::string>& args, int keepFd)
         _exit(127);
     const int devnull = open("/dev/null", O_RDWR);
     dup2(devnull, STDIN_FILENO);
-    dup2(devnull, STDOUT_FILENO);
-    dup2(devnull, STDERR_FILENO);
+    dup2(outFd >= 0 ? outFd : devnull, STDOUT_FILENO);
+    dup2(outFd >= 0 ? outFd : devnull, STDERR_FILENO);
     for (int fd = 3; fd < 1024; ++fd)
         if (fd != keepFd)
             close(fd);
-    execvp(argv[0], argv.data());
+    if (env)
+        execvpe(argv[0], argv.data(), envp.data());
+    else
+        execvp(argv[0], argv.data());
     _exit(127);
 }
 

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,37 +36,11 @@ std::vector<std::string> mergedEnvironment(const Environment& extra)
     return result;
 }
 
-std::vector<char*> pointers(std::vector<std::string>& strings)
-{
-    std::vector<char*> result;
-    for (auto& s : strings)
-        result.push_back(s.data());
-    result.push_back(nullptr);
-    return result;
-}
-
 // stdout and stderr go to outFd; the child dies with this process.
-pid_t spawn(std::vector<std::string> args, const Environment& extraEnv, int outFd)
+pid_t spawn(const std::vector<std::string>& args, const Environment& extraEnv, int outFd)
 {
-    auto env = mergedEnvironment(extraEnv);
-    auto argv = pointers(args);
-    auto envp = pointers(env);
-    const pid_t parent = getpid();
-    const pid_t pid = fork();
-    if (pid != 0)
-        return pid;
-    // In the child: only async-signal-safe calls until exec.
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() != parent)
-        _exit(127);
-    const int devnull = open("/dev/null", O_RDONLY);
-    dup2(devnull, STDIN_FILENO);
-    dup2(outFd, STDOUT_FILENO);
-    dup2(outFd, STDERR_FILENO);
-    for (int fd = 3; fd < 1024; ++fd)
-        close(fd);
-    execvpe(argv[0], argv.data(), envp.data());
-    _exit(127);
+    const auto env = mergedEnvironment(extraEnv);
+    return spawnChild(args, -1, outFd, &env);
 }
 
 } // namespace
