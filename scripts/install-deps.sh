@@ -15,6 +15,9 @@ packages=(
   # computed library dependencies (dpkg-shlibdeps, which CPack finds with file)
   librsvg2-bin hicolor-icon-theme
   desktop-file-utils appstream dpkg-dev file
+  # Qt's platform interface headers: the demo tests queue input the way a
+  # window system does
+  qt6-base-private-dev
 )
 
 missing=()

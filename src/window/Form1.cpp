@@ -58,6 +58,7 @@ Form1::Form1(MidiPort& port, QWidget* parent) : QMainWindow(parent), port_(port)
                         {5280, 7920, 2895, 735});
     label3_ = makeLabel(client, QStringLiteral("Play with the mouse, or the keys Z–/, A–; and Q–P"),
                         QStringLiteral("Times New Roman"), 15.75, {5280, 9000, 3975, 1095});
+    buildDemoButton(client);
 
     setFixedSize(sizeHint());
 }
@@ -231,4 +232,26 @@ void Form1::Form_Deactivate()
             held = 0;
         }
     }
+}
+
+void Form1::buildDemoButton(QWidget* client)
+{
+    command2_ = new QPushButton(QStringLiteral("雪花神剑"), client);
+    QFont font(QStringLiteral("华文行楷"));
+    font.setPointSizeF(21.75);
+    font.setWeight(QFont::Normal);
+    command2_->setFont(font);
+    command2_->setGeometry(TwipsRect{1920, 9120, 2535, 735}.toPixels());
+    setTabOrder(keys_.back(), command2_);
+    connect(command2_, &QPushButton::clicked, this, [this] { Command2_Click(); });
+}
+
+void Form1::Command2_Click()
+{
+    demo_.play(DemoTune, [this](const DemoStep& step) {
+        if (step.action == DemoAction::Strike)
+            NoteOn(step.key);
+        else
+            NoteOff(step.key);
+    });
 }

@@ -7,8 +7,10 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
+#include <QPushButton>
 #include <QScrollBar>
 
+#include "demo/DemoPlayer.h"
 #include "midi/MidiPort.h"
 #include "window/KeyButton.h"
 #include "window/KeyFilter.h"
@@ -49,6 +51,12 @@ public:
 
     // The client area: the controls reach this far right and down (the English label's corner).
     static constexpr TwipsRect clientTwips{0, 0, 9255, 10095};
+
+    // The demo button: plays DemoTune, public like the handlers above.
+    void Command2_Click();
+    QPushButton* Command2() const { return command2_; }
+    DemoPlayer& demoPlayer() { return demo_; }
+
     static constexpr int deviceEntries = 11; // "MIDI Mapper" and up to 10 ports
     static constexpr int channelEntries = 6;
 
@@ -90,6 +98,10 @@ private:
     QLabel* label1_ = nullptr;
     QLabel* label2_ = nullptr;
     QLabel* label3_ = nullptr;
+
+    void buildDemoButton(QWidget* client);
+    QPushButton* command2_ = nullptr;
+    DemoPlayer demo_{this};
 
     // Last, so that it is gone before the rest of the window.
     KeyFilter keyFilter_{*this};

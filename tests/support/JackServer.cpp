@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
+#include <vector>
 
 #include <jack/jack.h>
 
@@ -29,8 +30,8 @@ bool serverAnswers(const std::string& name)
 
 } // namespace
 
-JackServer::JackServer(int periodFrames, int sampleRate)
-    : periodFrames_(periodFrames), sampleRate_(sampleRate)
+JackServer::JackServer(int periodFrames, int sampleRate, Mode mode)
+    : periodFrames_(periodFrames), sampleRate_(sampleRate), mode_(mode)
 {
     static std::atomic<int> counter{0};
     name_ = "tonvelo-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
@@ -52,8 +53,11 @@ JackServer::~JackServer()
 void JackServer::start()
 {
     // A generous client timeout: tests also run slowly, under sanitizers, on a busy machine.
-    pid_ = spawnChild({"jackd", "--no-realtime", "-t", "5000", "-n", name_, "-d", "dummy", "-r",
-                       std::to_string(sampleRate_), "-p", std::to_string(periodFrames_)});
+    std::vector<std::string> args{"jackd", "--no-realtime", "-t", "5000", "-n", name_, "-d", "dummy", "-r",
+                                  std::to_string(sampleRate_), "-p", std::to_string(periodFrames_)};
+    if (mode_ == Mode::Synchronous)
+        args.insert(args.begin() + 1, "--sync");
+    pid_ = spawnChild(args);
     if (pid_ < 0)
         return;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);

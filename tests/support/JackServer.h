@@ -10,7 +10,12 @@
 // JACK_DEFAULT_SERVER.
 class JackServer {
 public:
-    explicit JackServer(int periodFrames = 256, int sampleRate = 48000);
+    // Asynchronous is JACK's default. Synchronous makes each cycle wait for
+    // every client, so that a client held up by a busy machine delays the
+    // MIDI passing through it instead of dropping it.
+    enum class Mode { Asynchronous, Synchronous };
+
+    explicit JackServer(int periodFrames = 256, int sampleRate = 48000, Mode mode = Mode::Asynchronous);
     ~JackServer();
 
     JackServer(const JackServer&) = delete;
@@ -29,6 +34,7 @@ private:
 
     int periodFrames_;
     int sampleRate_;
+    Mode mode_;
     std::string name_;
     pid_t pid_ = -1;
     bool ready_ = false;

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <span>
+
+#include <QObject>
+
+#include "demo/DemoClock.h"
+#include "demo/DemoTune.h"
+
+class QWidget;
+
+// Plays a tune on the calling thread, as a handler that sleeps between its
+// steps would: the call returns after the last pause, and until then no user
+// input is handled; it waits in the queue and follows in order. Unlike a
+// sleep, the window keeps painting meanwhile, and each step goes out at the
+// start time plus the pauses before it, so late wake-ups never add up.
+class DemoPlayer : public QObject {
+    Q_OBJECT
+public:
+    using Perform = std::function<void(const DemoStep&)>;
+
+    // Closing `window` while a tune plays waits until it has ended.
+    explicit DemoPlayer(QWidget* window);
+    ~DemoPlayer() override;
+
+    void setClock(std::unique_ptr<DemoClock> clock);
+    const DemoClock& clock() const { return *clock_; }
+
+    void play(std::span<const DemoStep> tune, const Perform& perform);
+    bool playing() const { return playing_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void playOnce(std::span<const DemoStep> tune, const Perform& perform);
+    void waitUntil(DemoClock::time_point deadline);
+
+    QWidget* window_;
+    std::unique_ptr<DemoClock> clock_;
+    bool playing_ = false;
+    int replays_ = 0;
+    bool closeHeld_ = false;
+};

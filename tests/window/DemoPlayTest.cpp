@@ -1,0 +1,223 @@
+#include <algorithm>
+#include <functional>
+
+#include <QPushButton>
+#include <QScrollBar>
+#include <gtest/gtest.h>
+#include <qpa/qwindowsysteminterface.h>
+
+#include "FastClock.h"
+#include "FormFixture.h"
+#include "demo/DemoTune.h"
+
+using Values = std::vector<uint32_t>;
+using Async = QWindowSystemInterface::AsynchronousDelivery;
+
+namespace {
+
+constexpr int speed = 50;
+
+Values tuneValues(int channel, int velocity)
+{
+    Values values;
+    for (const auto& step : DemoTune) {
+        const int note = midi::noteOfKey(step.key);
+        const bool strike = step.action == DemoAction::Strike;
+        values.push_back(strike ? on(note, channel, velocity) : off(note, channel));
+    }
+    return values;
+}
+
+Values concat(std::initializer_list<Values> parts)
+{
+    Values all;
+    for (const auto& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+// The keyboard window with its demo on a fast clock.
+struct DemoForm : FormFixture {
+    DemoForm()
+    {
+        form.demoPlayer().setClock(std::unique_ptr<DemoClock>(clock));
+        form.activateWindow();
+        active = QTest::qWaitForWindowActive(&form);
+    }
+
+    QPoint centre(QWidget* widget) const { return widget->mapTo(&form, widget->rect().center()); }
+
+    void click(QWidget* widget) { QTest::mouseClick(window(), Qt::LeftButton, {}, centre(widget)); }
+
+    // Input as the window system delivers it: queued, not handled on the spot.
+    void postClick(QWidget* widget)
+    {
+        const QPoint at = centre(widget);
+        const QPoint global = window()->mapToGlobal(at);
+        QWindowSystemInterface::handleMouseEvent<Async>(window(), at, global, Qt::LeftButton, Qt::LeftButton,
+                                                        QEvent::MouseButtonPress);
+        QWindowSystemInterface::handleMouseEvent<Async>(window(), at, global, Qt::NoButton, Qt::LeftButton,
+                                                        QEvent::MouseButtonRelease);
+    }
+
+    void postKey(Qt::Key key, const QString& text)
+    {
+        for (auto type : {QEvent::KeyPress, QEvent::KeyRelease})
+            QWindowSystemInterface::handleKeyEvent<Async>(window(), type, key, Qt::NoModifier, text);
+    }
+
+    // Handles queued events until `count` messages are recorded.
+    bool waitForMessages(size_t count)
+    {
+        return QTest::qWaitFor([&] { return recording->messages.size() >= count; }, 30000);
+    }
+
+    FastClock* clock = new FastClock(speed);
+    bool active = false;
+};
+
+// Runs actions from inside the tune's waits, each once the recording holds a
+// given number of messages.
+class DuringTune {
+public:
+    explicit DuringTune(const Recording& recording) : recording_(recording)
+    {
+        timer_.setInterval(1);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            for (auto& cue : cues_)
+                if (!cue.done && recording_.messages.size() >= cue.messages) {
+                    cue.done = true;
+                    cue.action();
+                }
+        });
+        timer_.start();
+    }
+
+    void at(size_t messages, std::function<void()> action) { cues_.push_back({messages, std::move(action)}); }
+
+private:
+    struct Cue {
+        size_t messages;
+        std::function<void()> action;
+        bool done = false;
+    };
+    const Recording& recording_;
+    std::vector<Cue> cues_;
+    QTimer timer_;
+};
+
+} // namespace
+
+TEST(DemoButton, CaptionFontPlaceAndTabOrder)
+{
+    DemoForm f;
+    QPushButton* button = f.form.Command2();
+    EXPECT_EQ(button->text(), QStringLiteral("雪花神剑"));
+    EXPECT_EQ(button->font().family(), QStringLiteral("华文行楷"));
+    EXPECT_EQ(button->font().pointSizeF(), 21.75);
+    EXPECT_EQ(button->font().weight(), QFont::Normal);
+    EXPECT_EQ(button->geometry(), TwipsRect({1920, 9120, 2535, 735}).toPixels());
+    // The family stands in for one that the system has: the caption draws as glyphs.
+    const QFontMetrics metrics(button->font());
+    for (QChar c : button->text())
+        EXPECT_TRUE(metrics.inFont(c)) << int(c.unicode());
+
+    // Tab goes from the last key to the button, and from the button round to the bar.
+    ASSERT_TRUE(f.active);
+    f.form.Command1(37)->setFocus();
+    QTest::keyClick(f.form.Command1(37), Qt::Key_Tab);
+    EXPECT_TRUE(button->hasFocus());
+    QTest::keyClick(button, Qt::Key_Tab);
+    EXPECT_TRUE(f.form.vol()->hasFocus());
+}
+
+TEST(DemoTune, PlaysEveryStepInTableOrderOnTheCurrentChannelAndVelocity)
+{
+    DemoForm f;
+    f.form.channel = 2;
+    f.form.velocity = 0;
+    const auto clicked = f.clock->now();
+    f.click(f.form.Command2());
+    const auto returned = f.clock->now();
+
+    // A note-on at velocity 0 stays a note-on (0x92), it does not become a note-off.
+    EXPECT_EQ(f.values(), tuneValues(2, 0));
+    // No step goes out before click time + the pauses before it, and the click
+    // returns only after the last pause.
+    auto due = clicked;
+    int early = 0;
+    for (size_t i = 0; i < DemoTune.size() && i < f.recording->messages.size(); ++i) {
+        early += f.clock->at(f.recording->messages[i].time) < due;
+        due += std::chrono::milliseconds(DemoTune[i].pause);
+    }
+    EXPECT_EQ(early, 0);
+    EXPECT_GE(returned - clicked, std::chrono::milliseconds(72860));
+}
+
+TEST(DemoTune, InputDuringTheTuneIsHandledAfterItInOrder)
+{
+    DemoForm f;
+    ASSERT_TRUE(f.active);
+    DuringTune during(*f.recording);
+    // Space on the focused button, a key played with the mouse, a second click on the button.
+    during.at(20, [&] { f.postKey(Qt::Key_Space, QStringLiteral(" ")); });
+    during.at(40, [&] { f.postClick(f.form.Command1(5)); });
+    during.at(60, [&] { f.postClick(f.form.Command2()); });
+    f.click(f.form.Command2());
+
+    ASSERT_TRUE(f.waitForMessages(3 * DemoTune.size() + 2));
+    const Values tune = tuneValues(0, 127);
+    EXPECT_EQ(f.values(), concat({tune, tune, {on(53), off(53)}, tune}));
+}
+
+TEST(DemoTune, TheWindowPaintsDuringTheTune)
+{
+    DemoForm f;
+    // How many messages had gone out at each paint of one key.
+    std::vector<size_t> paints;
+    struct PaintSpy : QObject {
+        std::function<void()> painted;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Paint)
+                painted();
+            return false;
+        }
+    } spy;
+    spy.painted = [&] { paints.push_back(f.recording->messages.size()); };
+    f.form.Command1(0)->installEventFilter(&spy);
+    DuringTune during(*f.recording);
+    during.at(30, [&] { f.form.Command1(0)->update(); });
+    f.click(f.form.Command2());
+    const auto duringTune = [](size_t sent) { return sent >= 30 && sent < DemoTune.size(); };
+    EXPECT_TRUE(std::any_of(paints.begin(), paints.end(), duringTune));
+}
+
+TEST(DemoTune, ClosingDuringTheTuneWaitsForItsEnd)
+{
+    DemoForm f;
+    bool visibleLate = false;
+    DuringTune during(*f.recording);
+    during.at(20, [&] { f.form.close(); });
+    during.at(40, [&] { QWindowSystemInterface::handleCloseEvent<Async>(f.window()); });
+    during.at(160, [&] { visibleLate = f.form.isVisible() && f.port.isOpen(); });
+    f.click(f.form.Command2());
+
+    EXPECT_TRUE(visibleLate);
+    EXPECT_EQ(f.values(), tuneValues(0, 127));
+    EXPECT_FALSE(f.form.isVisible());
+    EXPECT_FALSE(f.port.isOpen());
+    // The close that waited in the queue finds the window closed already.
+    QTest::qWait(20);
+    EXPECT_EQ(f.values().size(), DemoTune.size());
+    EXPECT_EQ(f.recording->opens, f.recording->closes);
+}
+
+TEST(DemoTune, AClickFromWithinTheTunePlaysItOnceMoreAfterwards)
+{
+    DemoForm f;
+    DuringTune during(*f.recording);
+    during.at(30, [&] { f.form.Command2()->click(); });
+    f.click(f.form.Command2());
+    EXPECT_EQ(f.values(), concat({tuneValues(0, 127), tuneValues(0, 127)}));
+}
