@@ -3,6 +3,7 @@
 // capture port chosen in the device menu, and to the first cycle that
 // carries the built-in synth's sound. Each press leaves this process through
 // XTEST; the latency ends when the receiving client's process cycle runs.
+// A probe preloaded into the program shows where the time goes.
 // Prints rows of a markdown table: | figure | value | goal |.
 
 #include <X11/keysym.h>
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -21,6 +23,7 @@
 #include "JackServer.h"
 #include "ProgramOnX.h"
 #include "SoundOnset.h"
+#include "StageLog.h"
 #include "WaitUntil.h"
 #include "XvfbServer.h"
 
@@ -35,43 +38,51 @@ constexpr double periodMs = 1000.0 * jackPeriod / jackRate;
 constexpr int warmUpPresses = 10;
 constexpr int midiPresses = 400;
 constexpr int soundPresses = 200;
-constexpr auto held = 30ms; // between a press and its release
-// The synth's output is judged silent below -80 dBFS and sounding from
-// -60 dBFS: the first block of a note lies far above that, the reverb's
-// tail of the previous one must have died below it.
-constexpr float quietLevel = 1e-4f;
-constexpr float loudLevel = 1e-3f;
+constexpr auto held = 30ms; // from a press to its release
+// The synth ramps a new voice up over its first block, so a note's first
+// cycle is faint: about -65 dBFS for Z at full velocity. It counts from
+// -76 dBFS, once the last note's reverb has died below -90 dBFS (about
+// 0.9 s after its release); the synth's own floor is near -160 dBFS.
+constexpr float quietLevel = 3e-5f;
+constexpr float loudLevel = 1.5e-4f;
 constexpr auto quietSpan = 50ms;
 
-struct Figures {
-    std::vector<double> ms;
+// One press: when it left this process and when its note reached the JACK
+// client, with the moments it passed inside the program where the probe saw them.
+struct Press {
+    Clock::time_point pressed, arrived;
+    std::optional<Clock::time_point> read, handedOver;
+};
+
+struct Run {
+    std::vector<Press> presses;
     int lost = 0;
 };
+
+double millis(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
 
 double percentile(std::vector<double> values, double p)
 {
     if (values.empty())
-        return 0;
+        return NAN;
     std::sort(values.begin(), values.end());
     const auto rank = static_cast<size_t>(std::ceil(p * static_cast<double>(values.size())));
     return values[std::clamp<size_t>(rank, 1, values.size()) - 1];
 }
 
-std::string format(double value, int decimals, const char* unit)
+std::string format(double value, const char* unit = " ms")
 {
     char text[64];
-    std::snprintf(text, sizeof text, "%.*f %s", decimals, value, unit);
+    std::snprintf(text, sizeof text, "%.2f%s", value, unit);
     return text;
 }
 
 void row(const std::string& figure, const std::string& value, const std::string& goal)
 {
     std::cout << "| " << figure << " | " << value << " | " << goal << " |\n";
-}
-
-double millis(Clock::duration d)
-{
-    return std::chrono::duration<double, std::milli>(d).count();
 }
 
 // Random waits between presses, so that presses fall at every point of a period.
@@ -83,8 +94,8 @@ public:
     }
 
 private:
-    std::mt19937 random_{6};
-    std::uniform_int_distribution<int> spread_{0, 5000};
+    std::mt19937 random_ { 6 };
+    std::uniform_int_distribution<int> spread_ { 0, 5000 };
 };
 
 // The synth's audio ports: the outputs that belong to neither the server's
@@ -101,17 +112,23 @@ std::vector<std::string> synthPorts(jack_client_t* client)
     return result;
 }
 
-// Press to first sounding cycle, the input silent before each press.
-Figures measureSound(FakeKeys& keys, SoundOnset& listener, int presses)
+void addStages(Press& press, const StageLog& stages)
 {
-    Figures figures;
+    press.read = stages.first(StageMarks::keyPressRead, press.pressed, press.arrived);
+    if (press.read)
+        press.handedOver = stages.first(StageMarks::noteHandedOver, *press.read, press.arrived);
+}
+
+// Press to the first sounding cycle, the synth silent before each press.
+Run measureSound(FakeKeys& keys, SoundOnset& listener, const StageLog& stages, int presses)
+{
+    Run run;
     Pause pause;
-    int spurious = 0;
-    for (int i = 0; i < presses && spurious < presses;) {
+    for (int i = 0, early = 0; i < presses && early < presses;) {
         if (!listener.waitForSilence(quietLevel, quietSpan, 10s)) {
             std::cerr << "key_to_jack_bench: the synth never fell silent\n";
-            ++figures.lost;
-            return figures;
+            run.lost += presses - i;
+            break;
         }
         listener.arm(loudLevel);
         pause(0us);
@@ -119,23 +136,26 @@ Figures measureSound(FakeKeys& keys, SoundOnset& listener, int presses)
         const auto onset = listener.waitForOnset(2s);
         std::this_thread::sleep_for(held);
         keys.send(XK_z, false);
-        if (!onset) {
-            ++figures.lost;
-            ++i;
-        } else if (onset->cycleTime < pressed) {
-            ++spurious; // noise before the press: judge this one again
-        } else {
-            figures.ms.push_back(millis(onset->cycleTime - pressed));
-            ++i;
+        if (onset && *onset < pressed) {
+            ++early; // a noise before the press: try this one again
+            continue;
         }
+        ++i;
+        if (!onset) {
+            ++run.lost;
+            continue;
+        }
+        Press press { pressed, *onset, {}, {} };
+        addStages(press, stages);
+        run.presses.push_back(press);
     }
-    return figures;
+    return run;
 }
 
-// Press to note-on at the capture port; its release must bring the note-off.
-Figures measureMidi(FakeKeys& keys, JackCapture& capture, int presses)
+// Press to the note-on at the capture port; its release must bring the note-off.
+Run measureMidi(FakeKeys& keys, JackCapture& capture, const StageLog& stages, int presses)
 {
-    Figures figures;
+    Run run;
     Pause pause;
     for (int i = 0; i < presses; ++i) {
         const size_t before = capture.events().size();
@@ -145,30 +165,47 @@ Figures measureMidi(FakeKeys& keys, JackCapture& capture, int presses)
         keys.send(XK_z, false);
         const bool released = capture.waitFor(before + 2, 2s);
         const auto events = capture.events();
-        const auto& on = arrived ? events[before].bytes : std::vector<uint8_t>{};
-        if (on.size() == 3 && (on[0] & 0xF0) == 0x90 && released && events.size() == before + 2)
-            figures.ms.push_back(millis(events[before].cycleTime - pressed));
-        else
-            ++figures.lost;
+        const auto on = arrived ? events[before].bytes : std::vector<uint8_t> {};
+        if (on.size() == 3 && (on[0] & 0xF0) == 0x90 && released && events.size() == before + 2) {
+            Press press { pressed, events[before].cycleTime, {}, {} };
+            addStages(press, stages);
+            run.presses.push_back(press);
+        } else {
+            ++run.lost;
+        }
         pause(10ms);
     }
-    return figures;
+    return run;
 }
 
-void report(const std::string& path, const Figures& f, int presses, double goal, const std::string& goalText)
+void report(const std::string& path, const Run& run, int presses, double goal, const std::string& goalText)
 {
-    const std::string setting = std::to_string(jackPeriod) + " frames @ " + std::to_string(jackRate / 1000) + " kHz";
-    const std::string of = std::to_string(f.ms.size()) + " presses"
-        + (f.lost ? ", " + std::to_string(f.lost) + " of " + std::to_string(presses) + " lost" : "");
-    for (const auto& [name, p] : {std::pair{"median", 0.5}, std::pair{"p99", 0.99}}) {
-        const double value = percentile(f.ms, p);
-        const bool met = !f.ms.empty() && value <= goal && f.lost == 0;
-        row(path + " (" + name + ", " + setting + ", " + of + ")", format(value, 2, "ms"),
-            "≤ " + goalText + " = " + format(goal, 2, "ms") + ": " + (met ? "met" : "**missed**"));
+    const std::string setting
+        = std::to_string(jackPeriod) + " frames @ " + std::to_string(jackRate / 1000) + " kHz";
+    std::vector<double> total, server, program, cycle;
+    for (const auto& p : run.presses) {
+        total.push_back(millis(p.arrived - p.pressed));
+        if (p.read && p.handedOver) {
+            server.push_back(millis(*p.read - p.pressed));
+            program.push_back(millis(*p.handedOver - *p.read));
+            cycle.push_back(millis(p.arrived - *p.handedOver));
+        }
     }
-    std::cerr << "key_to_jack_bench: " << path << ": min " << format(percentile(f.ms, 0), 2, "ms") << ", p90 "
-              << format(percentile(f.ms, 0.9), 2, "ms") << ", max " << format(percentile(f.ms, 1), 2, "ms")
-              << "\n";
+    const std::string counted = std::to_string(total.size()) + " presses"
+        + (run.lost ? ", " + std::to_string(run.lost) + " of " + std::to_string(presses) + " lost" : "");
+    for (const auto& [name, p] : { std::pair { "median", 0.5 }, std::pair { "p99", 0.99 } }) {
+        const double value = percentile(total, p);
+        const bool met = !total.empty() && value <= goal && run.lost == 0;
+        row(path + " (" + name + ", " + setting + ", " + counted + ")", format(value),
+            "≤ " + goalText + " = " + format(goal) + ": " + (met ? "met" : "**missed**"));
+    }
+    const auto both = [](const std::vector<double>& v) {
+        return format(percentile(v, 0.5), "") + " / " + format(percentile(v, 0.99));
+    };
+    row(path + ", where the time goes (median / p99 of " + std::to_string(server.size()) + ")",
+        "X server to the program's X event thread " + both(server) + "; Qt and the key handler "
+            + both(program) + "; to the next JACK cycle " + both(cycle),
+        "the last ≤ 1 period + wake-ups");
 }
 
 int fail(const std::string& why)
@@ -192,20 +229,23 @@ int main()
     JackCapture capture("capture");
     SoundOnset listener("listener");
     FakeKeys keys(xvfb.display());
-    if (!capture.ok() || !listener.ok() || !keys.ok())
-        return fail("no JACK clients or no XTEST");
+    StageLog stages;
+    if (!capture.ok() || !listener.ok() || !keys.ok() || !stages.ok())
+        return fail("no JACK clients, no XTEST or no file for the probe");
 
-    ProgramOnX program(TONVELO_BINARY, xvfb.display(),
-                       {"JACK_DEFAULT_SERVER=" + jack.name(), "WAYLAND_DISPLAY",
-                        // The synth is to play through JACK here, even on a desktop.
-                        "PULSE_SERVER=unix:/nonexistent"});
+    Environment env { "JACK_DEFAULT_SERVER=" + jack.name(), "WAYLAND_DISPLAY",
+        // The synth is to play through JACK here, even on a desktop.
+        "PULSE_SERVER=unix:/nonexistent" };
+    for (const auto& entry : stages.environment())
+        env.push_back(entry);
+    ProgramOnX program(TONVELO_BINARY, xvfb.display(), env);
     const unsigned long window = program.waitForMainWindow(60s);
     if (window == 0)
         return fail("the keyboard window did not show:\n" + program.process().output());
     if (program.boxesAnswered() > 0)
         return fail("the built-in synth did not open:\n" + program.process().output());
     Desktop desktop(program, window);
-    if (!desktop.xdotool({"windowfocus", "--sync", std::to_string(window)}))
+    if (!desktop.xdotool({ "windowfocus", "--sync", std::to_string(window) }))
         return fail("could not focus the keyboard window");
 
     // "MIDI Mapper", the synth, is open from the start: listen to it.
@@ -221,8 +261,8 @@ int main()
         return fail("could not connect to the synth's outputs");
 
     std::cerr << "key_to_jack_bench: built-in synth, " << soundPresses << " presses\n";
-    measureSound(keys, listener, warmUpPresses);
-    const Figures sound = measureSound(keys, listener, soundPresses);
+    measureSound(keys, listener, stages, warmUpPresses);
+    const Run sound = measureSound(keys, listener, stages, soundPresses);
 
     // Device menu: "MIDI Mapper", then the first port, the capture client's.
     jack_port_t* midiIn = jack_port_by_name(capture.client(), capture.portName().c_str());
@@ -236,15 +276,16 @@ int main()
     std::this_thread::sleep_for(100ms); // a new connection goes live a cycle or two later
 
     std::cerr << "key_to_jack_bench: MIDI capture port, " << midiPresses << " presses\n";
-    measureMidi(keys, capture, warmUpPresses);
-    const Figures midi = measureMidi(keys, capture, midiPresses);
+    measureMidi(keys, capture, stages, warmUpPresses);
+    const Run midi = measureMidi(keys, capture, stages, midiPresses);
     std::cerr << "key_to_jack_bench: " << listener.xruns() << " JACK xruns in the run\n";
 
     row("JACK period at " + std::to_string(jackPeriod) + " frames @ " + std::to_string(jackRate / 1000)
             + " kHz (floor of the two latencies below)",
-        format(periodMs, 2, "ms"), "");
-    report("real X key press -> JACK MIDI capture port", midi, midiPresses, periodMs + 0.5, "1 period + 0.5 ms");
+        format(periodMs), "");
+    report(
+        "real X key press -> JACK MIDI capture port", midi, midiPresses, periodMs + 0.5, "1 period + 0.5 ms");
     report("real X key press -> first JACK cycle with the built-in synth's sound", sound, soundPresses,
-           periodMs + 0.2, "1 period + 0.2 ms");
+        periodMs + 0.2, "1 period + 0.2 ms");
     return 0;
 }

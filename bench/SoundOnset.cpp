@@ -1,5 +1,6 @@
 #include "SoundOnset.h"
 
+#include <algorithm>
 #include <cmath>
 #include <thread>
 
@@ -11,7 +12,8 @@ SoundOnset::SoundOnset(const std::string& clientName, int portCount)
         return;
     for (int i = 0; i < portCount; ++i) {
         const std::string name = "in" + std::to_string(i + 1);
-        ports_.push_back(jack_port_register(client_, name.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0));
+        ports_.push_back(
+            jack_port_register(client_, name.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0));
     }
     jack_set_process_callback(client_, &SoundOnset::process, this);
     jack_set_xrun_callback(
@@ -21,7 +23,8 @@ SoundOnset::SoundOnset(const std::string& clientName, int portCount)
             return 0;
         },
         this);
-    jack_on_shutdown(client_, [](void* self) { static_cast<SoundOnset*>(self)->serverGone_ = true; }, this);
+    jack_on_shutdown(
+        client_, [](void* self) { static_cast<SoundOnset*>(self)->serverGone_ = true; }, this);
     if (jack_activate(client_) != 0) {
         jack_client_close(client_);
         client_ = nullptr;
@@ -49,31 +52,27 @@ int SoundOnset::process(jack_nframes_t frames, void* arg)
 {
     auto* self = static_cast<SoundOnset*>(arg);
     const auto now = Clock::now();
-    const float loud = self->loud_.load(std::memory_order_relaxed);
     float peak = 0;
-    int first = -1;
     for (jack_port_t* port : self->ports_) {
         const auto* samples = static_cast<const float*>(jack_port_get_buffer(port, frames));
-        for (jack_nframes_t i = 0; i < frames; ++i) {
-            const float level = std::fabs(samples[i]);
-            peak = std::max(peak, level);
-            if (level >= loud && (first < 0 || static_cast<int>(i) < first))
-                first = static_cast<int>(i);
-        }
+        for (jack_nframes_t i = 0; i < frames; ++i)
+            peak = std::max(peak, std::fabs(samples[i]));
     }
-    const int64_t nanos = std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count();
+    const int64_t nanos
+        = std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count();
     if (peak >= self->quiet_.load(std::memory_order_relaxed))
         self->lastNoise_.store(nanos, std::memory_order_relaxed);
     self->lastCycle_.store(nanos, std::memory_order_relaxed);
-    if (first >= 0 && self->armed_.load(std::memory_order_acquire)) {
+    if (self->armed_.load(std::memory_order_acquire) && peak >= self->loud_.load(std::memory_order_relaxed)) {
         self->armed_.store(false, std::memory_order_relaxed);
-        self->onset_ = {now, first, peak};
+        self->onset_ = now;
         self->found_.store(true, std::memory_order_release);
     }
     return 0;
 }
 
-bool SoundOnset::waitForSilence(float quiet, std::chrono::milliseconds span, std::chrono::milliseconds timeout)
+bool SoundOnset::waitForSilence(
+    float quiet, std::chrono::milliseconds span, std::chrono::milliseconds timeout)
 {
     quiet_ = quiet;
     const int64_t since = nanosNow();
@@ -97,7 +96,7 @@ void SoundOnset::arm(float loud)
     armed_.store(true, std::memory_order_release);
 }
 
-std::optional<SoundOnset::Onset> SoundOnset::waitForOnset(std::chrono::milliseconds timeout)
+std::optional<SoundOnset::Clock::time_point> SoundOnset::waitForOnset(std::chrono::milliseconds timeout)
 {
     const auto deadline = Clock::now() + timeout;
     while (!found_.load(std::memory_order_acquire)) {

@@ -14,12 +14,6 @@ class SoundOnset {
 public:
     using Clock = std::chrono::steady_clock;
 
-    struct Onset {
-        Clock::time_point cycleTime; // when that cycle's process callback ran
-        int firstFrame;              // the first frame above the threshold in it
-        float peak;                  // the largest sample of that cycle
-    };
-
     SoundOnset(const std::string& clientName, int portCount = 2);
     ~SoundOnset();
 
@@ -36,7 +30,8 @@ public:
     bool waitForSilence(float quiet, std::chrono::milliseconds span, std::chrono::milliseconds timeout);
     // From now on, keeps the first cycle that reaches `loud`.
     void arm(float loud);
-    std::optional<Onset> waitForOnset(std::chrono::milliseconds timeout);
+    // When the process callback of that cycle ran.
+    std::optional<Clock::time_point> waitForOnset(std::chrono::milliseconds timeout);
 
 private:
     static int process(jack_nframes_t frames, void* self);
@@ -44,15 +39,15 @@ private:
 
     jack_client_t* client_ = nullptr;
     std::vector<jack_port_t*> ports_;
-    std::atomic<bool> serverGone_{false};
-    std::atomic<int> xruns_{0};
+    std::atomic<bool> serverGone_ { false };
+    std::atomic<int> xruns_ { 0 };
 
-    std::atomic<float> quiet_{0.0f};
-    std::atomic<int64_t> lastCycle_{0}; // steady_clock nanoseconds of the latest cycle
-    std::atomic<int64_t> lastNoise_{0}; // ... and of the latest one at or above `quiet_`
+    std::atomic<float> quiet_ { 0.0f };
+    std::atomic<int64_t> lastCycle_ { 0 }; // steady_clock nanoseconds of the latest cycle
+    std::atomic<int64_t> lastNoise_ { 0 }; // ... and of the latest one at or above `quiet_`
 
-    std::atomic<float> loud_{0.0f};
-    std::atomic<bool> armed_{false};
-    std::atomic<bool> found_{false};
-    Onset onset_{}; // written by the process callback before `found_` is set
+    std::atomic<float> loud_ { 0.0f };
+    std::atomic<bool> armed_ { false };
+    std::atomic<bool> found_ { false };
+    Clock::time_point onset_ {}; // written by the process callback before `found_` is set
 };

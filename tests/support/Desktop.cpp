@@ -11,7 +11,9 @@
 using namespace std::chrono_literals;
 
 Desktop::Desktop(ProgramOnX& program, unsigned long mainWindow)
-    : program_(program), main_(mainWindow), env_{"DISPLAY=" + program.display()}
+    : program_(program)
+    , main_(mainWindow)
+    , env_ { "DISPLAY=" + program.display() }
 {
 }
 
@@ -24,7 +26,8 @@ bool Desktop::xdotool(std::vector<std::string> args) const
 std::vector<unsigned long> Desktop::windows() const
 {
     const auto found = runCommand(
-        {"xdotool", "search", "--onlyvisible", "--pid", std::to_string(program_.process().pid())}, 10s, env_);
+        { "xdotool", "search", "--onlyvisible", "--pid", std::to_string(program_.process().pid()) }, 10s,
+        env_);
     std::vector<unsigned long> ids;
     std::istringstream lines(found.output);
     for (unsigned long id = 0; lines >> id;)
@@ -48,17 +51,18 @@ unsigned long Desktop::openMenu(unsigned long other) const
 
 bool Desktop::menuClosed() const
 {
-    return waitUntil([&] { return windows() == std::vector<unsigned long>{main_}; }, 10s);
+    return waitUntil([&] { return windows() == std::vector<unsigned long> { main_ }; }, 10s);
 }
 
 bool Desktop::clickFirstTitle() const
 {
-    return xdotool({"mousemove", "--window", std::to_string(main_), "20", "10", "click", "1"});
+    return xdotool({ "mousemove", "--window", std::to_string(main_), "20", "10", "click", "1" });
 }
 
 bool Desktop::clickEntry(unsigned long menu, int index, int count) const
 {
     const QRect r = xwindows::geometry(program_.display(), menu);
     const int y = r.top() + r.height() * (2 * index + 1) / (2 * count);
-    return !r.isEmpty() && xdotool({"mousemove", std::to_string(r.center().x()), std::to_string(y), "click", "1"});
+    return !r.isEmpty()
+        && xdotool({ "mousemove", std::to_string(r.center().x()), std::to_string(y), "click", "1" });
 }
