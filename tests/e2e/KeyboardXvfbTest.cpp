@@ -1,101 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <thread>
 
 #include "Command.h"
+#include "Desktop.h"
 #include "JackCapture.h"
 #include "JackServer.h"
 #include "ProgramOnX.h"
-#include "XWindows.h"
+#include "WaitUntil.h"
 #include "XvfbServer.h"
 
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::vector<uint8_t>>;
-
-namespace {
-
-template <typename Condition>
-bool waitUntil(Condition condition, std::chrono::milliseconds timeout)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
-
-// Real key and mouse events (XTEST, through xdotool) for the program's
-// window and its menus.
-class Desktop {
-public:
-    Desktop(ProgramOnX& program, unsigned long mainWindow)
-        : program_(program), main_(mainWindow), env_{"DISPLAY=" + program.display()}
-    {
-    }
-
-    bool xdotool(std::vector<std::string> args) const
-    {
-        args.insert(args.begin(), "xdotool");
-        return runCommand(args, 10s, env_).exitCode == 0;
-    }
-
-    std::vector<unsigned long> windows() const
-    {
-        const auto found = runCommand(
-            {"xdotool", "search", "--onlyvisible", "--pid", std::to_string(program_.process().pid())}, 10s,
-            env_);
-        std::vector<unsigned long> ids;
-        std::istringstream lines(found.output);
-        for (unsigned long id = 0; lines >> id;)
-            ids.push_back(id);
-        return ids;
-    }
-
-    // The menu open on the window once it shows, unless it is `other`.
-    unsigned long openMenu(unsigned long other = 0) const
-    {
-        unsigned long menu = 0;
-        waitUntil(
-            [&] {
-                for (auto id : windows())
-                    if (id != main_ && id != other)
-                        menu = id;
-                return menu != 0;
-            },
-            10s);
-        return menu;
-    }
-
-    bool menuClosed() const
-    {
-        return waitUntil([&] { return windows() == std::vector<unsigned long>{main_}; }, 10s);
-    }
-
-    // Clicks the first menu title, the device menu's.
-    bool clickFirstTitle() const
-    {
-        return xdotool({"mousemove", "--window", std::to_string(main_), "20", "10", "click", "1"});
-    }
-
-    // Clicks entry `index` of a menu of `count` entries that share its height.
-    bool clickEntry(unsigned long menu, int index, int count) const
-    {
-        const QRect r = xwindows::geometry(program_.display(), menu);
-        const int y = r.top() + r.height() * (2 * index + 1) / (2 * count);
-        return !r.isEmpty()
-            && xdotool({"mousemove", std::to_string(r.center().x()), std::to_string(y), "click", "1"});
-    }
-
-private:
-    ProgramOnX& program_;
-    unsigned long main_;
-    Environment env_;
-};
-
-} // namespace
 
 TEST(KeyboardOnX11, HeldAndShiftedKeysReachTheChosenPortByteForByte)
 {

@@ -1,0 +1,113 @@
+#include "SoundOnset.h"
+
+#include <algorithm>
+#include <cmath>
+#include <thread>
+
+SoundOnset::SoundOnset(const std::string& clientName, int portCount)
+{
+    jack_status_t status;
+    client_ = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
+    if (!client_)
+        return;
+    for (int i = 0; i < portCount; ++i) {
+        const std::string name = "in" + std::to_string(i + 1);
+        ports_.push_back(
+            jack_port_register(client_, name.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0));
+    }
+    jack_set_process_callback(client_, &SoundOnset::process, this);
+    jack_set_xrun_callback(
+        client_,
+        [](void* self) {
+            ++static_cast<SoundOnset*>(self)->xruns_;
+            return 0;
+        },
+        this);
+    jack_on_shutdown(
+        client_, [](void* self) { static_cast<SoundOnset*>(self)->serverGone_ = true; }, this);
+    if (jack_activate(client_) != 0) {
+        jack_client_close(client_);
+        client_ = nullptr;
+    }
+}
+
+SoundOnset::~SoundOnset()
+{
+    // libjack crashes when a client of a server that died is closed.
+    if (client_ && !serverGone_)
+        jack_client_close(client_);
+}
+
+std::string SoundOnset::portName(int port) const
+{
+    return jack_port_name(ports_[static_cast<size_t>(port)]);
+}
+
+int64_t SoundOnset::nanosNow()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+}
+
+int SoundOnset::process(jack_nframes_t frames, void* arg)
+{
+    auto* self = static_cast<SoundOnset*>(arg);
+    const auto now = Clock::now();
+    float peak = 0;
+    for (jack_port_t* port : self->ports_) {
+        const auto* samples = static_cast<const float*>(jack_port_get_buffer(port, frames));
+        for (jack_nframes_t i = 0; i < frames; ++i)
+            peak = std::max(peak, std::fabs(samples[i]));
+    }
+    const int64_t nanos
+        = std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count();
+    if (peak >= self->quiet_.load(std::memory_order_relaxed))
+        self->lastNoise_.store(nanos, std::memory_order_relaxed);
+    self->lastCycle_.store(nanos, std::memory_order_relaxed);
+    if (self->armed_.load(std::memory_order_acquire) && peak >= self->loud_.load(std::memory_order_relaxed)) {
+        self->armed_.store(false, std::memory_order_relaxed);
+        self->onset_ = now;
+        self->found_.store(true, std::memory_order_release);
+    }
+    return 0;
+}
+
+bool SoundOnset::waitForSilence(
+    float quiet, std::chrono::milliseconds span, std::chrono::milliseconds timeout)
+{
+    quiet_ = quiet;
+    const int64_t since = nanosNow();
+    lastNoise_ = since; // cycles before this call were judged by another threshold
+    const auto deadline = Clock::now() + timeout;
+    const int64_t spanNanos = std::chrono::duration_cast<std::chrono::nanoseconds>(span).count();
+    while (Clock::now() < deadline && !serverGone_) {
+        const int64_t now = nanosNow();
+        const bool cyclesRun = now - lastCycle_ < 100'000'000;
+        if (cyclesRun && now - lastNoise_ >= spanNanos)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+void SoundOnset::arm(float loud)
+{
+    found_.store(false, std::memory_order_relaxed);
+    loud_.store(loud, std::memory_order_relaxed);
+    armed_.store(true, std::memory_order_release);
+}
+
+std::optional<SoundOnset::Clock::time_point> SoundOnset::waitForOnset(std::chrono::milliseconds timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    while (!found_.load(std::memory_order_acquire)) {
+        if (Clock::now() >= deadline || serverGone_) {
+            armed_ = false;
+            // A cycle may have come in just now.
+            if (!found_.load(std::memory_order_acquire))
+                return std::nullopt;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return onset_;
+}
