@@ -114,6 +114,10 @@ void Form1::fillDeviceMenu()
         QString name = QString::fromStdString(port_.deviceName(i));
         // A name shows up to its first NUL, and '&' is a letter, not a shortcut marker.
         name.truncate(name.indexOf(QChar(0)) < 0 ? name.size() : name.indexOf(QChar(0)));
+        // A runaway name must not stretch the menu across the screen.
+        constexpr qsizetype longestName = 60;
+        if (name.size() > longestName)
+            name = name.left(longestName / 2) + QChar(0x2026) + name.right(longestName / 2 - 1);
         name.replace(QLatin1Char('&'), QStringLiteral("&&"));
         QAction* entry = device_[static_cast<size_t>(i + 1)];
         entry->setText(name);

@@ -209,10 +209,23 @@ TEST(DeviceMenu, ShowsAtMostTenPortsAndNamesAsTheyAre)
         names.push_back("Port " + std::to_string(i));
     names[1] = "Bass & Drums";
     names[2] = std::string("Cut\0here", 8);
+    names[3] = "Flügel 钢琴 Ω";
+    names[4] = std::string(300, 'x') + "end";
+    names[5] = "";
     FormFixture f(names);
     const QStringList shown = visibleDevices(f.form);
     ASSERT_EQ(shown.size(), 11);
     EXPECT_EQ(shown[2], "Bass && Drums");
     EXPECT_EQ(shown[3], "Cut");
+    EXPECT_EQ(shown[4], "Flügel 钢琴 Ω");
+    EXPECT_EQ(shown[5].size(), 60);
+    EXPECT_TRUE(shown[5].endsWith("end"));
+    EXPECT_EQ(shown[6], "");
     EXPECT_EQ(shown[10], "Port 9");
+    EXPECT_LT(f.form.midi_devices()->sizeHint().width(), 600);
+
+    // The entry of the nameless port still opens its device.
+    f.form.device(6)->trigger();
+    EXPECT_EQ(f.form.deviceId, 5);
+    EXPECT_TRUE(f.port.isOpen());
 }
