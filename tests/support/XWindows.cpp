@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -24,6 +25,24 @@ DisplayHandle open(const std::string& name)
 {
     XSetErrorHandler(ignoreErrors);
     return DisplayHandle(XOpenDisplay(name.c_str()));
+}
+
+// A 32-bit window property; Xlib hands each value out as a long.
+std::vector<unsigned long> property(Display* d, unsigned long window, Atom name, Atom type, long maxLength)
+{
+    Atom actualType;
+    int format;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(d, window, name, 0, maxLength, False, type, &actualType, &format, &count, &after, &data)
+            != Success
+        || !data)
+        return {};
+    const auto* values = reinterpret_cast<const unsigned long*>(data);
+    std::vector<unsigned long> result(values, values + count);
+    XFree(data);
+    return result;
 }
 
 int channel(unsigned long pixel, unsigned long mask)
@@ -109,29 +128,17 @@ int largestIconSize(const std::string& display, unsigned long window)
     auto d = open(display);
     if (!d)
         return 0;
-    const Atom icon = XInternAtom(d.get(), "_NET_WM_ICON", False);
-    Atom type;
-    int format;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(
-            d.get(), window, icon, 0, 1 << 22, False, XA_CARDINAL, &type, &format, &count, &after, &data)
-            != Success
-        || !data)
-        return 0;
+    const auto values = property(d.get(), window, XInternAtom(d.get(), "_NET_WM_ICON", False), XA_CARDINAL, 1 << 22);
     // A list of pictures, each as width, height and width * height pixels.
-    const auto* values = reinterpret_cast<const unsigned long*>(data);
     int largest = 0;
-    for (unsigned long i = 0; i + 1 < count;) {
+    for (size_t i = 0; i + 1 < values.size();) {
         const unsigned long w = values[i];
         const unsigned long h = values[i + 1];
-        if (w == 0 || h == 0 || i + 2 + w * h > count)
+        if (w == 0 || h == 0 || i + 2 + w * h > values.size())
             break;
         largest = std::max(largest, static_cast<int>(std::min(w, h)));
         i += 2 + w * h;
     }
-    XFree(data);
     return largest;
 }
 
@@ -140,22 +147,9 @@ bool isModal(const std::string& display, unsigned long window)
     auto d = open(display);
     if (!d)
         return false;
-    const Atom state = XInternAtom(d.get(), "_NET_WM_STATE", False);
+    const auto states = property(d.get(), window, XInternAtom(d.get(), "_NET_WM_STATE", False), XA_ATOM, 64);
     const Atom modal = XInternAtom(d.get(), "_NET_WM_STATE_MODAL", False);
-    Atom type;
-    int format;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(
-            d.get(), window, state, 0, 64, False, XA_ATOM, &type, &format, &count, &after, &data)
-            != Success
-        || !data)
-        return false;
-    const auto* atoms = reinterpret_cast<const Atom*>(data);
-    const bool found = std::find(atoms, atoms + count, modal) != atoms + count;
-    XFree(data);
-    return found;
+    return std::find(states.begin(), states.end(), modal) != states.end();
 }
 
 void close(const std::string& display, unsigned long window)
