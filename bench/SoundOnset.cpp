@@ -5,42 +5,23 @@
 #include <thread>
 
 SoundOnset::SoundOnset(const std::string& clientName, int portCount)
+    : client_(clientName, JACK_DEFAULT_AUDIO_TYPE, portCount)
 {
-    jack_status_t status;
-    client_ = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
-    if (!client_)
+    if (!client_.ok())
         return;
-    for (int i = 0; i < portCount; ++i) {
-        const std::string name = "in" + std::to_string(i + 1);
-        ports_.push_back(
-            jack_port_register(client_, name.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0));
-    }
-    jack_set_process_callback(client_, &SoundOnset::process, this);
     jack_set_xrun_callback(
-        client_,
+        client_.get(),
         [](void* self) {
             ++static_cast<SoundOnset*>(self)->xruns_;
             return 0;
         },
         this);
-    jack_on_shutdown(
-        client_, [](void* self) { static_cast<SoundOnset*>(self)->serverGone_ = true; }, this);
-    if (jack_activate(client_) != 0) {
-        jack_client_close(client_);
-        client_ = nullptr;
-    }
-}
-
-SoundOnset::~SoundOnset()
-{
-    // libjack crashes when a client of a server that died is closed.
-    if (client_ && !serverGone_)
-        jack_client_close(client_);
+    client_.activate(&SoundOnset::process, this);
 }
 
 std::string SoundOnset::portName(int port) const
 {
-    return jack_port_name(ports_[static_cast<size_t>(port)]);
+    return client_.portName(port);
 }
 
 int64_t SoundOnset::nanosNow()
@@ -53,7 +34,7 @@ int SoundOnset::process(jack_nframes_t frames, void* arg)
     auto* self = static_cast<SoundOnset*>(arg);
     const auto now = Clock::now();
     float peak = 0;
-    for (jack_port_t* port : self->ports_) {
+    for (jack_port_t* port : self->client_.ports()) {
         const auto* samples = static_cast<const float*>(jack_port_get_buffer(port, frames));
         for (jack_nframes_t i = 0; i < frames; ++i)
             peak = std::max(peak, std::fabs(samples[i]));
@@ -79,7 +60,7 @@ bool SoundOnset::waitForSilence(
     lastNoise_ = since; // cycles before this call were judged by another threshold
     const auto deadline = Clock::now() + timeout;
     const int64_t spanNanos = std::chrono::duration_cast<std::chrono::nanoseconds>(span).count();
-    while (Clock::now() < deadline && !serverGone_) {
+    while (Clock::now() < deadline && !client_.serverGone()) {
         const int64_t now = nanosNow();
         const bool cyclesRun = now - lastCycle_ < 100'000'000;
         if (cyclesRun && now - lastNoise_ >= spanNanos)
@@ -100,7 +81,7 @@ std::optional<SoundOnset::Clock::time_point> SoundOnset::waitForOnset(std::chron
 {
     const auto deadline = Clock::now() + timeout;
     while (!found_.load(std::memory_order_acquire)) {
-        if (Clock::now() >= deadline || serverGone_) {
+        if (Clock::now() >= deadline || client_.serverGone()) {
             armed_ = false;
             // A cycle may have come in just now.
             if (!found_.load(std::memory_order_acquire))

@@ -2,6 +2,8 @@
 
 #include <jack/jack.h>
 
+#include "JackClient.h"
+
 #include <atomic>
 #include <chrono>
 #include <optional>
@@ -15,13 +17,12 @@ public:
     using Clock = std::chrono::steady_clock;
 
     SoundOnset(const std::string& clientName, int portCount = 2);
-    ~SoundOnset();
 
     SoundOnset(const SoundOnset&) = delete;
     SoundOnset& operator=(const SoundOnset&) = delete;
 
-    bool ok() const { return client_ != nullptr; }
-    jack_client_t* client() const { return client_; }
+    bool ok() const { return client_.ok(); }
+    jack_client_t* client() const { return client_.get(); }
     std::string portName(int port) const;
     int xruns() const { return xruns_; }
 
@@ -37,9 +38,6 @@ private:
     static int process(jack_nframes_t frames, void* self);
     static int64_t nanosNow();
 
-    jack_client_t* client_ = nullptr;
-    std::vector<jack_port_t*> ports_;
-    std::atomic<bool> serverGone_ { false };
     std::atomic<int> xruns_ { 0 };
 
     std::atomic<float> quiet_ { 0.0f };
@@ -50,4 +48,6 @@ private:
     std::atomic<bool> armed_ { false };
     std::atomic<bool> found_ { false };
     Clock::time_point onset_ {}; // written by the process callback before `found_` is set
+    // Last, so that it closes, and its callbacks stop, before the state above goes.
+    JackClient client_;
 };

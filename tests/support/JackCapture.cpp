@@ -5,43 +5,24 @@
 #include <jack/midiport.h>
 
 JackCapture::JackCapture(const std::string& clientName, int portCount)
+    : client_(clientName, JACK_DEFAULT_MIDI_TYPE, portCount)
 {
-    jack_status_t status;
-    client_ = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
-    if (!client_)
-        return;
-    for (int i = 0; i < portCount; ++i) {
-        const std::string name = portCount == 1 ? "in" : "in" + std::to_string(i + 1);
-        ports_.push_back(jack_port_register(client_, name.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0));
-    }
-    jack_set_process_callback(client_, &JackCapture::process, this);
-    jack_on_shutdown(client_, [](void* self) { static_cast<JackCapture*>(self)->serverGone_ = true; }, this);
-    if (jack_activate(client_) != 0) {
-        jack_client_close(client_);
-        client_ = nullptr;
-    }
-}
-
-JackCapture::~JackCapture()
-{
-    // libjack crashes when a client of a server that died is closed.
-    if (client_ && !serverGone_)
-        jack_client_close(client_);
+    client_.activate(&JackCapture::process, this);
 }
 
 std::string JackCapture::portName(int port) const
 {
-    return jack_port_name(ports_[static_cast<size_t>(port)]);
+    return client_.portName(port);
 }
 
 int JackCapture::process(jack_nframes_t frames, void* arg)
 {
     auto* self = static_cast<JackCapture*>(arg);
     const auto now = std::chrono::steady_clock::now();
-    const jack_nframes_t cycleStart = jack_last_frame_time(self->client_);
+    const jack_nframes_t cycleStart = jack_last_frame_time(self->client_.get());
     std::lock_guard lock(self->mutex_);
-    for (size_t p = 0; p < self->ports_.size(); ++p) {
-        void* buffer = jack_port_get_buffer(self->ports_[p], frames);
+    for (size_t p = 0; p < self->client_.ports().size(); ++p) {
+        void* buffer = jack_port_get_buffer(self->client_.ports()[p], frames);
         const uint32_t count = jack_midi_get_event_count(buffer);
         for (uint32_t i = 0; i < count; ++i) {
             jack_midi_event_t event;

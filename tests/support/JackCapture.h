@@ -2,7 +2,8 @@
 
 #include <jack/jack.h>
 
-#include <atomic>
+#include "JackClient.h"
+
 #include <chrono>
 #include <cstdint>
 #include <mutex>
@@ -21,25 +22,23 @@ public:
     };
 
     JackCapture(const std::string& clientName, int portCount = 1);
-    ~JackCapture();
 
     JackCapture(const JackCapture&) = delete;
     JackCapture& operator=(const JackCapture&) = delete;
 
-    bool ok() const { return client_ != nullptr; }
+    bool ok() const { return client_.ok(); }
     std::string portName(int port = 0) const;
     std::vector<Event> events() const;
     std::vector<std::vector<uint8_t>> bytes(int port = 0) const;
     // Waits until at least `count` events have arrived in all, or the timeout ends.
     bool waitFor(size_t count, std::chrono::milliseconds timeout = std::chrono::milliseconds(3000)) const;
-    jack_client_t* client() const { return client_; }
+    jack_client_t* client() const { return client_.get(); }
 
 private:
     static int process(jack_nframes_t frames, void* self);
 
-    jack_client_t* client_ = nullptr;
-    std::atomic<bool> serverGone_{false};
-    std::vector<jack_port_t*> ports_;
     mutable std::mutex mutex_;
     std::vector<Event> events_;
+    // Last, so that it closes, and its callbacks stop, before the events go.
+    JackClient client_;
 };
