@@ -24,53 +24,26 @@ jack_client_t* openQuietClient()
 
 bool jackServerRunning()
 {
-#ifdef TONVELO_HAVE_JACK
-    jack_client_t* probe = openQuietClient();
-    if (!probe)
-        return false;
-    jack_client_close(probe);
-    return true;
-#else
-    return false;
-#endif
-}
-
-std::vector<std::string> jackMidiInputs()
-{
-    std::vector<std::string> names;
-#ifdef TONVELO_HAVE_JACK
-    jack_client_t* client = openQuietClient();
-    if (!client)
-        return names;
-    if (const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
-        for (const char** port = ports; *port; ++port)
-            names.emplace_back(*port);
-        jack_free(ports);
-    }
-    jack_client_close(client);
-#endif
-    return names;
+    return JackGraphReader().connected();
 }
 
 #ifdef TONVELO_HAVE_JACK
-struct JackConnectionWatch::Client {
+struct JackGraphReader::Client {
     jack_client_t* handle;
 };
 #else
-struct JackConnectionWatch::Client {};
+struct JackGraphReader::Client {};
 #endif
 
-JackConnectionWatch::JackConnectionWatch(const std::string& portName) : portName_(portName)
+JackGraphReader::JackGraphReader()
 {
 #ifdef TONVELO_HAVE_JACK
-    if (jack_client_t* handle = openQuietClient()) {
+    if (jack_client_t* handle = openQuietClient())
         client_ = new Client{handle};
-        before_ = connectionCount();
-    }
 #endif
 }
 
-JackConnectionWatch::~JackConnectionWatch()
+JackGraphReader::~JackGraphReader()
 {
 #ifdef TONVELO_HAVE_JACK
     if (client_)
@@ -79,11 +52,28 @@ JackConnectionWatch::~JackConnectionWatch()
     delete client_;
 }
 
-int JackConnectionWatch::connectionCount() const
+std::vector<std::string> JackGraphReader::midiInputs() const
+{
+    std::vector<std::string> names;
+#ifdef TONVELO_HAVE_JACK
+    if (!client_)
+        return names;
+    if (const char** ports = jack_get_ports(client_->handle, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
+        for (const char** port = ports; *port; ++port)
+            names.emplace_back(*port);
+        jack_free(ports);
+    }
+#endif
+    return names;
+}
+
+int JackGraphReader::connectionCount(const std::string& portName) const
 {
     int count = 0;
 #ifdef TONVELO_HAVE_JACK
-    jack_port_t* port = jack_port_by_name(client_->handle, portName_.c_str());
+    if (!client_)
+        return 0;
+    jack_port_t* port = jack_port_by_name(client_->handle, portName.c_str());
     if (!port)
         return 0;
     if (const char** names = jack_port_get_all_connections(client_->handle, port)) {
@@ -95,12 +85,17 @@ int JackConnectionWatch::connectionCount() const
     return count;
 }
 
+JackConnectionWatch::JackConnectionWatch(const std::string& portName)
+    : portName_(portName), before_(graph_.connectionCount(portName))
+{
+}
+
 bool JackConnectionWatch::waitForNewConnection(std::chrono::milliseconds timeout)
 {
-    if (!client_)
+    if (!graph_.connected())
         return false;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (connectionCount() <= before_) {
+    while (graph_.connectionCount(portName_) <= before_) {
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
         std::this_thread::sleep_for(std::chrono::microseconds(500));

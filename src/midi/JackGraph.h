@@ -11,9 +11,28 @@
 // True when a JACK server answers; never starts one.
 bool jackServerRunning();
 
-// The full names of the MIDI input ports, in the server's order; empty when
-// no server answers.
-std::vector<std::string> jackMidiInputs();
+// A JACK client that only reads the graph. While one is open, the program's
+// other JACK clients share its map of the server's memory; opened one after
+// another, each would map and lock all of it again.
+class JackGraphReader {
+public:
+    JackGraphReader();
+    ~JackGraphReader();
+
+    JackGraphReader(const JackGraphReader&) = delete;
+    JackGraphReader& operator=(const JackGraphReader&) = delete;
+
+    // The full names of the MIDI input ports, in the server's order; empty
+    // when no server answers.
+    std::vector<std::string> midiInputs() const;
+    // How many connections the named port has now; 0 when it is not there.
+    int connectionCount(const std::string& portName) const;
+    bool connected() const { return client_ != nullptr; }
+
+private:
+    struct Client;
+    Client* client_ = nullptr;
+};
 
 // Counts the connections of one port now, so that a connection made after
 // it can be waited for. jack_connect only asks for a connection: data flows
@@ -21,19 +40,12 @@ std::vector<std::string> jackMidiInputs();
 class JackConnectionWatch {
 public:
     explicit JackConnectionWatch(const std::string& portName);
-    ~JackConnectionWatch();
-
-    JackConnectionWatch(const JackConnectionWatch&) = delete;
-    JackConnectionWatch& operator=(const JackConnectionWatch&) = delete;
 
     // True once the port has more connections than at the start.
     bool waitForNewConnection(std::chrono::milliseconds timeout);
 
 private:
-    int connectionCount() const;
-
-    struct Client;
-    Client* client_ = nullptr;
+    JackGraphReader graph_;
     std::string portName_;
     int before_ = 0;
 };

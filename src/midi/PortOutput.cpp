@@ -76,7 +76,7 @@ std::vector<std::string> portNames(RtMidiOut& out, bool& failed)
 
 } // namespace
 
-std::vector<PortInfo> listPorts()
+std::vector<PortInfo> listPorts(const JackGraphReader& jack)
 {
     std::vector<PortInfo> ports;
     bool failed = false;
@@ -87,7 +87,7 @@ std::vector<PortInfo> listPorts()
     // them; RtMidi would open a second one just to list them, and each JACK
     // client costs tens of milliseconds at start-up.
     if (apiCompiled(PortApi::Jack))
-        for (auto& name : jackMidiInputs())
+        for (auto& name : jack.midiInputs())
             ports.push_back({PortApi::Jack, std::move(name)});
     return ports;
 }

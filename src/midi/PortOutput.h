@@ -16,8 +16,10 @@ struct PortInfo {
     std::string name;
 };
 
+class JackGraphReader;
+
 // Every writable port of every available API, ALSA first, then JACK.
-std::vector<PortInfo> listPorts();
+std::vector<PortInfo> listPorts(const JackGraphReader& jack);
 
 // One external MIDI port, connected through RtMidi.
 class PortOutput : public MidiOutput {

@@ -1,5 +1,6 @@
 #include "midi/SystemOutputs.h"
 
+#include "midi/JackGraph.h"
 #include "midi/SynthOutput.h"
 
 SystemOutputs::SystemOutputs(SoundfontSearch search) : search_(std::move(search)) {}
@@ -8,25 +9,37 @@ SystemOutputs::~SystemOutputs()
 {
     if (preparedSynth_.valid())
         preparedSynth_.wait();
-    if (preparedPorts_.valid())
-        preparedPorts_.wait();
+    if (portLister_.joinable())
+        portLister_.join();
 }
 
 void SystemOutputs::prepareSynth()
 {
-    preparedSynth_ = std::async(std::launch::async, [search = search_]() -> std::unique_ptr<MidiOutput> {
-        return SynthOutput::open(search);
-    });
+    std::promise<void> tried;
+    synthTried_ = tried.get_future().share();
+    preparedSynth_ = std::async(std::launch::async,
+                                [search = search_, tried = std::move(tried)]() mutable -> std::unique_ptr<MidiOutput> {
+                                    auto synth = SynthOutput::open(search);
+                                    tried.set_value();
+                                    return synth;
+                                });
 }
 
 void SystemOutputs::preparePorts()
 {
-    preparedPorts_ = std::async(std::launch::async, listPorts);
+    std::promise<std::vector<PortInfo>> listed;
+    preparedPorts_ = listed.get_future();
+    portLister_ = std::thread([listed = std::move(listed), synthTried = synthTried_]() mutable {
+        const JackGraphReader jack;
+        listed.set_value(listPorts(jack));
+        if (synthTried.valid())
+            synthTried.wait();
+    });
 }
 
 std::vector<std::string> SystemOutputs::deviceNames()
 {
-    ports_ = preparedPorts_.valid() ? preparedPorts_.get() : listPorts();
+    ports_ = preparedPorts_.valid() ? preparedPorts_.get() : listPorts(JackGraphReader());
     std::vector<std::string> names;
     names.reserve(ports_.size());
     for (const auto& port : ports_)

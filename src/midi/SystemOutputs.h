@@ -1,6 +1,7 @@
 #pragma once
 
 #include <future>
+#include <thread>
 
 #include "midi/OutputProvider.h"
 #include "midi/PortOutput.h"
@@ -18,7 +19,9 @@ public:
     // takes the result.
     void prepareSynth();
     // Starts listing the external ports on another thread, for the same
-    // reason. The next deviceNames() takes the list.
+    // reason. The next deviceNames() takes the list. Called after
+    // prepareSynth(), the JACK client that lists the ports stays open until
+    // the synth is ready, so that the synth's client starts up cheaper.
     void preparePorts();
 
     std::vector<std::string> deviceNames() override;
@@ -28,5 +31,7 @@ private:
     SoundfontSearch search_;
     std::vector<PortInfo> ports_;
     std::future<std::unique_ptr<MidiOutput>> preparedSynth_;
+    std::shared_future<void> synthTried_;
     std::future<std::vector<PortInfo>> preparedPorts_;
+    std::thread portLister_;
 };
