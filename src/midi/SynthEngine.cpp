@@ -90,6 +90,14 @@ SynthEngine::SynthEngine(const SoundfontSearch& search, double sampleRate) : Syn
 
 bool SynthEngine::load(const SoundfontSearch& search)
 {
+    if (!loadSoundfont(search))
+        return false;
+    selectPrograms();
+    return true;
+}
+
+bool SynthEngine::loadSoundfont(const SoundfontSearch& search)
+{
     if (!synth_ || !event_)
         return false;
     for (const auto& file : search.candidates()) {
@@ -97,16 +105,21 @@ bool SynthEngine::load(const SoundfontSearch& search)
         if (!std::filesystem::is_regular_file(file, ec))
             continue;
         soundfontId_ = fluid_synth_sfload(synth_.get(), file.c_str(), 0);
-        if (!ok())
-            continue;
-        // A General MIDI reset would also load the drum kit of channel 10,
-        // which the keyboard never plays: 15 ms and 11 MB for nothing.
-        for (int channel = 0; channel < 16; ++channel)
-            if (channel != 9)
-                fluid_synth_program_select(synth_.get(), channel, static_cast<unsigned>(soundfontId_), 0, 0);
-        return true;
+        if (ok())
+            return true;
     }
     return false;
+}
+
+void SynthEngine::selectPrograms()
+{
+    if (!ok())
+        return;
+    // A General MIDI reset would also load the drum kit of channel 10,
+    // which the keyboard never plays: 15 ms and 11 MB for nothing.
+    for (int channel = 0; channel < 16; ++channel)
+        if (channel != 9)
+            fluid_synth_program_select(synth_.get(), channel, static_cast<unsigned>(soundfontId_), 0, 0);
 }
 
 SynthEngine::~SynthEngine() = default;

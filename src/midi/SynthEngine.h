@@ -33,6 +33,10 @@ public:
     SynthEngine& operator=(const SynthEngine&) = delete;
 
     bool load(const SoundfontSearch& search);
+    // The two halves of load(): reading the soundfont's list of instruments,
+    // then setting the piano on each channel, which reads the piano's samples.
+    bool loadSoundfont(const SoundfontSearch& search);
+    void selectPrograms();
     bool ok() const { return soundfontId_ != FLUID_FAILED; }
     int play(uint32_t value);
 

@@ -56,7 +56,7 @@ std::unique_ptr<SynthOutput> SynthOutput::open(const SoundfontSearch& search)
     // Loading the soundfont and opening an audio client each take tens of
     // milliseconds; side by side they hold up the first window less.
     auto loaded
-        = std::async(std::launch::async, [&synth = *output->engine_, &search] { return synth.load(search); });
+        = std::async(std::launch::async, [&synth = *output->engine_, &search] { return synth.loadSoundfont(search); });
     // FluidSynth never falls back to another driver by itself.
     for (const char* name : driverOrder) {
         if (!drivers.count(name))
@@ -70,10 +70,16 @@ std::unique_ptr<SynthOutput> SynthOutput::open(const SoundfontSearch& search)
     }
     if (!loaded.get() || !output->driver_)
         return nullptr;
+    // Reading the piano's samples takes milliseconds more: the window need
+    // not wait for them, only the first note does.
+    output->programsSelected_
+        = std::async(std::launch::async, [&synth = *output->engine_] { synth.selectPrograms(); });
     return output;
 }
 
 int SynthOutput::send(uint32_t value)
 {
+    if (programsSelected_.valid())
+        programsSelected_.get();
     return engine_->play(value);
 }

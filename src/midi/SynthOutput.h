@@ -1,5 +1,6 @@
 #pragma once
 
+#include <future>
 #include <memory>
 #include <string>
 
@@ -26,4 +27,6 @@ private:
     std::unique_ptr<SynthEngine> engine_;
     std::unique_ptr<fluid_audio_driver_t, DriverDeleter> driver_;
     std::string driverName_;
+    // Waited for by the first note; goes before the driver and the engine.
+    std::future<void> programsSelected_;
 };
