@@ -8,6 +8,12 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libgl-dev libx11-dev
   libfluidsynth-dev fluidsynth fluid-soundfont-gm
   librtmidi-dev libjack-jackd2-dev libasound2-dev jackd2
+  # the synth's own PipeWire stream
+  libpipewire-0.3-dev
+  # private sound servers for the tests: PipeWire as desktops run it (with its
+  # session manager, PulseAudio service and JACK interface), and PulseAudio alone
+  pipewire pipewire-bin wireplumber pipewire-pulse pipewire-jack dbus
+  pulseaudio pulseaudio-utils
   libgtest-dev
   xvfb xdotool x11-xserver-utils
   # real key presses sent by the latency benchmark (XTEST)

@@ -151,3 +151,9 @@ void RunningProgram::stop()
     stopChild(pid_, SIGTERM);
     pid_ = -1;
 }
+
+void RunningProgram::kill()
+{
+    stopChild(pid_, SIGKILL);
+    pid_ = -1;
+}

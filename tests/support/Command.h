@@ -42,6 +42,8 @@ public:
     // What the program wrote to stdout and stderr so far.
     std::string output() const;
     void stop();
+    // Ends it now, as a crash would (SIGKILL).
+    void kill();
 
 private:
     pid_t pid_ = -1;

@@ -1,0 +1,44 @@
+#include "midi/synth/IdleRenderer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// About -120 dB: far below what a 16-bit sound card can play, and far above
+// where the reverb's tail keeps changing its buffers in a way one could hear.
+constexpr float inaudible = 1e-6f;
+
+// Long enough that a note's own quiet moments and the reverb's pauses between
+// echoes never count as the end.
+constexpr double quietSecondsBeforeIdle = 0.5;
+
+} // namespace
+
+IdleRenderer::IdleRenderer(fluid_synth_t* synth, double sampleRate)
+    : synth_(synth)
+    , framesBeforeIdle_(static_cast<int>(sampleRate * quietSecondsBeforeIdle))
+{
+}
+
+void IdleRenderer::render(float* left, float* right, int frames, int step)
+{
+    if (wakeRequested_.exchange(false, std::memory_order_acquire)) {
+        quietFrames_ = 0;
+        idle_.store(false, std::memory_order_relaxed);
+    }
+    if (idle_.load(std::memory_order_relaxed)) {
+        for (int i = 0; i < frames; ++i)
+            left[i * step] = right[i * step] = 0.0f;
+        return;
+    }
+    fluid_synth_write_float(synth_, frames, left, 0, step, right, 0, step);
+    rendered_.fetch_add(static_cast<uint64_t>(frames), std::memory_order_relaxed);
+
+    float peak = 0.0f;
+    for (int i = 0; i < frames; ++i)
+        peak = std::max({ peak, std::fabs(left[i * step]), std::fabs(right[i * step]) });
+    quietFrames_ = peak < inaudible ? quietFrames_ + frames : 0;
+    if (quietFrames_ >= framesBeforeIdle_)
+        idle_.store(true, std::memory_order_relaxed);
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include <fluidsynth.h>
+
+// Renders the synth for whichever audio output plays it. Once the output has
+// stayed below hearing for a while and no message came since, it hands
+// silence without rendering: an idle synth then costs next to nothing.
+class IdleRenderer {
+public:
+    IdleRenderer(fluid_synth_t* synth, double sampleRate);
+
+    // Before every message sent to the synth, from any thread: the block
+    // that picks the message up is rendered.
+    void wake() { wakeRequested_.store(true, std::memory_order_release); }
+
+    // Realtime: `frames` frames into left and right, each `step` floats apart.
+    void render(float* left, float* right, int frames, int step);
+
+    bool idle() const { return idle_.load(std::memory_order_relaxed); }
+    // Frames rendered by the synth so far, silence handed out not counted.
+    uint64_t renderedFrames() const { return rendered_.load(std::memory_order_relaxed); }
+
+private:
+    fluid_synth_t* synth_;
+    int framesBeforeIdle_;
+    int quietFrames_ = 0; // touched by the rendering thread only
+    std::atomic<bool> wakeRequested_ { true };
+    std::atomic<bool> idle_ { false };
+    std::atomic<uint64_t> rendered_ { 0 };
+};

@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "midi/MidiMessage.h"
+#include "midi/SynthEngine.h"
+#include "midi/synth/IdleRenderer.h"
+
+namespace {
+
+constexpr double rate = 48000.0;
+constexpr int period = 64;
+
+// Two synths fed alike: one through the idle renderer, one rendered always.
+struct SynthPair {
+    SynthEngine idling { SoundfontSearch::system(), rate };
+    SynthEngine always { SoundfontSearch::system(), rate };
+    IdleRenderer renderer { idling.synth(), rate };
+
+    void play(uint32_t value)
+    {
+        renderer.wake();
+        idling.play(value);
+        always.play(value);
+    }
+    // One period of each; the largest difference between them, and the loudest sample.
+    std::pair<float, float> cycle()
+    {
+        float a[2 * period], b[2 * period];
+        renderer.render(a, a + 1, period, 2);
+        fluid_synth_write_float(always.synth(), period, b, 0, 2, b, 1, 2);
+        float difference = 0, loudest = 0;
+        for (int i = 0; i < 2 * period; ++i) {
+            difference = std::max(difference, std::fabs(a[i] - b[i]));
+            loudest = std::max(loudest, std::fabs(b[i]));
+        }
+        return { difference, loudest };
+    }
+};
+
+constexpr int cyclesPerSecond = static_cast<int>(rate) / period;
+
+} // namespace
+
+TEST(IdleRender, StopsRenderingOnceTheTailHasDiedAndTheNextNoteSoundsAsIfItNeverHad)
+{
+    SynthPair synths;
+    ASSERT_TRUE(synths.idling.ok() && synths.always.ok());
+    for (int note : { 60, 64, 67 })
+        synths.play(midi::noteOnValue(note, 0, 127));
+    for (int i = 0; i < cyclesPerSecond; ++i)
+        synths.cycle();
+    for (int note : { 60, 64, 67 })
+        synths.play(midi::noteOffValue(note, 0));
+
+    int cycles = 0;
+    while (!synths.renderer.idle() && cycles < 10 * cyclesPerSecond)
+        synths.cycle(), ++cycles;
+    ASSERT_TRUE(synths.renderer.idle()) << "still rendering 10 s after the last note-off";
+    EXPECT_GT(cycles, cyclesPerSecond / 2) << "went idle while the reverb still rang";
+    const uint64_t rendered = synths.renderer.renderedFrames();
+    float loudest = 0;
+    for (int i = 0; i < 3 * cyclesPerSecond; ++i)
+        loudest = std::max(loudest, synths.cycle().second);
+    EXPECT_EQ(synths.renderer.renderedFrames(), rendered) << "idle, yet rendering";
+    EXPECT_LT(loudest, 1e-5f) << "went idle while the synth still sounded";
+
+    // The attack comes in the very cycle it would have without the pause.
+    synths.play(midi::noteOnValue(60, 0, 100));
+    float difference = 0;
+    loudest = 0;
+    for (int i = 0; i < cyclesPerSecond; ++i) {
+        const auto [d, l] = synths.cycle();
+        difference = std::max(difference, d);
+        loudest = std::max(loudest, l);
+        if (i == 1) {
+            EXPECT_GT(l, 1e-3f) << "no attack in the first cycles";
+        }
+    }
+    EXPECT_GT(loudest, 0.01f);
+    EXPECT_LT(difference, 1e-5f);
+    EXPECT_GT(synths.renderer.renderedFrames(), rendered);
+}
