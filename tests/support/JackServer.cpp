@@ -80,6 +80,12 @@ void JackServer::kill()
     killed_ = true;
 }
 
+bool JackServer::startAgain()
+{
+    start();
+    return ready_;
+}
+
 // A killed server leaves its slot in JACK's shared registry, which has room
 // for only a few servers on the whole machine, and the semaphores of its
 // clients. A server started under the same name takes the slot back and

@@ -26,6 +26,8 @@ public:
     pid_t pid() const { return pid_; }
     // Ends the server now, as a crash would (SIGKILL).
     void kill();
+    // Starts it again under the same name, as after a restart.
+    bool startAgain();
 
 private:
     void start();

@@ -44,6 +44,18 @@ int SoundOnset::process(jack_nframes_t frames, void* arg)
     if (peak >= self->quiet_.load(std::memory_order_relaxed))
         self->lastNoise_.store(nanos, std::memory_order_relaxed);
     self->lastCycle_.store(nanos, std::memory_order_relaxed);
+    if (self->recording_.load(std::memory_order_acquire)
+        && (self->taken_.load(std::memory_order_relaxed) > 0
+            || peak >= self->loud_.load(std::memory_order_relaxed))) {
+        const auto* samples
+            = static_cast<const float*>(jack_port_get_buffer(self->client_.ports()[0], frames));
+        const size_t taken = self->taken_.load(std::memory_order_relaxed);
+        const size_t n = std::min<size_t>(frames, self->take_.size() - taken);
+        std::copy(samples, samples + n, self->take_.begin() + static_cast<long>(taken));
+        self->taken_.store(taken + n, std::memory_order_release);
+        if (taken + n == self->take_.size())
+            self->recording_.store(false, std::memory_order_relaxed);
+    }
     if (self->armed_.load(std::memory_order_acquire) && peak >= self->loud_.load(std::memory_order_relaxed)) {
         self->armed_.store(false, std::memory_order_relaxed);
         self->onset_ = now;
@@ -91,4 +103,22 @@ std::optional<SoundOnset::Clock::time_point> SoundOnset::waitForOnset(std::chron
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return onset_;
+}
+
+std::vector<float> SoundOnset::record(float loud, size_t frames, std::chrono::milliseconds timeout)
+{
+    take_.assign(frames, 0.0f);
+    taken_ = 0;
+    loud_ = loud;
+    recording_.store(true, std::memory_order_release);
+    const auto deadline = Clock::now() + timeout;
+    while (
+        taken_.load(std::memory_order_acquire) < frames && Clock::now() < deadline && !client_.serverGone())
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    recording_ = false;
+    // A cycle may still be copying: it ends within one period.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (taken_.load(std::memory_order_acquire) < frames)
+        return {};
+    return take_;
 }

@@ -33,6 +33,9 @@ public:
     void arm(float loud);
     // When the process callback of that cycle ran.
     std::optional<Clock::time_point> waitForOnset(std::chrono::milliseconds timeout);
+    // Keeps the next `frames` samples of the first port, from the cycle that
+    // reaches `loud` on; empty when they do not come within `timeout`.
+    std::vector<float> record(float loud, size_t frames, std::chrono::milliseconds timeout);
 
 private:
     static int process(jack_nframes_t frames, void* self);
@@ -48,6 +51,10 @@ private:
     std::atomic<bool> armed_ { false };
     std::atomic<bool> found_ { false };
     Clock::time_point onset_ {}; // written by the process callback before `found_` is set
+
+    std::vector<float> take_; // sized before `recording_` is set, filled by the process callback
+    std::atomic<size_t> taken_ { 0 };
+    std::atomic<bool> recording_ { false };
     // Last, so that it closes, and its callbacks stop, before the state above goes.
     JackClient client_;
 };

@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "Desktop.h"
+#include "KeyPicture.h"
+#include "PipeWireServer.h"
+#include "Pitch.h"
+#include "ProgramOnX.h"
+#include "SoundOnset.h"
+#include "WaitUntil.h"
+#include "XWindows.h"
+#include "XvfbServer.h"
+#include "window/KeyGrid.h"
+
+// The shipped program on a desktop of today: PipeWire with its session
+// manager and PulseAudio service, no JACK server. This test runs inside
+// pw-jack, so that its listener, a JACK client, can read the synth's node.
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// The synth's node as pw-dump shows it: its properties, or an empty object.
+QJsonObject synthNode(const PipeWireServer& server)
+{
+    const auto dump = runCommand({ "pw-dump" }, 10s, server.environment());
+    for (const auto& object : QJsonDocument::fromJson(QByteArray::fromStdString(dump.output)).array()) {
+        const auto props = object.toObject()["info"].toObject()["props"].toObject();
+        if (props["node.name"].toString() == QStringLiteral("Tonvelo"))
+            return props;
+    }
+    return {};
+}
+
+// A listener fed by the synth's two ports.
+std::unique_ptr<SoundOnset> listenToSynth()
+{
+    auto listener = std::make_unique<SoundOnset>("listener");
+    if (!listener->ok())
+        return nullptr;
+    const bool linked = waitUntil(
+        [&] {
+            return jack_connect(listener->client(), "Tonvelo:output_FL", listener->portName(0).c_str()) == 0
+                && jack_connect(listener->client(), "Tonvelo:output_FR", listener->portName(1).c_str()) == 0;
+        },
+        10s);
+    return linked ? std::move(listener) : nullptr;
+}
+
+} // namespace
+
+TEST(ProgramOnPipeWire, KeyTwelveSoundsMiddleCThroughItsOwnStreamAndPlaysAgainAfterTheServerRestarts)
+{
+    PipeWireServer pipewire;
+    ASSERT_TRUE(pipewire.running()) << "PipeWire did not start";
+    XvfbServer x;
+    ASSERT_TRUE(x.running()) << "Xvfb did not start";
+    Environment env = pipewire.environment();
+    // PipeWire's JACK library is this test's, not the program's: there it
+    // would be a JACK server that answers.
+    env.insert(
+        env.end(), { "LD_LIBRARY_PATH", "JACK_DEFAULT_SERVER=tonvelo-absent-" + std::to_string(getpid()) });
+    ProgramOnX program(TONVELO_PROGRAM, x.display(), env);
+    const unsigned long window = program.waitForMainWindow(60s);
+    ASSERT_NE(window, 0u) << "the keyboard window did not show";
+    EXPECT_EQ(program.boxesAnswered(), 0) << "the synth did not open";
+    Desktop desktop(program, window);
+
+    // A stream of its own, not one of the PulseAudio service's.
+    QJsonObject node;
+    ASSERT_TRUE(waitUntil([&] { return !(node = synthNode(pipewire)).isEmpty(); }, 10s)) << "no synth node";
+    EXPECT_EQ(node["media.class"].toString(), QStringLiteral("Stream/Output/Audio"));
+    EXPECT_EQ(node["application.name"].toString(), QStringLiteral("Tonvelo"));
+    EXPECT_EQ(node["media.role"].toString(), QStringLiteral("Music"));
+    EXPECT_NE(node["client.api"].toString(), QStringLiteral("pipewire-pulse"));
+
+    const QImage picture = program.settledPicture(window, 10s);
+    ASSERT_FALSE(picture.isNull());
+    const QPoint key12 = keyGrid[12].rect.toPixels().center() + clientOrigin(picture, 1);
+    const auto press = [&] {
+        return desktop.xdotool({ "mousemove", "--window", std::to_string(window), std::to_string(key12.x()),
+                   std::to_string(key12.y()) })
+            && desktop.xdotool({ "mousedown", "1" });
+    };
+
+    {
+        auto listener = listenToSynth();
+        ASSERT_TRUE(listener) << "could not listen to the synth's node";
+        ASSERT_TRUE(press());
+        const auto held = listener->record(0.01f, 24000, 5s);
+        ASSERT_FALSE(held.empty()) << "the key made no sound";
+        const std::vector<float> steady(held.begin() + 4800, held.end());
+        EXPECT_NEAR(dominantPitch(steady, 48000), 261.63, 261.63 * 0.02);
+        ASSERT_TRUE(desktop.xdotool({ "mouseup", "1" }));
+        EXPECT_TRUE(listener->waitForSilence(0.001f, 300ms, 10s)) << "the note went on after the release";
+    }
+
+    // Gone: the window stays usable, a note played meanwhile is lost.
+    pipewire.kill();
+    ASSERT_TRUE(press());
+    ASSERT_TRUE(desktop.xdotool({ "mouseup", "1" }));
+    EXPECT_FALSE(xwindows::grab(x.display(), window).isNull());
+    ASSERT_TRUE(program.process().running());
+
+    // Back: a second later the synth plays again by itself.
+    ASSERT_TRUE(pipewire.start()) << "PipeWire did not start again";
+    std::this_thread::sleep_for(1s);
+    {
+        auto listener = listenToSynth();
+        ASSERT_TRUE(listener) << "the synth did not come back";
+        listener->arm(0.01f);
+        ASSERT_TRUE(press());
+        EXPECT_TRUE(listener->waitForOnset(1s)) << "no sound a second after the server came back";
+        ASSERT_TRUE(desktop.xdotool({ "mouseup", "1" }));
+    }
+
+    // Closing while the server is gone ends the program at once, quietly.
+    pipewire.kill();
+    xwindows::close(x.display(), window);
+    const auto status = program.process().wait(10s);
+    ASSERT_TRUE(status) << "the program hung on closing";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+    EXPECT_EQ(program.process().output(), "");
+}
