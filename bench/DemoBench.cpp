@@ -16,6 +16,7 @@
 #include "JackCapture.h"
 #include "JackServer.h"
 #include "demo/DemoTune.h"
+#include "midi/SoundEnvironment.h"
 #include "midi/SystemOutputs.h"
 #include "window/Fonts.h"
 
@@ -99,6 +100,7 @@ int fail(const char* why)
 
 int main(int argc, char** argv)
 {
+    prepareSoundEnvironment();
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     registerFontSubstitutes();

@@ -12,7 +12,7 @@
 #include <QWindow>
 
 #include "midi/MidiPort.h"
-#include "midi/RecordingOutput.h"
+#include "RecordingOutput.h"
 #include "window/Form1.h"
 #include "window/KeyMap.h"
 

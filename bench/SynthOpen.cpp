@@ -5,10 +5,12 @@
 #include <chrono>
 #include <cstdio>
 
+#include "midi/SoundEnvironment.h"
 #include "midi/SystemOutputs.h"
 
 int main()
 {
+    prepareSoundEnvironment();
     SystemOutputs outputs;
     outputs.prepareSynth();
     const auto synth = outputs.open(-1);

@@ -3,6 +3,7 @@
 #include <QScreen>
 
 #include "midi/MidiPort.h"
+#include "midi/SoundEnvironment.h"
 #include "midi/SystemOutputs.h"
 #include "window/Fonts.h"
 #include "window/Form1.h"
@@ -10,6 +11,7 @@
 
 int main(int argc, char* argv[])
 {
+    prepareSoundEnvironment();
     auto outputs = std::make_unique<SystemOutputs>();
     // The synth loads and the ports are listed while Qt starts and the window is built.
     outputs->prepareSynth();

@@ -26,10 +26,8 @@ public:
     ~DemoPlayer() override;
 
     void setClock(std::unique_ptr<DemoClock> clock);
-    const DemoClock& clock() const { return *clock_; }
 
     void play(std::span<const DemoStep> tune, const Perform& perform);
-    bool playing() const { return playing_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

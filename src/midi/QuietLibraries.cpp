@@ -2,18 +2,17 @@
 
 #include <mutex>
 
-#ifdef TONVELO_HAVE_JACK
-#include <jack/jack.h>
-#endif
-#ifdef TONVELO_HAVE_ALSA
-#include <alsa/asoundlib.h>
-#endif
+#include <fluidsynth.h>
+
+#include "midi/OutputLog.h"
+#include "midi/SoundLibraryLogs.h"
 
 namespace {
 
-#ifdef TONVELO_HAVE_ALSA
-void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) { }
-#endif
+void logFluidSynth(int level, const char* message, void*)
+{
+    qCInfo(outputLog, "fluidsynth%s: %s", level <= FLUID_ERR ? " error" : "", message);
+}
 
 } // namespace
 
@@ -21,12 +20,11 @@ void quietSoundLibraries()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-#ifdef TONVELO_HAVE_JACK
-        jack_set_error_function([](const char*) {});
-        jack_set_info_function([](const char*) {});
-#endif
-#ifdef TONVELO_HAVE_ALSA
-        snd_lib_error_set_handler(ignoreAlsaError);
-#endif
+        for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN})
+            fluid_set_log_function(level, logFluidSynth, nullptr);
+        for (int level : {FLUID_INFO, FLUID_DBG})
+            fluid_set_log_function(level, nullptr, nullptr);
+        routeJackLog();
+        routeAlsaLog();
     });
 }

@@ -1,9 +1,13 @@
 #include "midi/SystemOutputs.h"
 
-#include "midi/JackGraph.h"
-#include "midi/SynthOutput.h"
+#include "midi/ports/JackGraph.h"
+#include "midi/ports/PortOutput.h"
+#include "midi/synth/SynthOutput.h"
 
-SystemOutputs::SystemOutputs(SoundfontSearch search) : search_(std::move(search)) {}
+SystemOutputs::SystemOutputs(SoundfontSearch search, std::vector<PortApi> portApis)
+    : search_(std::move(search)), portApis_(std::move(portApis))
+{
+}
 
 SystemOutputs::~SystemOutputs()
 {
@@ -29,9 +33,9 @@ void SystemOutputs::preparePorts()
 {
     std::promise<std::vector<PortInfo>> listed;
     preparedPorts_ = listed.get_future();
-    portLister_ = std::thread([listed = std::move(listed), synthTried = synthTried_]() mutable {
+    portLister_ = std::thread([listed = std::move(listed), apis = portApis_, synthTried = synthTried_]() mutable {
         const JackGraphReader jack;
-        listed.set_value(listPorts(jack));
+        listed.set_value(listPorts(jack, apis));
         if (synthTried.valid())
             synthTried.wait();
     });
@@ -39,7 +43,7 @@ void SystemOutputs::preparePorts()
 
 std::vector<std::string> SystemOutputs::deviceNames()
 {
-    ports_ = preparedPorts_.valid() ? preparedPorts_.get() : listPorts(JackGraphReader());
+    ports_ = preparedPorts_.valid() ? preparedPorts_.get() : listPorts(JackGraphReader(), portApis_);
     std::vector<std::string> names;
     names.reserve(ports_.size());
     for (const auto& port : ports_)

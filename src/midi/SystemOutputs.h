@@ -4,14 +4,15 @@
 #include <thread>
 
 #include "midi/OutputProvider.h"
-#include "midi/PortOutput.h"
-#include "midi/SynthEngine.h"
+#include "midi/ports/PortInfo.h"
+#include "midi/synth/SoundfontSearch.h"
 
 // The outputs of the machine: the built-in synth as device -1, then the
-// external MIDI ports.
+// external MIDI ports of the given APIs.
 class SystemOutputs : public OutputProvider {
 public:
-    explicit SystemOutputs(SoundfontSearch search = SoundfontSearch::system());
+    explicit SystemOutputs(SoundfontSearch search = SoundfontSearch::system(),
+                           std::vector<PortApi> portApis = allPortApis);
     ~SystemOutputs() override;
 
     // Starts opening the synth on another thread, so that the soundfont and
@@ -29,6 +30,7 @@ public:
 
 private:
     SoundfontSearch search_;
+    std::vector<PortApi> portApis_;
     std::vector<PortInfo> ports_;
     std::future<std::unique_ptr<MidiOutput>> preparedSynth_;
     std::shared_future<void> synthTried_;

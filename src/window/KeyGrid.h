@@ -16,10 +16,10 @@ struct KeyInfo {
     TwipsRect rect;
 };
 
-constexpr KeyKind W = KeyKind::White;
-constexpr KeyKind B = KeyKind::Black;
-
-constexpr std::array<KeyInfo, 38> keyGrid{{
+constexpr std::array<KeyInfo, 38> keyGrid = [] {
+    constexpr KeyKind W = KeyKind::White;
+    constexpr KeyKind B = KeyKind::Black;
+    return std::array<KeyInfo, 38>{{
     // low row
     {0, "1", W, {1560, 5880, 495, 2175}},
     {1, "1", B, {1920, 5880, 285, 1140}},
@@ -61,4 +61,5 @@ constexpr std::array<KeyInfo, 38> keyGrid{{
     {35, "777", W, {5160, 480, 615, 2535}},
     {36, "71111", W, {5760, 480, 615, 2535}},
     {37, "1111", B, {6240, 480, 525, 1140}},
-}};
+    }};
+}();

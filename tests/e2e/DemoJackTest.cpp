@@ -4,7 +4,7 @@
 #include "JackCapture.h"
 #include "JackServer.h"
 #include "demo/DemoTune.h"
-#include "midi/SystemOutputs.h"
+#include "SystemForm.h"
 
 using Bytes = std::vector<std::vector<uint8_t>>;
 
@@ -18,7 +18,7 @@ TEST(DemoOnJack, TheWholeTuneArrivesByteForByte)
     ASSERT_TRUE(capture.ok());
 
     MessageBoxWatcher boxes;
-    MidiPort port(std::make_unique<SystemOutputs>());
+    MidiPort port(std::make_unique<SystemOutputs>(SoundfontSearch::system(), jackPortsOnly));
     Form1 form(port);
     form.Form_Load();
     form.show();

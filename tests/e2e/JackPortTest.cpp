@@ -4,7 +4,7 @@
 #include "JackServer.h"
 #include "midi/MidiMessage.h"
 #include "midi/MidiPort.h"
-#include "midi/SystemOutputs.h"
+#include "SystemForm.h"
 
 using Bytes = std::vector<std::vector<uint8_t>>;
 
@@ -37,7 +37,7 @@ TEST(JackPort, APortThatVanishedDoesNotOpen)
     ASSERT_TRUE(server.running());
     auto capture = std::make_unique<JackCapture>("leaving");
     ASSERT_TRUE(capture->ok());
-    MidiPort port(std::make_unique<SystemOutputs>());
+    MidiPort port(std::make_unique<SystemOutputs>(SoundfontSearch::system(), jackPortsOnly));
     ASSERT_EQ(port.deviceCount(), 1);
     capture.reset();
 
@@ -51,7 +51,7 @@ TEST(JackPort, WithoutAnyServerTheListIsEmptyAndNothingIsPrinted)
     setenv("JACK_DEFAULT_SERVER", "tonvelo-no-such-server", 1);
     testing::internal::CaptureStderr();
     {
-        MidiPort port(std::make_unique<SystemOutputs>());
+        MidiPort port(std::make_unique<SystemOutputs>(SoundfontSearch::system(), jackPortsOnly));
         EXPECT_EQ(port.deviceCount(), 0);
         int32_t handle = 0;
         EXPECT_NE(port.open(0, handle), 0);

@@ -4,6 +4,7 @@
 
 #include "Command.h"
 #include "Desktop.h"
+#include "DeviceMenuPlace.h"
 #include "JackCapture.h"
 #include "JackServer.h"
 #include "ProgramOnX.h"
@@ -32,11 +33,13 @@ TEST(KeyboardOnX11, HeldAndShiftedKeysReachTheChosenPortByteForByte)
     Desktop desktop(program, window);
     ASSERT_TRUE(desktop.xdotool({"windowfocus", "--sync", std::to_string(window)}));
 
-    // Device menu: "MIDI Mapper", then the first port, the capture client's.
+    // Device menu: "MIDI Mapper", then the ports, the capture client's among them.
+    const DeviceMenuPlace place(capture.portName());
+    ASSERT_GE(place.entry, 1) << "the capture port is not listed";
     ASSERT_TRUE(desktop.clickFirstTitle());
     unsigned long menu = desktop.openMenu();
     ASSERT_NE(menu, 0u) << "no menu opened";
-    ASSERT_TRUE(desktop.clickEntry(menu, 1, 2));
+    ASSERT_TRUE(desktop.clickEntry(menu, place.entry, place.entries));
     ASSERT_TRUE(desktop.menuClosed());
     // JACK makes a new connection live a cycle or more after the program
     // made it; a note sent before that is lost on the way.

@@ -4,7 +4,7 @@
 #include "JackServer.h"
 #include "midi/MidiMessage.h"
 #include "midi/MidiPort.h"
-#include "midi/SystemOutputs.h"
+#include "SystemForm.h"
 
 // The program lists the ports on another thread while its window is built;
 // that list must be the one a later look gives, and open like it.
@@ -15,10 +15,10 @@ TEST(PortList, AListTakenInAdvanceNamesTheSamePortsAndTheyOpen)
     JackCapture first("first"), second("second");
     ASSERT_TRUE(first.ok() && second.ok());
 
-    auto prepared = std::make_unique<SystemOutputs>();
+    auto prepared = std::make_unique<SystemOutputs>(SoundfontSearch::system(), jackPortsOnly);
     prepared->preparePorts();
     MidiPort port(std::move(prepared));
-    MidiPort later(std::make_unique<SystemOutputs>());
+    MidiPort later(std::make_unique<SystemOutputs>(SoundfontSearch::system(), jackPortsOnly));
 
     ASSERT_EQ(port.deviceCount(), later.deviceCount());
     ASSERT_EQ(port.deviceCount(), 2);

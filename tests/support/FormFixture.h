@@ -13,7 +13,7 @@
 
 #include "midi/MidiMessage.h"
 #include "midi/MidiPort.h"
-#include "midi/RecordingOutput.h"
+#include "RecordingOutput.h"
 #include "window/Form1.h"
 
 // Dismisses every message box that opens while it lives and keeps its text,

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <jack/jack.h>
+#include <jack/ringbuffer.h>
 
 #include "JackClient.h"
 
 #include <chrono>
+#include <memory>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -35,10 +37,25 @@ public:
     jack_client_t* client() const { return client_.get(); }
 
 private:
-    static int process(jack_nframes_t frames, void* self);
+    struct RingFree { void operator()(jack_ringbuffer_t* r) const { jack_ringbuffer_free(r); } };
 
+    // What the process callback hands over through the ring: fixed size, so
+    // that it neither locks nor allocates on JACK's thread.
+    struct Record {
+        int port;
+        uint32_t size; // the event's full size; only the first bytes are kept
+        uint8_t bytes[16];
+        jack_nframes_t frame;
+        std::chrono::steady_clock::time_point cycleTime;
+    };
+
+    static int process(jack_nframes_t frames, void* self);
+    // Moves what the callback recorded into events_; call with mutex_ held.
+    void drain() const;
+
+    std::unique_ptr<jack_ringbuffer_t, RingFree> ring_;
     mutable std::mutex mutex_;
-    std::vector<Event> events_;
+    mutable std::vector<Event> events_;
     // Last, so that it closes, and its callbacks stop, before the events go.
     JackClient client_;
 };

@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "midi/SoundEnvironment.h"
 #include "window/Fonts.h"
 
 // Window tests run on Qt's offscreen platform unless told otherwise.
 int main(int argc, char** argv)
 {
+    prepareSoundEnvironment();
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     registerFontSubstitutes();

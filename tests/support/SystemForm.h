@@ -3,11 +3,15 @@
 #include "FormFixture.h"
 #include "midi/SystemOutputs.h"
 
-// The real window on the real outputs of this machine (the built-in synth,
-// ALSA and JACK ports), with message boxes answered as they come.
+// The ports the tests list: those of their own JACK server. A developer's
+// desktop may have ALSA sequencer ports too, which would shift every entry.
+inline const std::vector<PortApi> jackPortsOnly{PortApi::Jack};
+
+// The real window on the real outputs of this machine (the built-in synth and
+// the JACK ports), with message boxes answered as they come.
 struct SystemForm {
     explicit SystemForm(SoundfontSearch search = SoundfontSearch::system())
-        : port(std::make_unique<SystemOutputs>(std::move(search))), form(port)
+        : port(std::make_unique<SystemOutputs>(std::move(search), jackPortsOnly)), form(port)
     {
         form.Form_Load();
         form.show();

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "midi/MidiMessage.h"
-#include "midi/SynthEngine.h"
+#include "midi/synth/SynthEngine.h"
 
 namespace {
 

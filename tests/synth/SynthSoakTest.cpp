@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "midi/MidiMessage.h"
-#include "midi/SynthEngine.h"
+#include "midi/synth/SynthEngine.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "midi/MidiMessage.h"
 #include "midi/MidiPort.h"
-#include "midi/RecordingOutput.h"
+#include "RecordingOutput.h"
 
 using midi::bytesOf;
 

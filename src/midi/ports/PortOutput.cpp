@@ -1,10 +1,14 @@
-#include "midi/PortOutput.h"
+#include "midi/ports/PortOutput.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 
-#include "midi/JackGraph.h"
+#include <RtMidi.h>
+
+#include "midi/ports/JackGraph.h"
 #include "midi/MidiMessage.h"
+#include "midi/OutputLog.h"
 #include "midi/QuietLibraries.h"
 
 namespace {
@@ -17,8 +21,9 @@ RtMidi::Api rtApi(PortApi api)
 }
 
 // RtMidi reports some failures through this callback instead of throwing.
-void flagError(RtMidiError::Type type, const std::string&, void* failed)
+void flagError(RtMidiError::Type type, const std::string& text, void* failed)
 {
+    qCInfo(outputLog, "rtmidi: %s", text.c_str());
     if (type != RtMidiError::WARNING && type != RtMidiError::DEBUG_WARNING)
         *static_cast<bool*>(failed) = true;
 }
@@ -30,31 +35,27 @@ bool apiCompiled(PortApi api)
     return std::find(apis.begin(), apis.end(), rtApi(api)) != apis.end();
 }
 
-bool apiUsable(PortApi api)
+// Without a sequencer device RtMidi throws and libasound writes to stderr.
+bool alsaSequencerPresent()
 {
-    if (!apiCompiled(api))
-        return false;
-    quietSoundLibraries();
-    if (api == PortApi::Alsa) {
-        // Without a sequencer device RtMidi throws and libasound writes to stderr.
-        std::error_code ec;
-        return std::filesystem::exists("/dev/snd/seq", ec);
-    }
-    // RtMidi's JACK backend complains on stderr and leaks its buffers when no
-    // server runs, so ask JACK first, quietly.
-    return jackServerRunning();
+    std::error_code ec;
+    return std::filesystem::exists("/dev/snd/seq", ec);
 }
 
 // An RtMidi output of one API with errors routed to `failed`, or null.
+// RtMidi's JACK backend complains on stderr and leaks its buffers when no
+// server runs: the caller asks JACK first, quietly.
 std::unique_ptr<RtMidiOut> makeOut(PortApi api, bool* failed)
 {
-    if (!apiUsable(api))
+    if (!apiCompiled(api) || (api == PortApi::Alsa && !alsaSequencerPresent()))
         return nullptr;
+    quietSoundLibraries();
     try {
         auto out = std::make_unique<RtMidiOut>(rtApi(api), clientName);
         out->setErrorCallback(flagError, failed);
         return out;
-    } catch (const RtMidiError&) {
+    } catch (const RtMidiError& error) {
+        qCInfo(outputLog, "rtmidi: %s", error.what());
         return nullptr;
     }
 }
@@ -76,24 +77,36 @@ std::vector<std::string> portNames(RtMidiOut& out, bool& failed)
 
 } // namespace
 
-std::vector<PortInfo> listPorts(const JackGraphReader& jack)
+std::vector<PortInfo> listPorts(const JackGraphReader& jack, const std::vector<PortApi>& apis)
 {
     std::vector<PortInfo> ports;
-    bool failed = false;
-    if (auto out = makeOut(PortApi::Alsa, &failed))
-        for (auto& name : portNames(*out, failed))
-            ports.push_back({PortApi::Alsa, std::move(name)});
-    // One JACK client lists the JACK ports under the names RtMidi gives
-    // them; RtMidi would open a second one just to list them, and each JACK
-    // client costs tens of milliseconds at start-up.
-    if (apiCompiled(PortApi::Jack))
-        for (auto& name : jack.midiInputs())
-            ports.push_back({PortApi::Jack, std::move(name)});
+    for (PortApi api : apis) {
+        if (api == PortApi::Alsa) {
+            bool failed = false;
+            if (auto out = makeOut(PortApi::Alsa, &failed))
+                for (auto& name : portNames(*out, failed))
+                    ports.push_back({PortApi::Alsa, std::move(name)});
+        } else if (apiCompiled(PortApi::Jack)) {
+            // One JACK client lists the JACK ports under the names RtMidi
+            // gives them; RtMidi would open a second one just to list them,
+            // and each JACK client costs tens of milliseconds at start-up.
+            for (auto& name : jack.midiInputs())
+                ports.push_back({PortApi::Jack, std::move(name)});
+        }
+    }
     return ports;
 }
 
 std::unique_ptr<PortOutput> PortOutput::open(const PortInfo& port)
 {
+    // For a JACK port one client of ours asks whether the server runs and
+    // then watches for the connection.
+    std::optional<JackConnectionWatch> watch;
+    if (port.api == PortApi::Jack) {
+        watch.emplace(port.name);
+        if (!watch->serverAnswers())
+            return nullptr;
+    }
     std::unique_ptr<PortOutput> output(new PortOutput);
     output->out_ = makeOut(port.api, &output->failed_);
     if (!output->out_)
@@ -103,12 +116,10 @@ std::unique_ptr<PortOutput> PortOutput::open(const PortInfo& port)
     const auto it = std::find(names.begin(), names.end(), port.name);
     if (it == names.end())
         return nullptr;
-    std::unique_ptr<JackConnectionWatch> watch;
-    if (port.api == PortApi::Jack)
-        watch = std::make_unique<JackConnectionWatch>(port.name);
     try {
         output->out_->openPort(static_cast<unsigned>(it - names.begin()), "out");
-    } catch (const RtMidiError&) {
+    } catch (const RtMidiError& error) {
+        qCInfo(outputLog, "rtmidi: %s", error.what());
         return nullptr;
     }
     if (output->failed_ || !output->out_->isPortOpen())

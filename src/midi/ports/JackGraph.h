@@ -41,6 +41,7 @@ class JackConnectionWatch {
 public:
     explicit JackConnectionWatch(const std::string& portName);
 
+    bool serverAnswers() const { return graph_.connected(); }
     // True once the port has more connections than at the start.
     bool waitForNewConnection(std::chrono::milliseconds timeout);
 

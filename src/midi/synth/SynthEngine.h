@@ -7,19 +7,11 @@
 
 #include <fluidsynth.h>
 
-// Where the built-in synth looks for its General MIDI soundfont, in order.
-struct SoundfontSearch {
-    std::string configured;            // FluidSynth's own default soundfont setting
-    std::vector<std::string> fallbacks; // files tried next, in order
-    std::vector<std::string> folders;   // then any .sf2/.sf3 in these
-
-    static SoundfontSearch system();
-    std::vector<std::string> candidates() const;
-};
+#include "midi/synth/SoundfontSearch.h"
 
 // A FluidSynth synth with a soundfont loaded, fed with short message values.
-// It makes no sound by itself: SynthOutput attaches an audio driver, tests
-// render it into buffers.
+// It makes no sound by itself: SynthOutput plays it through an AudioOutput,
+// tests render it into buffers.
 class SynthEngine {
 public:
     // A synth with no soundfont yet: it can be attached to an audio driver

@@ -4,22 +4,14 @@
 #include <string>
 #include <vector>
 
-#include <RtMidi.h>
-
 #include "midi/MidiOutput.h"
-
-// The MIDI APIs whose ports the device menu lists, in listing order.
-enum class PortApi { Alsa, Jack };
-
-struct PortInfo {
-    PortApi api;
-    std::string name;
-};
+#include "midi/ports/PortInfo.h"
 
 class JackGraphReader;
+class RtMidiOut;
 
-// Every writable port of every available API, ALSA first, then JACK.
-std::vector<PortInfo> listPorts(const JackGraphReader& jack);
+// Every writable port of the given APIs that are available, in their order.
+std::vector<PortInfo> listPorts(const JackGraphReader& jack, const std::vector<PortApi>& apis = allPortApis);
 
 // One external MIDI port, connected through RtMidi.
 class PortOutput : public MidiOutput {

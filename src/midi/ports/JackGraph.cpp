@@ -1,61 +1,59 @@
-#include "midi/JackGraph.h"
+#include "midi/ports/JackGraph.h"
 
 #include <thread>
 
-#ifdef TONVELO_HAVE_JACK
 #include <jack/jack.h>
-#endif
 
+#include "midi/OutputLog.h"
 #include "midi/QuietLibraries.h"
+#include "midi/SoundLibraryLogs.h"
 
 namespace {
 
-#ifdef TONVELO_HAVE_JACK
 // libjack prints to stderr when no server runs; that is an ordinary case here.
 jack_client_t* openQuietClient()
 {
     quietSoundLibraries();
     jack_status_t status;
-    return jack_client_open("Tonvelo probe", JackNoStartServer, &status);
+    jack_client_t* client = jack_client_open("Tonvelo probe", JackNoStartServer, &status);
+    if (!client)
+        qCInfo(outputLog, "jack: no server answers (status 0x%x)", static_cast<unsigned>(status));
+    return client;
 }
-#endif
 
 } // namespace
+
+void routeJackLog()
+{
+    jack_set_error_function([](const char* message) { qCInfo(outputLog, "jack: %s", message); });
+    jack_set_info_function([](const char*) {});
+}
 
 bool jackServerRunning()
 {
     return JackGraphReader().connected();
 }
 
-#ifdef TONVELO_HAVE_JACK
 struct JackGraphReader::Client {
     jack_client_t* handle;
 };
-#else
-struct JackGraphReader::Client {};
-#endif
 
 JackGraphReader::JackGraphReader()
 {
-#ifdef TONVELO_HAVE_JACK
     if (jack_client_t* handle = openQuietClient())
         client_ = new Client{handle};
-#endif
 }
 
 JackGraphReader::~JackGraphReader()
 {
-#ifdef TONVELO_HAVE_JACK
     if (client_)
         jack_client_close(client_->handle);
-#endif
     delete client_;
 }
 
 std::vector<std::string> JackGraphReader::midiInputs() const
 {
     std::vector<std::string> names;
-#ifdef TONVELO_HAVE_JACK
     if (!client_)
         return names;
     if (const char** ports = jack_get_ports(client_->handle, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
@@ -63,14 +61,12 @@ std::vector<std::string> JackGraphReader::midiInputs() const
             names.emplace_back(*port);
         jack_free(ports);
     }
-#endif
     return names;
 }
 
 int JackGraphReader::connectionCount(const std::string& portName) const
 {
     int count = 0;
-#ifdef TONVELO_HAVE_JACK
     if (!client_)
         return 0;
     jack_port_t* port = jack_port_by_name(client_->handle, portName.c_str());
@@ -81,7 +77,6 @@ int JackGraphReader::connectionCount(const std::string& portName) const
             ++count;
         jack_free(names);
     }
-#endif
     return count;
 }
 

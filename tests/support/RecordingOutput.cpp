@@ -1,4 +1,4 @@
-#include "midi/RecordingOutput.h"
+#include "RecordingOutput.h"
 
 std::vector<uint32_t> Recording::values() const
 {

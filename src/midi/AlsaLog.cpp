@@ -1,0 +1,28 @@
+#include <cstdarg>
+#include <cstdio>
+
+#include <alsa/asoundlib.h>
+
+#include "midi/OutputLog.h"
+#include "midi/SoundLibraryLogs.h"
+
+namespace {
+
+void logAlsa(const char* file, int line, const char* function, int, const char* format, ...)
+{
+    if (!outputLog().isInfoEnabled())
+        return;
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    qCInfo(outputLog, "alsa: %s (%s:%d %s)", text, file, line, function);
+}
+
+} // namespace
+
+void routeAlsaLog()
+{
+    snd_lib_error_set_handler(logAlsa);
+}

@@ -1,0 +1,35 @@
+#include "midi/ports/JackGraph.h"
+
+#include "midi/SoundLibraryLogs.h"
+
+// Built without JACK: no server ever answers, no port is ever listed.
+
+void routeJackLog() {}
+
+bool jackServerRunning()
+{
+    return false;
+}
+
+struct JackGraphReader::Client {};
+
+JackGraphReader::JackGraphReader() = default;
+
+JackGraphReader::~JackGraphReader() = default;
+
+std::vector<std::string> JackGraphReader::midiInputs() const
+{
+    return {};
+}
+
+int JackGraphReader::connectionCount(const std::string&) const
+{
+    return 0;
+}
+
+JackConnectionWatch::JackConnectionWatch(const std::string& portName) : portName_(portName) {}
+
+bool JackConnectionWatch::waitForNewConnection(std::chrono::milliseconds)
+{
+    return false;
+}

@@ -1,0 +1,19 @@
+#include "midi/synth/AudioOutput.h"
+
+#include "midi/synth/FluidDriverOutput.h"
+
+namespace {
+
+// Desktop sound servers first, then JACK, then the bare sound card.
+// FluidSynth never falls back to another driver by itself.
+constexpr const char* fluidDriverOrder[] = {"pipewire", "pulseaudio", "jack", "alsa"};
+
+} // namespace
+
+std::unique_ptr<AudioOutput> openAudioOutput(SynthEngine& engine)
+{
+    for (const char* driver : fluidDriverOrder)
+        if (auto output = FluidDriverOutput::open(engine, driver))
+            return output;
+    return nullptr;
+}
