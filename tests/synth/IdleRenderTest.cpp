@@ -5,22 +5,20 @@
 
 #include "midi/MidiMessage.h"
 #include "midi/synth/SynthEngine.h"
-#include "midi/synth/IdleRenderer.h"
 
 namespace {
 
 constexpr double rate = 48000.0;
 constexpr int period = 64;
 
-// Two synths fed alike: one through the idle renderer, one rendered always.
+// Two synths fed alike: one through its idle renderer, one rendered always.
 struct SynthPair {
     SynthEngine idling { SoundfontSearch::system(), rate };
     SynthEngine always { SoundfontSearch::system(), rate };
-    IdleRenderer renderer { idling.synth(), rate };
+    IdleRenderer& renderer = idling.renderer();
 
     void play(uint32_t value)
     {
-        renderer.wake();
         idling.play(value);
         always.play(value);
     }

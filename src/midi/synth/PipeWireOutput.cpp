@@ -2,9 +2,14 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <mutex>
 
+#include <pipewire/pipewire.h>
 #include <spa/param/audio/format-utils.h>
+
+#include "midi/OutputLog.h"
+#include "midi/synth/SynthEngine.h"
 
 namespace {
 
@@ -16,12 +21,19 @@ constexpr const char* latency = "64/48000";
 // How often a lost server is looked for again: it plays within a second of
 // coming back, and an absent one costs nothing worth counting.
 constexpr timespec retryEvery { 0, 200'000'000 };
+constexpr timespec never { 0, 0 };
 constexpr std::chrono::seconds openTimeout { 3 };
 
 void initPipeWire()
 {
     static std::once_flag once;
-    std::call_once(once, [] { pw_init(nullptr, nullptr); });
+    std::call_once(once, [] {
+        pw_init(nullptr, nullptr);
+        // Its library writes to stderr when the server goes away, an
+        // ordinary case here. PIPEWIRE_DEBUG still asks for its messages.
+        if (!std::getenv("PIPEWIRE_DEBUG"))
+            pw_log_set_level(SPA_LOG_LEVEL_NONE);
+    });
 }
 
 pw_properties* streamProperties()
@@ -32,81 +44,130 @@ pw_properties* streamProperties()
         nullptr);
 }
 
-constexpr pw_core_events coreEvents(void (*error)(void*, uint32_t, int, int, const char*))
-{
-    pw_core_events events {};
-    events.version = PW_VERSION_CORE_EVENTS;
-    events.error = error;
-    return events;
-}
-
 } // namespace
 
-PipeWireOutput::PipeWireOutput(IdleRenderer& renderer)
-    : renderer_(renderer)
+// The connection to the server and the stream on it, driven by PipeWire's
+// own thread; everything here but the constructor and destructor runs there,
+// with the loop locked.
+struct PipeWireOutput::Stream {
+    struct LoopDeleter {
+        void operator()(pw_thread_loop* l) const { pw_thread_loop_destroy(l); }
+    };
+    struct ContextDeleter {
+        void operator()(pw_context* c) const { pw_context_destroy(c); }
+    };
+
+    explicit Stream(SynthEngine& e)
+        : engine(e)
+    {
+    }
+    ~Stream();
+
+    bool start();
+    bool connect();
+    void disconnect();
+    void retrySoon();
+    void stopRetrying();
+
+    static void onCoreError(void* self, uint32_t id, int seq, int res, const char* message);
+    static void onStateChanged(void* self, pw_stream_state old, pw_stream_state state, const char* error);
+    static void onProcess(void* self);
+    static void onRetry(void* self, uint64_t expirations);
+
+    SynthEngine& engine;
+    std::unique_ptr<pw_thread_loop, LoopDeleter> loop;
+    std::unique_ptr<pw_context, ContextDeleter> context;
+    pw_core* core = nullptr;
+    pw_stream* stream = nullptr;
+    spa_hook coreListener {};
+    spa_hook streamListener {};
+    spa_source* retryTimer = nullptr;
+    pw_stream_state state = PW_STREAM_STATE_UNCONNECTED;
+    bool lost = false;
+};
+
+PipeWireOutput::PipeWireOutput(std::unique_ptr<Stream> stream)
+    : stream_(std::move(stream))
 {
 }
 
-std::unique_ptr<PipeWireOutput> PipeWireOutput::open(IdleRenderer& renderer)
+PipeWireOutput::~PipeWireOutput() = default;
+
+std::unique_ptr<PipeWireOutput> PipeWireOutput::open(SynthEngine& engine)
 {
     initPipeWire();
-    std::unique_ptr<PipeWireOutput> output(new PipeWireOutput(renderer));
-    output->loop_.reset(pw_thread_loop_new("tonvelo-pipewire", nullptr));
-    if (!output->loop_)
+    auto stream = std::make_unique<Stream>(engine);
+    if (!stream->start())
         return nullptr;
-    pw_loop* loop = pw_thread_loop_get_loop(output->loop_.get());
-    output->context_.reset(pw_context_new(
-        loop, pw_properties_new(PW_KEY_APP_NAME, "Tonvelo", PW_KEY_APP_ID, TONVELO_APP_ID, nullptr), 0));
-    if (!output->context_)
-        return nullptr;
-    output->retryTimer_ = pw_loop_add_timer(loop, &PipeWireOutput::onRetry, output.get());
-    if (!output->retryTimer_ || pw_thread_loop_start(output->loop_.get()) != 0)
-        return nullptr;
-
-    pw_thread_loop_lock(output->loop_.get());
-    bool ok = output->connect();
-    const auto deadline = std::chrono::steady_clock::now() + openTimeout;
-    while (ok && output->state_ == PW_STREAM_STATE_CONNECTING && std::chrono::steady_clock::now() < deadline)
-        pw_thread_loop_timed_wait(output->loop_.get(), 1);
-    ok = ok && (output->state_ == PW_STREAM_STATE_PAUSED || output->state_ == PW_STREAM_STATE_STREAMING);
-    pw_thread_loop_unlock(output->loop_.get());
-    if (!ok)
-        return nullptr;
-    return output;
+    qCInfo(outputLog, "pipewire: playing");
+    return std::unique_ptr<PipeWireOutput>(new PipeWireOutput(std::move(stream)));
 }
 
-PipeWireOutput::~PipeWireOutput()
+bool PipeWireOutput::Stream::start()
 {
-    if (!loop_)
-        return;
-    pw_thread_loop_lock(loop_.get());
-    disconnect();
-    if (retryTimer_)
-        pw_loop_destroy_source(pw_thread_loop_get_loop(loop_.get()), retryTimer_);
-    pw_thread_loop_unlock(loop_.get());
-    pw_thread_loop_stop(loop_.get());
-    context_.reset();
-}
-
-bool PipeWireOutput::connect()
-{
-    core_ = pw_context_connect(context_.get(), nullptr, 0);
-    if (!core_)
+    loop.reset(pw_thread_loop_new("tonvelo-pipewire", nullptr));
+    if (!loop)
         return false;
-    static constexpr pw_core_events events = coreEvents(&PipeWireOutput::onCoreError);
-    pw_core_add_listener(core_, &coreListener_, &events, this);
+    pw_loop* l = pw_thread_loop_get_loop(loop.get());
+    context.reset(pw_context_new(l, nullptr, 0));
+    if (!context)
+        return false;
+    retryTimer = pw_loop_add_timer(l, &Stream::onRetry, this);
+    if (!retryTimer || pw_thread_loop_start(loop.get()) != 0)
+        return false;
 
-    stream_ = pw_stream_new(core_, "Tonvelo", streamProperties());
-    if (!stream_)
+    pw_thread_loop_lock(loop.get());
+    bool ok = connect();
+    const auto deadline = std::chrono::steady_clock::now() + openTimeout;
+    while (ok && state == PW_STREAM_STATE_CONNECTING && std::chrono::steady_clock::now() < deadline)
+        pw_thread_loop_timed_wait(loop.get(), 1);
+    ok = ok && (state == PW_STREAM_STATE_PAUSED || state == PW_STREAM_STATE_STREAMING);
+    if (!ok) {
+        qCInfo(outputLog, "pipewire: %s", core ? "the server refused the stream" : "no server answers");
+        stopRetrying();
+    }
+    pw_thread_loop_unlock(loop.get());
+    return ok;
+}
+
+PipeWireOutput::Stream::~Stream()
+{
+    if (!loop)
+        return;
+    pw_thread_loop_lock(loop.get());
+    disconnect();
+    if (retryTimer)
+        pw_loop_destroy_source(pw_thread_loop_get_loop(loop.get()), retryTimer);
+    pw_thread_loop_unlock(loop.get());
+    pw_thread_loop_stop(loop.get());
+    context.reset();
+}
+
+bool PipeWireOutput::Stream::connect()
+{
+    core = pw_context_connect(context.get(),
+        pw_properties_new(PW_KEY_APP_NAME, "Tonvelo", PW_KEY_APP_ID, TONVELO_APP_ID, nullptr), 0);
+    if (!core)
+        return false;
+    static const pw_core_events coreEvents = [] {
+        pw_core_events e {};
+        e.version = PW_VERSION_CORE_EVENTS;
+        e.error = &Stream::onCoreError;
+        return e;
+    }();
+    pw_core_add_listener(core, &coreListener, &coreEvents, this);
+
+    stream = pw_stream_new(core, "Tonvelo", streamProperties());
+    if (!stream)
         return false;
     static const pw_stream_events streamEvents = [] {
         pw_stream_events e {};
         e.version = PW_VERSION_STREAM_EVENTS;
-        e.state_changed = &PipeWireOutput::onStateChanged;
-        e.process = &PipeWireOutput::onProcess;
+        e.state_changed = &Stream::onStateChanged;
+        e.process = &Stream::onProcess;
         return e;
     }();
-    pw_stream_add_listener(stream_, &streamListener_, &streamEvents, this);
+    pw_stream_add_listener(stream, &streamListener, &streamEvents, this);
 
     uint8_t buffer[1024];
     spa_pod_builder builder = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
@@ -117,81 +178,95 @@ bool PipeWireOutput::connect()
     info.position[0] = SPA_AUDIO_CHANNEL_FL;
     info.position[1] = SPA_AUDIO_CHANNEL_FR;
     const spa_pod* params[] = { spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &info) };
-    state_ = PW_STREAM_STATE_CONNECTING;
+    state = PW_STREAM_STATE_CONNECTING;
     const auto flags = static_cast<pw_stream_flags>(
         PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS | PW_STREAM_FLAG_RT_PROCESS);
-    return pw_stream_connect(stream_, PW_DIRECTION_OUTPUT, PW_ID_ANY, flags, params, 1) == 0;
+    return pw_stream_connect(stream, PW_DIRECTION_OUTPUT, PW_ID_ANY, flags, params, 1) == 0;
 }
 
-void PipeWireOutput::disconnect()
+void PipeWireOutput::Stream::disconnect()
 {
-    if (stream_) {
-        spa_hook_remove(&streamListener_);
-        pw_stream_destroy(stream_);
-        stream_ = nullptr;
+    if (stream) {
+        spa_hook_remove(&streamListener);
+        pw_stream_destroy(stream);
+        stream = nullptr;
     }
-    if (core_) {
-        spa_hook_remove(&coreListener_);
-        pw_core_disconnect(core_);
-        core_ = nullptr;
+    if (core) {
+        spa_hook_remove(&coreListener);
+        pw_core_disconnect(core);
+        core = nullptr;
     }
-    state_ = PW_STREAM_STATE_UNCONNECTED;
+    state = PW_STREAM_STATE_UNCONNECTED;
 }
 
-void PipeWireOutput::retrySoon()
+void PipeWireOutput::Stream::retrySoon()
 {
-    pw_loop_update_timer(pw_thread_loop_get_loop(loop_.get()), retryTimer_,
-        const_cast<timespec*>(&retryEvery), const_cast<timespec*>(&retryEvery), false);
+    lost = true;
+    pw_loop_update_timer(pw_thread_loop_get_loop(loop.get()), retryTimer, const_cast<timespec*>(&retryEvery),
+        const_cast<timespec*>(&retryEvery), false);
 }
 
-void PipeWireOutput::onCoreError(void* data, uint32_t id, int, int res, const char*)
+void PipeWireOutput::Stream::stopRetrying()
 {
-    auto* self = static_cast<PipeWireOutput*>(data);
+    pw_loop_update_timer(
+        pw_thread_loop_get_loop(loop.get()), retryTimer, const_cast<timespec*>(&never), nullptr, false);
+}
+
+void PipeWireOutput::Stream::onCoreError(void* data, uint32_t id, int, int res, const char* message)
+{
+    auto* self = static_cast<Stream*>(data);
     // The server went away: its socket broke.
     if (id == PW_ID_CORE && res == -EPIPE) {
-        self->state_ = PW_STREAM_STATE_ERROR;
+        qCInfo(outputLog, "pipewire: lost the server (%s); waiting for it", message);
+        self->state = PW_STREAM_STATE_ERROR;
         self->retrySoon();
-        pw_thread_loop_signal(self->loop_.get(), false);
+        pw_thread_loop_signal(self->loop.get(), false);
     }
 }
 
-void PipeWireOutput::onStateChanged(void* data, pw_stream_state, pw_stream_state state, const char*)
+void PipeWireOutput::Stream::onStateChanged(
+    void* data, pw_stream_state, pw_stream_state state, const char* error)
 {
-    auto* self = static_cast<PipeWireOutput*>(data);
-    self->state_ = state;
-    if (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED)
+    auto* self = static_cast<Stream*>(data);
+    self->state = state;
+    if (state == PW_STREAM_STATE_ERROR) {
+        qCInfo(outputLog, "pipewire: the stream failed (%s); starting it again", error ? error : "");
         self->retrySoon();
-    pw_thread_loop_signal(self->loop_.get(), false);
+    }
+    pw_thread_loop_signal(self->loop.get(), false);
 }
 
-void PipeWireOutput::onRetry(void* data, uint64_t)
+void PipeWireOutput::Stream::onRetry(void* data, uint64_t)
 {
-    auto* self = static_cast<PipeWireOutput*>(data);
+    auto* self = static_cast<Stream*>(data);
     self->disconnect();
     if (!self->connect())
         return;
-    static constexpr timespec never {};
-    pw_loop_update_timer(pw_thread_loop_get_loop(self->loop_.get()), self->retryTimer_,
-        const_cast<timespec*>(&never), const_cast<timespec*>(&never), false);
+    self->stopRetrying();
+    if (self->lost) {
+        // Notes played meanwhile are lost, not played all at once now.
+        fluid_synth_all_sounds_off(self->engine.synth(), -1);
+        self->lost = false;
+        qCInfo(outputLog, "pipewire: playing again");
+    }
 }
 
-void PipeWireOutput::onProcess(void* data)
+void PipeWireOutput::Stream::onProcess(void* data)
 {
-    auto* self = static_cast<PipeWireOutput*>(data);
-    pw_buffer* b = pw_stream_dequeue_buffer(self->stream_);
+    auto* self = static_cast<Stream*>(data);
+    pw_buffer* b = pw_stream_dequeue_buffer(self->stream);
     if (!b)
         return;
     spa_data& d = b->buffer->datas[0];
-    auto* samples = static_cast<float*>(d.data);
-    if (samples) {
+    if (auto* samples = static_cast<float*>(d.data)) {
         const uint32_t stride = sizeof(float) * channels;
         uint32_t frames = d.maxsize / stride;
         if (b->requested)
             frames = std::min(frames, static_cast<uint32_t>(b->requested));
-        self->renderer_.render(samples, samples + 1, static_cast<int>(frames), channels);
+        self->engine.renderer().render(samples, samples + 1, static_cast<int>(frames), channels);
         d.chunk->offset = 0;
         d.chunk->stride = static_cast<int32_t>(stride);
         d.chunk->size = frames * stride;
     }
-    pw_stream_queue_buffer(self->stream_, b);
+    pw_stream_queue_buffer(self->stream, b);
 }

@@ -16,9 +16,11 @@ SynthEngine::SynthEngine(double sampleRate)
     fluid_settings_setint(settings_.get(), "synth.dynamic-sample-loading", 1);
     synth_.reset(new_fluid_synth(settings_.get()));
     event_.reset(new_fluid_midi_event());
+    renderer_ = std::make_unique<IdleRenderer>(synth_.get(), sampleRate);
 }
 
-SynthEngine::SynthEngine(const SoundfontSearch& search, double sampleRate) : SynthEngine(sampleRate)
+SynthEngine::SynthEngine(const SoundfontSearch& search, double sampleRate)
+    : SynthEngine(sampleRate)
 {
     load(search);
 }
@@ -69,5 +71,7 @@ int SynthEngine::play(uint32_t value)
     // Data bytes of note, key-pressure and controller messages share these fields.
     fluid_midi_event_set_key(event_.get(), bytes[1]);
     fluid_midi_event_set_velocity(event_.get(), bytes[2]);
+    // Before the message is queued, so that the block that takes it is rendered.
+    renderer_->wake();
     return fluid_synth_handle_midi_event(synth_.get(), event_.get()) == FLUID_OK ? 0 : 1;
 }

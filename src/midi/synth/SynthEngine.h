@@ -7,6 +7,7 @@
 
 #include <fluidsynth.h>
 
+#include "midi/synth/IdleRenderer.h"
 #include "midi/synth/SoundfontSearch.h"
 
 // A FluidSynth synth with a soundfont loaded, fed with short message values.
@@ -34,14 +35,23 @@ public:
 
     fluid_settings_t* settings() const { return settings_.get(); }
     fluid_synth_t* synth() const { return synth_.get(); }
+    // What every audio output renders the synth with; play() wakes it.
+    IdleRenderer& renderer() { return *renderer_; }
 
 private:
-    struct SettingsDeleter { void operator()(fluid_settings_t* s) const { delete_fluid_settings(s); } };
-    struct SynthDeleter { void operator()(fluid_synth_t* s) const { delete_fluid_synth(s); } };
-    struct EventDeleter { void operator()(fluid_midi_event_t* e) const { delete_fluid_midi_event(e); } };
+    struct SettingsDeleter {
+        void operator()(fluid_settings_t* s) const { delete_fluid_settings(s); }
+    };
+    struct SynthDeleter {
+        void operator()(fluid_synth_t* s) const { delete_fluid_synth(s); }
+    };
+    struct EventDeleter {
+        void operator()(fluid_midi_event_t* e) const { delete_fluid_midi_event(e); }
+    };
 
     std::unique_ptr<fluid_settings_t, SettingsDeleter> settings_;
     std::unique_ptr<fluid_synth_t, SynthDeleter> synth_;
     std::unique_ptr<fluid_midi_event_t, EventDeleter> event_;
+    std::unique_ptr<IdleRenderer> renderer_;
     int soundfontId_ = FLUID_FAILED;
 };
