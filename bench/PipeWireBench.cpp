@@ -39,6 +39,9 @@ constexpr double quantumMs = 1000.0 * quantum / rate;
 constexpr int warmUpPresses = 10;
 constexpr int nativePresses = 200;
 constexpr int pulsePresses = 40;
+constexpr int wakePresses = 20;
+// Long enough for the synth to go idle and take its stream out of the graph.
+constexpr auto idleRest = 2s;
 constexpr auto held = 30ms;
 // As in the JACK benchmark: a note's first cycle is faint, and the last
 // note's reverb must have died away before the next press.
@@ -87,8 +90,9 @@ std::vector<std::string> synthPorts(jack_client_t* client)
 }
 
 // The program started with `env`, pressed `presses` times once its sound is
-// quiet; the time from each press to the first cycle that sounds.
-Run measure(const XvfbServer& xvfb, const Environment& env, int presses, std::string& failure)
+// quiet (and `rest` more); the time from each press to the first cycle that sounds.
+Run measure(const XvfbServer& xvfb, const Environment& env, int presses, std::chrono::milliseconds rest,
+    std::string& failure)
 {
     Run run;
     ProgramOnX program(TONVELO_BINARY, xvfb.display(), env);
@@ -119,6 +123,7 @@ Run measure(const XvfbServer& xvfb, const Environment& env, int presses, std::st
             failure = "the synth never fell silent";
             break;
         }
+        std::this_thread::sleep_for(rest);
         listener.arm(loudLevel);
         std::this_thread::sleep_for(std::chrono::microseconds(spread(random)));
         const auto pressed = keys.send(XK_z, true);
@@ -178,7 +183,12 @@ int main(int, char* argv[])
             "JACK_DEFAULT_SERVER=tonvelo-absent-" + std::to_string(getpid()) });
     std::string failure;
     std::cerr << "pipewire_bench: the synth's own stream, " << nativePresses << " presses\n";
-    const Run native = measure(xvfb, env, nativePresses, failure);
+    const Run native = measure(xvfb, env, nativePresses, 0ms, failure);
+    if (!failure.empty())
+        return fail(failure);
+    std::cerr << "pipewire_bench: the synth's own stream after " << idleRest.count() << " s idle, "
+              << wakePresses << " presses\n";
+    const Run woken = measure(xvfb, env, wakePresses, idleRest, failure);
     if (!failure.empty())
         return fail(failure);
 
@@ -186,7 +196,7 @@ int main(int, char* argv[])
     Environment pulseEnv = env;
     pulseEnv.insert(pulseEnv.end(), { "PIPEWIRE_RUNTIME_DIR=/nonexistent", "XDG_RUNTIME_DIR=/nonexistent" });
     std::cerr << "pipewire_bench: FluidSynth's PulseAudio driver, " << pulsePresses << " presses\n";
-    const Run pulse = measure(xvfb, pulseEnv, pulsePresses, failure);
+    const Run pulse = measure(xvfb, pulseEnv, pulsePresses, 0ms, failure);
     if (!failure.empty())
         return fail(failure);
 
@@ -204,6 +214,11 @@ int main(int, char* argv[])
     row("real X key press -> first sounding cycle at the synth's PipeWire node, own stream (p99, " + setting
             + ")",
         format(percentile(native.millis, 0.99)), "for reference");
+    row("the same, first press after " + std::to_string(idleRest.count())
+            + " s of silence, the idle stream back in the graph (median / p99, " + counted(woken, wakePresses)
+            + ")",
+        format(percentile(woken.millis, 0.5)) + " / " + format(percentile(woken.millis, 0.99)),
+        "the price of no wake-ups while idle");
     row("real X key press -> first sounding cycle at the synth's node, FluidSynth's PulseAudio driver "
         "through "
         "PipeWire's PulseAudio service (median / p99, "

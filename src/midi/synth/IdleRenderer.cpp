@@ -21,6 +21,14 @@ IdleRenderer::IdleRenderer(fluid_synth_t* synth, double sampleRate)
 {
 }
 
+void IdleRenderer::wake()
+{
+    wakeRequested_.store(true, std::memory_order_release);
+    if (idle())
+        if (Listener* listener = listener_.load(std::memory_order_acquire))
+            listener->woke();
+}
+
 void IdleRenderer::render(float* left, float* right, int frames, int step)
 {
     if (wakeRequested_.exchange(false, std::memory_order_acquire)) {
@@ -39,6 +47,9 @@ void IdleRenderer::render(float* left, float* right, int frames, int step)
     for (int i = 0; i < frames; ++i)
         peak = std::max({ peak, std::fabs(left[i * step]), std::fabs(right[i * step]) });
     quietFrames_ = peak < inaudible ? quietFrames_ + frames : 0;
-    if (quietFrames_ >= framesBeforeIdle_)
+    if (quietFrames_ >= framesBeforeIdle_) {
         idle_.store(true, std::memory_order_relaxed);
+        if (Listener* listener = listener_.load(std::memory_order_acquire))
+            listener->wentIdle();
+    }
 }

@@ -10,16 +10,29 @@
 // silence without rendering: an idle synth then costs next to nothing.
 class IdleRenderer {
 public:
+    // An output that can stop asking for audio altogether while idle.
+    class Listener {
+    public:
+        virtual ~Listener() = default;
+        // From the rendering thread: must neither lock nor allocate.
+        virtual void wentIdle() = 0;
+        // From the thread that sent a message while idle.
+        virtual void woke() = 0;
+    };
+
     IdleRenderer(fluid_synth_t* synth, double sampleRate);
 
     // Before every message sent to the synth, from any thread: the block
     // that picks the message up is rendered.
-    void wake() { wakeRequested_.store(true, std::memory_order_release); }
+    void wake();
+    void setListener(Listener* listener) { listener_.store(listener, std::memory_order_release); }
 
     // Realtime: `frames` frames into left and right, each `step` floats apart.
     void render(float* left, float* right, int frames, int step);
 
     bool idle() const { return idle_.load(std::memory_order_relaxed); }
+    // Idle, and no message waits to wake it.
+    bool asleep() const { return idle() && !wakeRequested_.load(std::memory_order_acquire); }
     // Frames rendered by the synth so far, silence handed out not counted.
     uint64_t renderedFrames() const { return rendered_.load(std::memory_order_relaxed); }
 
@@ -30,4 +43,5 @@ private:
     std::atomic<bool> wakeRequested_ { true };
     std::atomic<bool> idle_ { false };
     std::atomic<uint64_t> rendered_ { 0 };
+    std::atomic<Listener*> listener_ { nullptr };
 };

@@ -49,7 +49,7 @@ pw_properties* streamProperties()
 // The connection to the server and the stream on it, driven by PipeWire's
 // own thread; everything here but the constructor and destructor runs there,
 // with the loop locked.
-struct PipeWireOutput::Stream {
+struct PipeWireOutput::Stream : IdleRenderer::Listener {
     struct LoopDeleter {
         void operator()(pw_thread_loop* l) const { pw_thread_loop_destroy(l); }
     };
@@ -61,7 +61,14 @@ struct PipeWireOutput::Stream {
         : engine(e)
     {
     }
-    ~Stream();
+    ~Stream() override;
+
+    // An idle synth takes its stream out of the graph: no wake-ups at all
+    // until the next message.
+    void wentIdle() override { pw_loop_signal_event(pw_thread_loop_get_loop(loop.get()), idleEvent); }
+    void woke() override { pw_loop_signal_event(pw_thread_loop_get_loop(loop.get()), wakeEvent); }
+    static void onIdle(void* self, uint64_t count);
+    static void onWake(void* self, uint64_t count);
 
     bool start();
     bool connect();
@@ -82,6 +89,8 @@ struct PipeWireOutput::Stream {
     spa_hook coreListener {};
     spa_hook streamListener {};
     spa_source* retryTimer = nullptr;
+    spa_source* idleEvent = nullptr;
+    spa_source* wakeEvent = nullptr;
     pw_stream_state state = PW_STREAM_STATE_UNCONNECTED;
     bool lost = false;
 };
@@ -113,7 +122,9 @@ bool PipeWireOutput::Stream::start()
     if (!context)
         return false;
     retryTimer = pw_loop_add_timer(l, &Stream::onRetry, this);
-    if (!retryTimer || pw_thread_loop_start(loop.get()) != 0)
+    idleEvent = pw_loop_add_event(l, &Stream::onIdle, this);
+    wakeEvent = pw_loop_add_event(l, &Stream::onWake, this);
+    if (!retryTimer || !idleEvent || !wakeEvent || pw_thread_loop_start(loop.get()) != 0)
         return false;
 
     pw_thread_loop_lock(loop.get());
@@ -127,6 +138,8 @@ bool PipeWireOutput::Stream::start()
         stopRetrying();
     }
     pw_thread_loop_unlock(loop.get());
+    if (ok)
+        engine.renderer().setListener(this);
     return ok;
 }
 
@@ -134,10 +147,12 @@ PipeWireOutput::Stream::~Stream()
 {
     if (!loop)
         return;
+    engine.renderer().setListener(nullptr);
     pw_thread_loop_lock(loop.get());
     disconnect();
-    if (retryTimer)
-        pw_loop_destroy_source(pw_thread_loop_get_loop(loop.get()), retryTimer);
+    for (spa_source* source : { retryTimer, idleEvent, wakeEvent })
+        if (source)
+            pw_loop_destroy_source(pw_thread_loop_get_loop(loop.get()), source);
     pw_thread_loop_unlock(loop.get());
     pw_thread_loop_stop(loop.get());
     context.reset();
@@ -179,8 +194,11 @@ bool PipeWireOutput::Stream::connect()
     info.position[1] = SPA_AUDIO_CHANNEL_FR;
     const spa_pod* params[] = { spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &info) };
     state = PW_STREAM_STATE_CONNECTING;
-    const auto flags = static_cast<pw_stream_flags>(
+    auto flags = static_cast<pw_stream_flags>(
         PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS | PW_STREAM_FLAG_RT_PROCESS);
+    // Back after a lost server with nothing to play: it wakes with the next message.
+    if (engine.renderer().asleep())
+        flags = static_cast<pw_stream_flags>(flags | PW_STREAM_FLAG_INACTIVE);
     return pw_stream_connect(stream, PW_DIRECTION_OUTPUT, PW_ID_ANY, flags, params, 1) == 0;
 }
 
@@ -249,6 +267,21 @@ void PipeWireOutput::Stream::onRetry(void* data, uint64_t)
         self->lost = false;
         qCInfo(outputLog, "pipewire: playing again");
     }
+}
+
+void PipeWireOutput::Stream::onIdle(void* data, uint64_t)
+{
+    auto* self = static_cast<Stream*>(data);
+    // A message may have come since the renderer went idle.
+    if (self->stream && self->engine.renderer().asleep())
+        pw_stream_set_active(self->stream, false);
+}
+
+void PipeWireOutput::Stream::onWake(void* data, uint64_t)
+{
+    auto* self = static_cast<Stream*>(data);
+    if (self->stream)
+        pw_stream_set_active(self->stream, true);
 }
 
 void PipeWireOutput::Stream::onProcess(void* data)
