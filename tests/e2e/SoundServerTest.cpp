@@ -65,7 +65,7 @@ bool soundsOnJack(MidiOutput& synth)
 
 } // namespace
 
-TEST(SoundServers, AJackServerBesidePipeWireTakesTheSynthAndPulseAudioAloneGetsIt)
+TEST(SoundServers, AJackServerBesidePipeWireTakesTheSynthAndPulseAudioAloneGetsItAlsoAfterARestart)
 {
     {
         PipeWireServer pipewire;
@@ -85,10 +85,18 @@ TEST(SoundServers, AJackServerBesidePipeWireTakesTheSynthAndPulseAudioAloneGetsI
         const auto synth = openSynth();
         unsetenv("JACK_DEFAULT_SERVER");
         ASSERT_NE(synth, nullptr) << "PulseAudio alone did not take the synth";
-        const auto inputs = runCommand({ "pactl", "list", "sink-inputs" }, 10s, pulse.environment());
-        EXPECT_NE(inputs.output.find("application.process.id = \"" + std::to_string(getpid()) + "\""),
-            std::string::npos)
-            << inputs.output;
+        const auto playing = [&] {
+            return runCommand({ "pactl", "list", "sink-inputs" }, 10s, pulse.environment())
+                       .output.find("application.process.id = \"" + std::to_string(getpid()) + "\"")
+                != std::string::npos;
+        };
+        EXPECT_TRUE(playing()) << "not on PulseAudio";
+
+        // Restarted, it takes the synth back within a second.
+        pulse.kill();
+        ASSERT_TRUE(pulse.start()) << "pulseaudio did not start again";
+        std::this_thread::sleep_for(1s);
+        EXPECT_TRUE(playing()) << "not back on PulseAudio a second after it restarted";
     }
 }
 

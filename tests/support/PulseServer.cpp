@@ -8,8 +8,12 @@ using namespace std::chrono_literals;
 
 PulseServer::PulseServer()
 {
-    if (dir_.path().empty())
-        return;
+    if (!dir_.path().empty() && start())
+        setenv("PULSE_SERVER", ("unix:" + dir_.path() + "/pulse/native").c_str(), 1);
+}
+
+bool PulseServer::start()
+{
     auto env = environment();
     // It keeps its cookie under HOME; not the user's.
     env.push_back("HOME=" + dir_.path());
@@ -17,21 +21,26 @@ PulseServer::PulseServer()
         std::vector<std::string> { "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
             "--load=module-null-sink", "--load=module-native-protocol-unix" },
         env);
+    ready_ = false;
     const auto deadline = std::chrono::steady_clock::now() + 15s;
     while (!ready_ && std::chrono::steady_clock::now() < deadline && daemon_->running()) {
         ready_ = runCommand({ "pactl", "info" }, 5s, env).exitCode == 0;
         if (!ready_)
             std::this_thread::sleep_for(50ms);
     }
-    if (ready_)
-        setenv("PULSE_SERVER", ("unix:" + dir_.path() + "/pulse/native").c_str(), 1);
+    return ready_;
+}
+
+void PulseServer::kill()
+{
+    if (daemon_)
+        daemon_->kill();
 }
 
 PulseServer::~PulseServer()
 {
     daemon_.reset();
-    if (ready_)
-        unsetenv("PULSE_SERVER");
+    unsetenv("PULSE_SERVER");
 }
 
 Environment PulseServer::environment() const

@@ -21,6 +21,11 @@ public:
     const std::string& runtimeDir() const { return dir_.path(); }
     Environment environment() const;
 
+    // Ends the daemon now, as a crash would (SIGKILL).
+    void kill();
+    // Starts it again; true once it answers.
+    bool start();
+
 private:
     PrivateRuntimeDir dir_;
     std::unique_ptr<RunningProgram> daemon_;

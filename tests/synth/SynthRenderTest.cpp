@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "Pitch.h"
 #include "midi/MidiMessage.h"
 #include "midi/synth/SynthEngine.h"
 
@@ -26,33 +27,6 @@ double rms(const std::vector<float>& s, size_t from, size_t count)
     return std::sqrt(sum / double(count));
 }
 
-// The pitch whose period repeats best: the shortest lag whose autocorrelation
-// comes within 10 % of the best one, refined between samples.
-double dominantPitch(const std::vector<float>& s)
-{
-    const size_t n = s.size() / 2;
-    const int minLag = static_cast<int>(rate / 1000), maxLag = static_cast<int>(rate / 50);
-    std::vector<double> ac(static_cast<size_t>(maxLag) + 2, 0.0);
-    for (int lag = minLag - 1; lag <= maxLag + 1; ++lag) {
-        double sum = 0;
-        for (size_t i = 0; i < n; ++i)
-            sum += double(s[i]) * s[i + static_cast<size_t>(lag)];
-        ac[static_cast<size_t>(lag)] = sum;
-    }
-    double best = 0;
-    for (int lag = minLag; lag <= maxLag; ++lag)
-        best = std::max(best, ac[static_cast<size_t>(lag)]);
-    for (int lag = minLag; lag <= maxLag; ++lag) {
-        const double a = ac[static_cast<size_t>(lag) - 1], b = ac[static_cast<size_t>(lag)],
-                     c = ac[static_cast<size_t>(lag) + 1];
-        if (b >= 0.9 * best && b >= a && b >= c) {
-            const double shift = 0.5 * (a - c) / (a - 2 * b + c);
-            return rate / (lag + shift);
-        }
-    }
-    return 0;
-}
-
 } // namespace
 
 TEST(BuiltInSynth, MiddleCSoundsAt261HzAndFadesAfterItsNoteOff)
@@ -67,7 +41,7 @@ TEST(BuiltInSynth, MiddleCSoundsAt261HzAndFadesAfterItsNoteOff)
     const auto released = render(engine, 1.0);
 
     const std::vector<float> steady(held.begin() + 4800, held.begin() + 4800 + 16384);
-    EXPECT_NEAR(dominantPitch(steady), 261.63, 261.63 * 0.02);
+    EXPECT_NEAR(dominantPitch(steady, rate), 261.63, 261.63 * 0.02);
 
     const double whileHeld = rms(held, held.size() - 4800, 4800);
     const double afterRelease = rms(released, released.size() - 4800, 4800);
@@ -108,7 +82,7 @@ TEST(BuiltInSynth, EveryChannelOfTheKeyboardPlaysThePianoWithReverbOn)
         engine.play(midi::noteOffValue(60, channel));
         const std::vector<float> steady(held.begin() + 4800, held.begin() + 4800 + 16384);
         EXPECT_GT(rms(held, 4800, 4800), 0.001) << "channel " << channel;
-        EXPECT_NEAR(dominantPitch(steady), 261.63, 261.63 * 0.02) << "channel " << channel;
+        EXPECT_NEAR(dominantPitch(steady, rate), 261.63, 261.63 * 0.02) << "channel " << channel;
         render(engine, 3.0);
     }
 }
