@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -26,10 +27,10 @@ int64_t nanosNow()
 bool hasDriver(fluid_settings_t* settings, const char* driver)
 {
     std::set<std::string> drivers;
-    fluid_settings_foreach_option(
-        settings, "audio.driver", &drivers, [](void* data, const char*, const char* option) {
-            static_cast<std::set<std::string>*>(data)->insert(option);
-        });
+    fluid_settings_foreach_option(settings, "audio.driver", &drivers,
+                                  [](void* data, const char*, const char* option) {
+                                      static_cast<std::set<std::string>*>(data)->insert(option);
+                                  });
     return drivers.count(driver) != 0;
 }
 
@@ -58,10 +59,7 @@ void keepForever(fluid_audio_driver_t* driver)
 } // namespace
 
 struct FluidDriverOutput::Driver {
-    explicit Driver(fluid_audio_driver_t* d)
-        : handle(d)
-    {
-    }
+    explicit Driver(fluid_audio_driver_t* d) : handle(d) {}
     ~Driver()
     {
         if (handle)
@@ -70,11 +68,7 @@ struct FluidDriverOutput::Driver {
     fluid_audio_driver_t* handle;
 };
 
-FluidDriverOutput::FluidDriverOutput(SynthEngine& engine, const char* name)
-    : engine_(engine)
-    , name_(name)
-{
-}
+FluidDriverOutput::FluidDriverOutput(SynthEngine& engine, const char* name) : engine_(engine), name_(name) {}
 
 FluidDriverOutput::~FluidDriverOutput()
 {
