@@ -19,8 +19,8 @@
 
 #include "Command.h"
 #include "JackServer.h"
-#include "PipeWireServer.h"
 #include "MapWatcher.h"
+#include "PipeWireServer.h"
 #include "XWindows.h"
 #include "XvfbServer.h"
 

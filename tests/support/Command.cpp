@@ -31,8 +31,13 @@ std::vector<std::string> mergedEnvironment(const Environment& extra)
         if (!replaced)
             result.push_back(entry);
     }
-    std::copy_if(extra.begin(), extra.end(), std::back_inserter(result),
-        [](const std::string& x) { return x.find('=') != std::string::npos; });
+    // Of extra entries with the same name, the last one counts.
+    for (auto x = extra.begin(); x != extra.end(); ++x) {
+        const bool overridden = std::any_of(
+            std::next(x), extra.end(), [&](const std::string& later) { return nameOf(later) == nameOf(*x); });
+        if (x->find('=') != std::string::npos && !overridden)
+            result.push_back(*x);
+    }
     return result;
 }
 

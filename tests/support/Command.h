@@ -17,8 +17,9 @@ struct CommandResult {
     std::string output; // stdout and stderr, interleaved
 };
 
-// Extra "NAME=value" entries replace or add to the inherited environment;
-// a bare "NAME" removes that variable.
+// Extra "NAME=value" entries replace or add to the inherited environment,
+// a later one of the same name replacing an earlier; a bare "NAME" removes
+// that variable.
 using Environment = std::vector<std::string>;
 
 CommandResult runCommand(const std::vector<std::string>& args,
