@@ -1,5 +1,8 @@
 #include "midi/synth/AudioOutput.h"
 
+#include <cstring>
+
+#include "midi/ports/JackGraph.h"
 #include "midi/synth/FluidDriverOutput.h"
 
 namespace {
@@ -12,8 +15,13 @@ constexpr const char* fluidDriverOrder[] = {"pipewire", "pulseaudio", "jack", "a
 
 std::unique_ptr<AudioOutput> openAudioOutput(SynthEngine& engine)
 {
-    for (const char* driver : fluidDriverOrder)
+    for (const char* driver : fluidDriverOrder) {
+        // libjack, asked for a server that is not there, writes to stderr
+        // where nothing of ours can quiet it.
+        if (std::strcmp(driver, "jack") == 0 && !jackServerRunning())
+            continue;
         if (auto output = FluidDriverOutput::open(engine, driver))
             return output;
+    }
     return nullptr;
 }
