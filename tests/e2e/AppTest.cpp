@@ -57,6 +57,8 @@ Environment appEnvironment(const std::string& display, const RuntimeDir& runtime
         "QT_QPA_PLATFORM",
         "WAYLAND_DISPLAY",
         "XDG_RUNTIME_DIR=" + runtime.path,
+        // An empty HOME made libpulse complain on stderr.
+        "HOME=",
         // No sound reachable, even on a desktop: no JACK server of this name,
         // no PulseAudio there, and no ALSA device configured.
         "JACK_DEFAULT_SERVER=tonvelo-absent-" + std::to_string(getpid()),
