@@ -89,11 +89,8 @@ void Form1::buildVelocityBar(QWidget* client)
 {
     label1_ = makeLabel(client, QStringLiteral("音   量"), QStringLiteral("宋体"), 14.25, {6120, 3600, 255, 975});
 
-    // 127 at the top, 0 at the bottom; Up raises the value, Down lowers it.
-    vol_ = new QScrollBar(Qt::Vertical, client);
+    vol_ = new VelocityBar(client);
     vol_->setGeometry(TwipsRect{6120, 4800, 375, 2655}.toPixels());
-    vol_->setInvertedAppearance(true);
-    vol_->setInvertedControls(false);
     vol_->setSingleStep(1);
     vol_->setPageStep(10);
     vol_->setFocusPolicy(Qt::StrongFocus);
@@ -101,7 +98,7 @@ void Form1::buildVelocityBar(QWidget* client)
     vol_->setContextMenuPolicy(Qt::NoContextMenu);
     // The velocity follows the thumb when a drag ends, not while it moves.
     vol_->setTracking(false);
-    connect(vol_, &QScrollBar::valueChanged, this, [this] { vol_Change(); });
+    connect(vol_, &VelocityBar::velocityChanged, this, [this] { vol_Change(); });
 }
 
 void Form1::fillDeviceMenu()
@@ -136,7 +133,7 @@ void Form1::Form_Load()
 
     velocity = 127;
     vol_->setRange(0, 127);
-    vol_->setValue(velocity);
+    vol_->setVelocity(velocity);
     vol_->setFocus(Qt::OtherFocusReason);
 
     heldKeys.fill(0);
@@ -158,7 +155,7 @@ void Form1::chan_Click(int16_t index)
 
 void Form1::vol_Change()
 {
-    velocity = static_cast<int16_t>(vol_->value());
+    velocity = static_cast<int16_t>(vol_->velocity());
 }
 
 void Form1::NoteOn(int16_t keyIndex)

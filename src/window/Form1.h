@@ -8,13 +8,13 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QPushButton>
-#include <QScrollBar>
 
 #include "demo/DemoPlayer.h"
 #include "midi/MidiPort.h"
 #include "window/KeyButton.h"
 #include "window/KeyFilter.h"
 #include "window/KeyMap.h"
+#include "window/VelocityBar.h"
 
 // The keyboard window. It holds all of the program's state: the open port,
 // the channel and velocity of the notes it sends, and the computer keys held.
@@ -43,7 +43,7 @@ public:
     QAction* chan(int index) const { return chan_[static_cast<size_t>(index)]; }
     QMenu* midi_devices() const { return midiDevices_; }
     QMenu* channeloption() const { return channelOption_; }
-    QScrollBar* vol() const { return vol_; }
+    VelocityBar* vol() const { return vol_; }
     QLabel* Label1() const { return label1_; }
     QLabel* Label2() const { return label2_; }
     QLabel* Label3() const { return label3_; }
@@ -94,7 +94,7 @@ private:
     QMenu* channelOption_ = nullptr;
     std::array<QAction*, deviceEntries> device_{};
     std::array<QAction*, channelEntries> chan_{};
-    QScrollBar* vol_ = nullptr;
+    VelocityBar* vol_ = nullptr;
     QLabel* label1_ = nullptr;
     QLabel* label2_ = nullptr;
     QLabel* label3_ = nullptr;

@@ -256,12 +256,12 @@ TEST(KeyPlay, AKeyHeldWhileAChannelIsChosenFromTheMenuSoundsUntilReleased)
 TEST(KeyPlay, TheVelocityBarKeepsTheArrowKeysWhileTheMappedKeysPlay)
 {
     FormFixture f;
-    QScrollBar* vol = f.form.vol();
+    VelocityBar* vol = f.form.vol();
     ASSERT_TRUE(vol->hasFocus());
     QTest::keyClick(f.window(), Qt::Key_Down);
     QTest::keyClick(f.window(), Qt::Key_Down);
     QTest::keyClick(f.window(), Qt::Key_Up);
-    EXPECT_EQ(vol->value(), 126);
+    EXPECT_EQ(vol->velocity(), 126);
     EXPECT_TRUE(f.values().empty());
 
     K::down(Z);
