@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QShortcut>
 
 #include "midi/MidiMessage.h"
 
@@ -83,6 +84,10 @@ void Form1::buildMenus()
         connect(entry, &QAction::triggered, this, [this, k] { chan_Click(static_cast<int16_t>(k)); });
         chan_[static_cast<size_t>(k)] = entry;
     }
+    // Desktops open the menu bar with F10; the captions carry no mnemonics for Alt.
+    auto* openMenuBar = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(openMenuBar, &QShortcut::activated, this,
+            [this] { menuBar()->setActiveAction(midiDevices_->menuAction()); });
 }
 
 void Form1::buildVelocityBar(QWidget* client)

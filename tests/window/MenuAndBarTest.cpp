@@ -113,6 +113,37 @@ TEST(ChannelMenu, ANoteHeldAcrossAChannelChangeEndsOnTheNewChannel)
     EXPECT_EQ(midi::bytesOf(f.values()[1])[0], 0x81);
 }
 
+TEST(Menus, F10OpensTheMenuBarForArrowsReturnAndEscape)
+{
+    FormFixture f;
+    f.form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f.form));
+    const auto key = [](Qt::Key k) { QTest::keyClick(QGuiApplication::focusWindow(), k); };
+    const auto opened = [](QMenu* menu) {
+        return QTest::qWaitFor([&] { return QApplication::activePopupWidget() == menu; }, 2000);
+    };
+    key(Qt::Key_F10);
+    ASSERT_TRUE(opened(f.form.midi_devices()));
+    key(Qt::Key_Right);
+    ASSERT_TRUE(opened(f.form.channeloption()));
+    // Opened from the keyboard, its first entry is highlighted.
+    key(Qt::Key_Down);
+    key(Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !f.form.channeloption()->isVisible(); }, 2000));
+    EXPECT_EQ(f.form.channel, 1);
+
+    key(Qt::Key_F10);
+    ASSERT_TRUE(opened(f.form.midi_devices()));
+    key(Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !f.form.midi_devices()->isVisible(); }, 2000));
+    // No mnemonics, and nothing played meanwhile; a played key still plays.
+    EXPECT_EQ(f.form.midi_devices()->title(), "Midi设备");
+    EXPECT_EQ(f.form.channeloption()->title(), "通道");
+    EXPECT_TRUE(f.values().empty());
+    QTest::keyClick(f.window(), Qt::Key_Z);
+    EXPECT_EQ(f.values(), (Values{on(48, 1), off(48, 1)}));
+}
+
 TEST(VelocityBar, RunsFrom127AtTheTopTo0AtTheBottomAndStartsAt127)
 {
     FormFixture f;
