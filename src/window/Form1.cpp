@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QShortcut>
 
 #include "midi/MidiMessage.h"
@@ -142,6 +143,14 @@ void Form1::Form_Load()
     vol_->setFocus(Qt::OtherFocusReason);
 
     heldKeys.fill(0);
+}
+
+void Form1::centreOnScreen()
+{
+    const QRect available = screen()->availableGeometry();
+    QRect frame = frameGeometry();
+    frame.moveCenter(available.center());
+    move(std::max(frame.left(), available.left()), std::max(frame.top(), available.top()));
 }
 
 void Form1::device_Click(int16_t index)

@@ -28,6 +28,9 @@ public:
 
     // Start-up: opens the output; a failed open is reported before the window shows.
     void Form_Load();
+    // Centred on its screen; on a screen too small for it, its top-left
+    // corner (frame and menu bar included) stays on the screen.
+    void centreOnScreen();
 
     void NoteOn(int16_t keyIndex);
     void NoteOff(int16_t keyIndex);
