@@ -28,7 +28,10 @@ public:
     void setClock(std::unique_ptr<DemoClock> clock);
     const DemoClock& clock() const { return *clock_; }
 
-    void play(std::span<const DemoStep> tune, const Perform& perform);
+    // True when the window lost the activation while the tune played. Input
+    // held back meanwhile has then been handled when this returns: keys
+    // pressed in it may have come up in another window.
+    bool play(std::span<const DemoStep> tune, const Perform& perform);
     bool playing() const { return playing_; }
 
 protected:
@@ -43,4 +46,5 @@ private:
     bool playing_ = false;
     int replays_ = 0;
     bool closeHeld_ = false;
+    bool activationLost_ = false;
 };

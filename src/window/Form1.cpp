@@ -263,10 +263,13 @@ void Form1::buildDemoButton(QWidget* client)
 
 void Form1::Command2_Click()
 {
-    demo_.play(DemoTune, [this](const DemoStep& step) {
+    const bool activationLost = demo_.play(DemoTune, [this](const DemoStep& step) {
         if (step.action == DemoAction::Strike)
             NoteOn(step.key);
         else
             NoteOff(step.key);
     });
+    // The keys held back by the tune may have been released in another window.
+    if (activationLost)
+        Form_Deactivate();
 }
