@@ -10,6 +10,8 @@ packages=(
   librtmidi-dev libjack-jackd2-dev libasound2-dev jackd2
   libgtest-dev
   xvfb xdotool x11-xserver-utils
+  # setxkbmap, for the keyboard layout tests
+  x11-xkb-utils
   # real key presses sent by the latency benchmark (XTEST)
   libxtst-dev
   fonts-arphic-ukai fonts-arphic-uming fonts-noto-cjk fonts-liberation2
