@@ -10,6 +10,7 @@
 #include "KeyPicture.h"
 #include "SwayServer.h"
 #include "WaitUntil.h"
+#include "WaylandDesktop.h"
 #include "window/Form1.h"
 
 // The real program as a native client of a real Wayland compositor, played
@@ -90,63 +91,6 @@ std::pair<QImage, std::string> keyPicture(const SwayServer& sway, pid_t pid, int
     return { picture, faults };
 }
 
-// Menus are popups, which the compositor's tree leaves out: one shows as
-// the part of the client area that changed, in output coordinates.
-class MenuFinder {
-public:
-    MenuFinder(const SwayServer& sway, const View& window)
-        : sway_(sway)
-        , window_(window.geometry)
-        , menuBar_(window.geometry.height() - Form1::clientTwips.toPixels().height())
-        , before_(sway.picture(window_))
-    {
-    }
-
-    QRect openMenu() const
-    {
-        QRect menu;
-        waitUntil([&] { return !(menu = changed()).isEmpty() && menu == changed(); }, 10s);
-        return menu;
-    }
-
-    bool closed() const
-    {
-        return waitUntil([&] { return changed().isEmpty(); }, 10s);
-    }
-
-private:
-    QRect changed() const
-    {
-        const QImage now = sway_.picture(window_);
-        if (now.size() != before_.size())
-            return {};
-        QRect area;
-        for (int y = menuBar_; y < now.height(); ++y)
-            for (int x = 0; x < now.width(); ++x)
-                if (now.pixel(x, y) != before_.pixel(x, y))
-                    area |= QRect(x, y, 1, 1);
-        return area.translated(window_.topLeft());
-    }
-
-    const SwayServer& sway_;
-    QRect window_;
-    int menuBar_;
-    QImage before_;
-};
-
-// The output is at scale 1 and its top-left corner at the X screen's:
-// output coordinates are X pointer coordinates.
-bool click(const SwayServer& sway, QPoint at)
-{
-    return sway.xdotool({ "mousemove", std::to_string(at.x()), std::to_string(at.y()), "click", "1" });
-}
-
-bool clickEntry(const SwayServer& sway, const QRect& menu, int index, int count)
-{
-    return !menu.isEmpty()
-        && click(sway, { menu.center().x(), menu.top() + menu.height() * (2 * index + 1) / (2 * count) });
-}
-
 } // namespace
 
 TEST(Wayland, NativeWindowWithItsAppIdShowsTheBoxFirstAndItsKeysAtScaleOneAndTwo)
@@ -209,16 +153,15 @@ TEST(Wayland, KeysMenusAndFocusReachTheChosenPortAsOnX11)
     const auto window = mainWindow(sway, app.pid());
     ASSERT_TRUE(window) << "the keyboard window did not show: " << app.output();
     ASSERT_TRUE(window->focused);
-    const QRect menuBarTitle(window->geometry.topLeft(), QSize(40, 20));
 
     // Device menu, with the pointer: "MIDI Mapper", then the capture client's port.
     {
-        MenuFinder menus(sway, *window);
-        ASSERT_TRUE(click(sway, menuBarTitle.center()));
-        const QRect menu = menus.openMenu();
+        WaylandDesktop desktop(sway, *window);
+        ASSERT_TRUE(desktop.clickFirstTitle());
+        const QRect menu = desktop.openMenu();
         ASSERT_FALSE(menu.isEmpty()) << "no menu opened";
-        ASSERT_TRUE(clickEntry(sway, menu, 1, 2));
-        ASSERT_TRUE(menus.closed());
+        ASSERT_TRUE(desktop.clickEntry(menu, 1, 2));
+        ASSERT_TRUE(desktop.menuClosed());
     }
     jack_port_t* capturePort = jack_port_by_name(capture.client(), capture.portName().c_str());
     ASSERT_TRUE(waitUntil([&] { return jack_port_connected(capturePort) > 0; }, 10s))
@@ -257,14 +200,16 @@ TEST(Wayland, KeysMenusAndFocusReachTheChosenPortAsOnX11)
     ASSERT_TRUE(sway.xdotool({ "keydown", "x" }));
     ASSERT_TRUE(capture.waitFor(11, 10s));
     {
-        MenuFinder menus(sway, *window);
-        ASSERT_TRUE(click(sway, menuBarTitle.center()));
-        ASSERT_FALSE(menus.openMenu().isEmpty()) << "no menu opened";
+        WaylandDesktop desktop(sway, *window);
+        ASSERT_TRUE(desktop.clickFirstTitle());
+        const QRect devices = desktop.openMenu();
+        ASSERT_FALSE(devices.isEmpty()) << "no menu opened";
         ASSERT_TRUE(sway.xdotool({ "key", "Right" }));
-        std::this_thread::sleep_for(300ms);
-        const QRect channels = menus.openMenu();
-        ASSERT_TRUE(clickEntry(sway, channels, 1, 6));
-        ASSERT_TRUE(menus.closed());
+        QRect channels;
+        ASSERT_TRUE(waitUntil([&] { return (channels = desktop.openMenu()) != devices; }, 10s))
+            << "the channel menu did not open";
+        ASSERT_TRUE(desktop.clickEntry(channels, 1, 6));
+        ASSERT_TRUE(desktop.menuClosed());
     }
     ASSERT_TRUE(sway.xdotool({ "keyup", "x" }));
     capture.waitFor(12, 10s);
