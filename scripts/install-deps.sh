@@ -22,6 +22,9 @@ packages=(
   # Qt's platform interface headers: the demo tests queue input the way a
   # window system does
   qt6-base-private-dev
+  # native Wayland client; the Wayland test's compositor and its picture
+  # taker (no Xwayland, so that nothing falls back to X11 unseen)
+  qt6-wayland sway grim
 )
 
 missing=()
