@@ -28,6 +28,7 @@
 #include "StageLog.h"
 #include "SwayServer.h"
 #include "WaitUntil.h"
+#include "DeviceMenuPlace.h"
 #include "WaylandDesktop.h"
 #include "XvfbServer.h"
 #include "window/Form1.h"
@@ -272,12 +273,13 @@ int onX11()
     measureSound(keys, listener, stages, warmUpPresses);
     const Run sound = measureSound(keys, listener, stages, soundPresses);
 
-    // Device menu: "MIDI Mapper", then the first port, the capture client's.
+    // Device menu: "MIDI Mapper", then the ports, the capture client's among them.
     jack_port_t* midiIn = jack_port_by_name(capture.client(), capture.portName().c_str());
+    const DeviceMenuPlace place(capture.portName());
     if (!desktop.clickFirstTitle())
         return fail("could not open the device menu");
     const unsigned long menu = desktop.openMenu();
-    if (menu == 0 || !desktop.clickEntry(menu, 1, 2) || !desktop.menuClosed())
+    if (menu == 0 || place.entry < 1 || !desktop.clickEntry(menu, place.entry, place.entries) || !desktop.menuClosed())
         return fail("could not choose the capture port in the device menu");
     if (!waitUntil([&] { return jack_port_connected(midiIn) > 0; }, 10s))
         return fail("the program did not connect to the capture port");
@@ -332,10 +334,11 @@ int onWayland()
 
     WaylandDesktop desktop(sway, *window);
     jack_port_t* midiIn = jack_port_by_name(capture.client(), capture.portName().c_str());
+    const DeviceMenuPlace place(capture.portName());
     if (!desktop.clickFirstTitle())
         return fail("could not open the device menu", path);
     const QRect menu = desktop.openMenu();
-    if (!desktop.clickEntry(menu, 1, 2) || !desktop.menuClosed())
+    if (place.entry < 1 || !desktop.clickEntry(menu, place.entry, place.entries) || !desktop.menuClosed())
         return fail("could not choose the capture port in the device menu", path);
     if (!waitUntil([&] { return jack_port_connected(midiIn) > 0; }, 10s))
         return fail("the program did not connect to the capture port", path);

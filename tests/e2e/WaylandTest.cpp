@@ -182,6 +182,7 @@ TEST(Wayland, KeysMenusAndFocusReachTheChosenPortAsOnX11)
     jack_port_t* capturePort = jack_port_by_name(capture.client(), capture.portName().c_str());
     ASSERT_TRUE(waitUntil([&] { return jack_port_connected(capturePort) > 0; }, 10s))
         << "the program did not connect to the capture port";
+    std::this_thread::sleep_for(100ms); // a new connection goes live a cycle or two later
     ASSERT_TRUE(sway.xdotool({ "key", "q" }));
     ASSERT_TRUE(capture.waitFor(2, 10s)) << "nothing reached the capture port";
 
