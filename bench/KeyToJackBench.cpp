@@ -3,7 +3,9 @@
 // capture port chosen in the device menu, and to the first cycle that
 // carries the built-in synth's sound. Each press leaves this process through
 // XTEST; the latency ends when the receiving client's process cycle runs.
-// A probe preloaded into the program shows where the time goes.
+// A probe preloaded into the program shows where the time goes. The same
+// presses to the capture port once more with the program a native client of
+// a private sway, which takes them from its own X server.
 // Prints rows of a markdown table: | figure | value | goal |.
 
 #include <X11/keysym.h>
@@ -24,8 +26,12 @@
 #include "ProgramOnX.h"
 #include "SoundOnset.h"
 #include "StageLog.h"
+#include "SwayServer.h"
 #include "WaitUntil.h"
+#include "DeviceMenuPlace.h"
+#include "WaylandDesktop.h"
 #include "XvfbServer.h"
+#include "window/Form1.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -202,6 +208,8 @@ void report(const std::string& path, const Run& run, int presses, double goal, c
         "≤ " + goalText + " = " + format(goal) + ": " + (met ? "met" : "**missed**"));
     row(path + " (p99, " + setting + ", " + counted + ")", format(percentile(total, 0.99)),
         "for reference: up to one period of waiting for the next cycle included");
+    if (server.empty())
+        return;
     const auto both = [](const std::vector<double>& v) {
         return format(percentile(v, 0.5), "") + " / " + format(percentile(v, 0.99));
     };
@@ -211,16 +219,14 @@ void report(const std::string& path, const Run& run, int presses, double goal, c
         "the last ≤ 1 period + wake-ups");
 }
 
-int fail(const std::string& why)
+int fail(const std::string& why, const std::string& path = "real X key press -> JACK")
 {
     std::cerr << "key_to_jack_bench: " << why << "\n";
-    row("real X key press -> JACK", "failed (see stderr)", "");
+    row(path, "failed (see stderr)", "");
     return 1;
 }
 
-} // namespace
-
-int main()
+int onX11()
 {
     XvfbServer xvfb;
     if (!xvfb.running())
@@ -267,12 +273,13 @@ int main()
     measureSound(keys, listener, stages, warmUpPresses);
     const Run sound = measureSound(keys, listener, stages, soundPresses);
 
-    // Device menu: "MIDI Mapper", then the first port, the capture client's.
+    // Device menu: "MIDI Mapper", then the ports, the capture client's among them.
     jack_port_t* midiIn = jack_port_by_name(capture.client(), capture.portName().c_str());
+    const DeviceMenuPlace place(capture.portName());
     if (!desktop.clickFirstTitle())
         return fail("could not open the device menu");
     const unsigned long menu = desktop.openMenu();
-    if (menu == 0 || !desktop.clickEntry(menu, 1, 2) || !desktop.menuClosed())
+    if (menu == 0 || place.entry < 1 || !desktop.clickEntry(menu, place.entry, place.entries) || !desktop.menuClosed())
         return fail("could not choose the capture port in the device menu");
     if (!waitUntil([&] { return jack_port_connected(midiIn) > 0; }, 10s))
         return fail("the program did not connect to the capture port");
@@ -291,4 +298,64 @@ int main()
     report("real X key press -> first JACK cycle with the built-in synth's sound", sound, soundPresses,
         periodMs + 0.2, "1 period + 0.2 ms");
     return 0;
+}
+
+int onWayland()
+{
+    const std::string path = "real key press under Wayland (sway) -> JACK MIDI capture port";
+    SwayServer sway;
+    if (!sway.running())
+        return fail("sway did not start", path);
+    JackServer jack(jackPeriod, jackRate);
+    if (!jack.running())
+        return fail("jackd did not start", path);
+    JackCapture capture("capture");
+    FakeKeys keys(sway.xDisplay());
+    StageLog noStages; // the probe reads X events; a Wayland client reads none
+    if (!capture.ok() || !keys.ok() || !noStages.ok())
+        return fail("no JACK client or no XTEST", path);
+
+    Environment env = sway.clientEnvironment();
+    env.insert(env.end(), { "JACK_DEFAULT_SERVER=" + jack.name(), "PULSE_SERVER=unix:/nonexistent" });
+    RunningProgram program({ TONVELO_BINARY }, env);
+    const int width = Form1::clientTwips.toPixels().width();
+    std::optional<SwayServer::View> window;
+    const auto findWindow = [&] {
+        window.reset();
+        for (const auto& view : sway.views())
+            if (view.pid == program.pid() && view.geometry.width() == width && view.focused)
+                window = view;
+        return window.has_value();
+    };
+    waitUntil(findWindow, 60s);
+    std::this_thread::sleep_for(500ms); // sway places a new window in its first frames
+    if (!findWindow())
+        return fail("the keyboard window did not show:\n" + program.output(), path);
+
+    WaylandDesktop desktop(sway, *window);
+    jack_port_t* midiIn = jack_port_by_name(capture.client(), capture.portName().c_str());
+    const DeviceMenuPlace place(capture.portName());
+    if (!desktop.clickFirstTitle())
+        return fail("could not open the device menu", path);
+    const QRect menu = desktop.openMenu();
+    if (place.entry < 1 || !desktop.clickEntry(menu, place.entry, place.entries) || !desktop.menuClosed())
+        return fail("could not choose the capture port in the device menu", path);
+    if (!waitUntil([&] { return jack_port_connected(midiIn) > 0; }, 10s))
+        return fail("the program did not connect to the capture port", path);
+    std::this_thread::sleep_for(100ms);
+
+    std::cerr << "key_to_jack_bench: MIDI capture port under sway, " << midiPresses << " presses\n";
+    measureMidi(keys, capture, noStages, warmUpPresses);
+    const Run midi = measureMidi(keys, capture, noStages, midiPresses);
+    report(path, midi, midiPresses, periodMs + 0.5, "1 period + 0.5 ms");
+    return 0;
+}
+
+} // namespace
+
+int main()
+{
+    const int x11 = onX11();
+    const int wayland = onWayland();
+    return x11 || wayland;
 }

@@ -22,10 +22,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What dpkg-shlibdeps cannot see in the binary: the soundfont the synth
 # loads; the fonts the captions name (CJK and metric-compatible Latin); Qt's
-# X11 platform plugin, loaded at run time; and the index of the icon theme
+# X11 and Wayland platform plugins, loaded at run time; and the index of the icon theme
 # that holds our icon (Qt finds no icon in a theme without one).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "fluid-soundfont-gm, fonts-arphic-ukai, fonts-arphic-uming, fonts-liberation2, qt6-qpa-plugins, hicolor-icon-theme")
+    "fluid-soundfont-gm, fonts-arphic-ukai, fonts-arphic-uming, fonts-liberation2, qt6-qpa-plugins, qt6-wayland, hicolor-icon-theme")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "jackd2 | pipewire-jack")
 
 include(CPack)

@@ -16,6 +16,8 @@ packages=(
   pulseaudio pulseaudio-utils
   libgtest-dev
   xvfb xdotool x11-xserver-utils
+  # setxkbmap, for the keyboard layout tests
+  x11-xkb-utils
   # real key presses sent by the latency benchmark (XTEST)
   libxtst-dev
   fonts-arphic-ukai fonts-arphic-uming fonts-noto-cjk fonts-liberation2
@@ -26,6 +28,9 @@ packages=(
   # Qt's platform interface headers: the demo tests queue input the way a
   # window system does
   qt6-base-private-dev
+  # native Wayland client; the Wayland test's compositor and its picture
+  # taker (no Xwayland, so that nothing falls back to X11 unseen)
+  qt6-wayland sway grim
 )
 
 missing=()

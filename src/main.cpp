@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <QIcon>
-#include <QScreen>
 
 #include "midi/MidiPort.h"
 #include "midi/SoundEnvironment.h"
@@ -29,7 +28,7 @@ int main(int argc, char* argv[])
     MidiPort port(std::move(outputs));
     Form1 form(port);
     form.Form_Load();
-    form.move(form.screen()->availableGeometry().center() - form.rect().center());
+    form.centreOnScreen();
     form.show();
     return QApplication::exec();
 }

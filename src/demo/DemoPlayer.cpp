@@ -25,17 +25,18 @@ void DemoPlayer::setClock(std::unique_ptr<DemoClock> clock)
     clock_ = std::move(clock);
 }
 
-void DemoPlayer::play(std::span<const DemoStep> tune, const Perform& perform)
+bool DemoPlayer::play(std::span<const DemoStep> tune, const Perform& perform)
 {
     if (playing_) {
         // Started again from within one of our own waits (a click that did not
         // come through the input queue): it plays once this one has ended.
         ++replays_;
-        return;
+        return false;
     }
     if (!window_->isVisible())
-        return;
+        return false;
     playing_ = true;
+    activationLost_ = false;
     window_->installEventFilter(this);
     for (;;) {
         playOnce(tune, perform);
@@ -53,7 +54,15 @@ void DemoPlayer::play(std::span<const DemoStep> tune, const Perform& perform)
     if (closeHeld_) {
         closeHeld_ = false;
         window_->close();
+        return false;
     }
+    if (!activationLost_)
+        return false;
+    // The activation changes went by while the input waited, so the input
+    // cannot tell which of its presses came before the loss. Taking it now
+    // lets the caller let go of what it leaves held.
+    QCoreApplication::processEvents();
+    return true;
 }
 
 bool DemoPlayer::eventFilter(QObject* watched, QEvent* event)
@@ -65,6 +74,8 @@ bool DemoPlayer::eventFilter(QObject* watched, QEvent* event)
         closeHeld_ = true;
         return true;
     }
+    if (watched == window_ && event->type() == QEvent::WindowDeactivate)
+        activationLost_ = true;
     return false;
 }
 

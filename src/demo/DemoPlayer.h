@@ -27,7 +27,10 @@ public:
 
     void setClock(std::unique_ptr<DemoClock> clock);
 
-    void play(std::span<const DemoStep> tune, const Perform& perform);
+    // True when the window lost the activation while the tune played. Input
+    // held back meanwhile has then been handled when this returns: keys
+    // pressed in it may have come up in another window.
+    bool play(std::span<const DemoStep> tune, const Perform& perform);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -41,4 +44,5 @@ private:
     bool playing_ = false;
     int replays_ = 0;
     bool closeHeld_ = false;
+    bool activationLost_ = false;
 };

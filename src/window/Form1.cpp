@@ -5,6 +5,8 @@
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
+#include <QShortcut>
 
 #include "midi/MidiMessage.h"
 
@@ -83,17 +85,18 @@ void Form1::buildMenus()
         connect(entry, &QAction::triggered, this, [this, k] { chan_Click(static_cast<int16_t>(k)); });
         chan_[static_cast<size_t>(k)] = entry;
     }
+    // Desktops open the menu bar with F10; the captions carry no mnemonics for Alt.
+    auto* openMenuBar = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(openMenuBar, &QShortcut::activated, this,
+            [this] { menuBar()->setActiveAction(midiDevices_->menuAction()); });
 }
 
 void Form1::buildVelocityBar(QWidget* client)
 {
     label1_ = makeLabel(client, QStringLiteral("音   量"), QStringLiteral("宋体"), 14.25, {6120, 3600, 255, 975});
 
-    // 127 at the top, 0 at the bottom; Up raises the value, Down lowers it.
-    vol_ = new QScrollBar(Qt::Vertical, client);
+    vol_ = new VelocityBar(client);
     vol_->setGeometry(TwipsRect{6120, 4800, 375, 2655}.toPixels());
-    vol_->setInvertedAppearance(true);
-    vol_->setInvertedControls(false);
     vol_->setSingleStep(1);
     vol_->setPageStep(10);
     vol_->setFocusPolicy(Qt::StrongFocus);
@@ -101,7 +104,7 @@ void Form1::buildVelocityBar(QWidget* client)
     vol_->setContextMenuPolicy(Qt::NoContextMenu);
     // The velocity follows the thumb when a drag ends, not while it moves.
     vol_->setTracking(false);
-    connect(vol_, &QScrollBar::valueChanged, this, [this] { vol_Change(); });
+    connect(vol_, &VelocityBar::velocityChanged, this, [this] { vol_Change(); });
 }
 
 void Form1::fillDeviceMenu()
@@ -136,10 +139,18 @@ void Form1::Form_Load()
 
     velocity = 127;
     vol_->setRange(0, 127);
-    vol_->setValue(velocity);
+    vol_->setVelocity(velocity);
     vol_->setFocus(Qt::OtherFocusReason);
 
     heldKeys.fill(0);
+}
+
+void Form1::centreOnScreen()
+{
+    const QRect available = screen()->availableGeometry();
+    QRect frame = frameGeometry();
+    frame.moveCenter(available.center());
+    move(std::max(frame.left(), available.left()), std::max(frame.top(), available.top()));
 }
 
 void Form1::device_Click(int16_t index)
@@ -158,7 +169,7 @@ void Form1::chan_Click(int16_t index)
 
 void Form1::vol_Change()
 {
-    velocity = static_cast<int16_t>(vol_->value());
+    velocity = static_cast<int16_t>(vol_->velocity());
 }
 
 void Form1::NoteOn(int16_t keyIndex)
@@ -252,10 +263,13 @@ void Form1::buildDemoButton(QWidget* client)
 
 void Form1::Command2_Click()
 {
-    demo_.play(DemoTune, [this](const DemoStep& step) {
+    const bool activationLost = demo_.play(DemoTune, [this](const DemoStep& step) {
         if (step.action == DemoAction::Strike)
             NoteOn(step.key);
         else
             NoteOff(step.key);
     });
+    // The keys held back by the tune may have been released in another window.
+    if (activationLost)
+        Form_Deactivate();
 }

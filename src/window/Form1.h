@@ -8,13 +8,13 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QPushButton>
-#include <QScrollBar>
 
 #include "demo/DemoPlayer.h"
 #include "midi/MidiPort.h"
 #include "window/KeyButton.h"
 #include "window/KeyFilter.h"
 #include "window/KeyMap.h"
+#include "window/VelocityBar.h"
 
 // The keyboard window. It holds all of the program's state: the open port,
 // the channel and velocity of the notes it sends, and the computer keys held.
@@ -28,6 +28,9 @@ public:
 
     // Start-up: opens the output; a failed open is reported before the window shows.
     void Form_Load();
+    // Centred on its screen; on a screen too small for it, its top-left
+    // corner (frame and menu bar included) stays on the screen.
+    void centreOnScreen();
 
     void NoteOn(int16_t keyIndex);
     void NoteOff(int16_t keyIndex);
@@ -43,7 +46,7 @@ public:
     QAction* chan(int index) const { return chan_[static_cast<size_t>(index)]; }
     QMenu* midi_devices() const { return midiDevices_; }
     QMenu* channeloption() const { return channelOption_; }
-    QScrollBar* vol() const { return vol_; }
+    VelocityBar* vol() const { return vol_; }
     QLabel* Label1() const { return label1_; }
     QLabel* Label2() const { return label2_; }
     QLabel* Label3() const { return label3_; }
@@ -94,7 +97,7 @@ private:
     QMenu* channelOption_ = nullptr;
     std::array<QAction*, deviceEntries> device_{};
     std::array<QAction*, channelEntries> chan_{};
-    QScrollBar* vol_ = nullptr;
+    VelocityBar* vol_ = nullptr;
     QLabel* label1_ = nullptr;
     QLabel* label2_ = nullptr;
     QLabel* label3_ = nullptr;

@@ -1,5 +1,7 @@
 #include "window/KeyButton.h"
 
+#include <algorithm>
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionFocusRect>
@@ -38,11 +40,15 @@ void KeyButton::mousePressEvent(QMouseEvent* event)
     // Qt delivers the matching release to this widget even when the pointer
     // has left it, so each press is paired with its own release.
     setFocus(Qt::MouseFocusReason);
+    ++mouseButtonsHeld_;
+    update();
     emit mouseDown(index_, event->button());
 }
 
 void KeyButton::mouseReleaseEvent(QMouseEvent* event)
 {
+    mouseButtonsHeld_ = std::max(0, mouseButtonsHeld_ - 1);
+    update();
     emit mouseUp(index_, event->button());
 }
 
@@ -56,14 +62,17 @@ void KeyButton::paintEvent(QPaintEvent*)
     // stroked one straddles the key's edge.
     QPainter painter(this);
     painter.fillRect(rect(), QColor(96, 96, 96));
-    painter.fillRect(rect().adjusted(1, 1, -1, -1), face_);
+    // Held with the mouse, a key looks pushed in, as a button does; keys played
+    // from the keyboard or by the demo keep their face.
+    const QColor face = mouseButtonsHeld_ > 0 ? face_.darker(115) : face_;
+    painter.fillRect(rect().adjusted(1, 1, -1, -1), face);
     painter.setPen(Qt::black);
     painter.drawText(captionArea(keyGrid[static_cast<size_t>(index_)]), Qt::AlignCenter, text());
     if (hasFocus()) {
         QStyleOptionFocusRect option;
         option.initFrom(this);
         option.rect = rect().adjusted(3, 3, -3, -3);
-        option.backgroundColor = face_;
+        option.backgroundColor = face;
         style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
     }
 }

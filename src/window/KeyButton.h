@@ -6,7 +6,8 @@
 #include "window/KeyGrid.h"
 
 // One on-screen piano key. It knows its index and reports presses and
-// releases of any mouse button; the window decides what they mean.
+// releases of any mouse button; the window decides what they mean. While a
+// mouse button holds it, it shows a pressed face.
 class KeyButton : public QPushButton {
     Q_OBJECT
 public:
@@ -20,7 +21,6 @@ public:
     static QRect captionArea(const KeyInfo& key);
 
     int index() const { return index_; }
-    QColor faceColor() const { return face_; }
 
 signals:
     void mouseDown(int index, Qt::MouseButton button);
@@ -35,4 +35,5 @@ protected:
 private:
     int index_;
     QColor face_;
+    int mouseButtonsHeld_ = 0;
 };

@@ -7,6 +7,7 @@
 #include "window/AutoRepeat.h"
 #include "window/Form1.h"
 #include "window/KeyCode.h"
+#include "window/KeyMap.h"
 
 KeyFilter::KeyFilter(Form1& form)
     : form_(form)
@@ -35,9 +36,10 @@ bool KeyFilter::eventFilter(QObject* watched, QEvent* event)
         // presses (Windows, macOS) nor the release+press pairs (X11).
         if (key->isAutoRepeat())
             break;
-        const int16_t code = keyCodeOf(*key);
+        const bool press = event->type() == QEvent::KeyPress;
+        const int16_t code = matchToPress(press, key->nativeScanCode(), keyCodeOf(*key));
         const int16_t shift = shiftStateOf(key->modifiers());
-        if (event->type() == QEvent::KeyPress)
+        if (press)
             form_.Form_KeyDown(code, shift);
         else
             form_.Form_KeyUp(code, shift);
@@ -47,13 +49,37 @@ bool KeyFilter::eventFilter(QObject* watched, QEvent* event)
         // The activation may pass to one of the window's own menus, and on
         // X11 now and then to one just closed; neither is a loss.
         if (watched->isWidgetType() && isFormOrItsMenu(static_cast<const QWidget*>(watched))
-            && !isFormOrItsMenu(QApplication::activeWindow()))
+            && !isFormOrItsMenu(QApplication::activeWindow())) {
+            pressed_.clear();
             form_.Form_Deactivate();
+        }
         break;
     default:
         break;
     }
     return false;
+}
+
+int16_t KeyFilter::matchToPress(bool press, quint32 physicalKey, int16_t code)
+{
+    if (physicalKey == 0)
+        return code;
+    if (!press) {
+        const auto it = pressed_.find(physicalKey);
+        if (it == pressed_.end())
+            return code;
+        code = it->second;
+        pressed_.erase(it);
+        return code;
+    }
+    // A key still held keeps the code of its first press, so that its repeats
+    // are still taken for repeats after a change of layout.
+    const auto [it, fresh] = pressed_.try_emplace(physicalKey, code);
+    const KeyBinding* held = findKey(it->second);
+    if (!fresh && held && form_.heldKeys[static_cast<size_t>(held->slot - 1)] == it->second)
+        return it->second;
+    it->second = code;
+    return code;
 }
 
 bool KeyFilter::isFormOrItsMenu(const QWidget* widget) const

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <unordered_map>
+
 #include <QObject>
 
 class Form1;
@@ -20,8 +23,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The code a key event stands for. A release stands for what its physical
+    // key meant when pressed, even if the layout changed meanwhile.
+    int16_t matchToPress(bool press, quint32 physicalKey, int16_t code);
     bool isFormOrItsMenu(const QWidget* widget) const;
     bool isFormWindow(const QObject* window) const;
 
     Form1& form_;
+    // The code each physical key (native scan code) had when pressed.
+    std::unordered_map<quint32, int16_t> pressed_;
 };

@@ -17,6 +17,7 @@
 
 #include "Command.h"
 #include "KeyPicture.h"
+#include "ProgramOnX.h"
 #include "XWindows.h"
 #include "XvfbServer.h"
 #include "window/Form1.h"
@@ -57,6 +58,8 @@ Environment appEnvironment(const std::string& display, const RuntimeDir& runtime
         "QT_QPA_PLATFORM",
         "WAYLAND_DISPLAY",
         "XDG_RUNTIME_DIR=" + runtime.path,
+        // An empty HOME made libpulse complain on stderr.
+        "HOME=",
         // No sound reachable, even on a desktop: no JACK server of this name,
         // no PulseAudio there, and no ALSA device configured.
         "JACK_DEFAULT_SERVER=tonvelo-absent-" + std::to_string(getpid()),
@@ -178,6 +181,22 @@ TEST(App, WithNoOutputTheMessageShowsBeforeTheWindowAndClosingEndsTheProgram)
     EXPECT_TRUE(WIFEXITED(*status)) << "ended by signal " << WTERMSIG(*status);
     EXPECT_EQ(WEXITSTATUS(*status), 0);
     EXPECT_EQ(app.output(), "");
+}
+
+TEST(App, OnAScreenTooSmallForItTheWindowStartsWithItsTopLeftCornerOnTheScreen)
+{
+    // At scale 2 this screen is 800 x 600: wide enough for the window, not tall enough.
+    XvfbServer xvfb("1600x1200x24");
+    ASSERT_TRUE(xvfb.running()) << "Xvfb did not start";
+    RuntimeDir runtime;
+    ProgramOnX program(TONVELO_PROGRAM, xvfb.display(),
+        { "QT_SCALE_FACTOR=2", "XDG_RUNTIME_DIR=" + runtime.path });
+    const unsigned long window = program.waitForMainWindow(60s);
+    ASSERT_NE(window, 0u) << "the keyboard window did not show";
+    const QRect placed = xwindows::geometry(xvfb.display(), window);
+    ASSERT_GT(placed.height(), 1200);
+    EXPECT_EQ(placed.top(), 0);
+    EXPECT_NEAR(placed.center().x(), 800, 2);
 }
 
 TEST(App, WithoutADisplayTheProgramSaysSoFirstThenWhyAndDoesNotCrash)

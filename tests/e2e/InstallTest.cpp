@@ -187,7 +187,8 @@ TEST_F(Installed, PackageHoldsTheFilesAndDeclaresWhatTheProgramNeeds)
     // Written by hand (loaded at run time) and computed from the binary's libraries.
     for (const char* needed :
         { "fluid-soundfont-gm", "fonts-arphic-ukai", "fonts-arphic-uming", "fonts-liberation2",
-            "qt6-qpa-plugins", "hicolor-icon-theme", "libqt6widgets6", "libfluidsynth3", "librtmidi" })
+            "qt6-qpa-plugins", "qt6-wayland", "hicolor-icon-theme", "libqt6widgets6", "libfluidsynth3",
+            "librtmidi" })
         EXPECT_NE(depends.output.find(needed), std::string::npos)
             << needed << " missing from: " << depends.output;
 

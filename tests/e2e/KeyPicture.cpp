@@ -92,3 +92,30 @@ std::vector<std::string> keyRectangleFaults(const QImage& window, int scale)
     }
     return faults;
 }
+
+QRect labelArea(const QImage& window, int scale)
+{
+    const QRect r = TwipsRect { 5280, 9000, 3975, 1095 }.toPixels();
+    return QRect(clientOrigin(window, scale) + r.topLeft() * scale, r.size() * scale);
+}
+
+double detailedBlockShare(const QImage& picture, QRect area)
+{
+    const QRgb background = picture.pixel(area.topLeft());
+    int blocks = 0;
+    int detailed = 0;
+    for (int y = area.top() & ~1; y + 1 <= area.bottom(); y += 2) {
+        for (int x = area.left() & ~1; x + 1 <= area.right(); x += 2) {
+            const QRgb a = picture.pixel(x, y);
+            const QRgb b = picture.pixel(x + 1, y);
+            const QRgb c = picture.pixel(x, y + 1);
+            const QRgb d = picture.pixel(x + 1, y + 1);
+            if (a == background && b == background && c == background && d == background)
+                continue;
+            ++blocks;
+            if (!(a == b && b == c && c == d))
+                ++detailed;
+        }
+    }
+    return blocks ? double(detailed) / blocks : 0.0;
+}

@@ -65,36 +65,6 @@ double smearedShare(const QImage& picture, QRect area)
     return ink ? double(smeared) / ink : 1.0;
 }
 
-// Share of 2x2 blocks with ink whose four pixels differ: a picture enlarged
-// from one of half the size has none.
-double detailedBlockShare(const QImage& picture, QRect area)
-{
-    const QRgb background = picture.pixel(area.topLeft());
-    int blocks = 0;
-    int detailed = 0;
-    for (int y = area.top() & ~1; y + 1 <= area.bottom(); y += 2) {
-        for (int x = area.left() & ~1; x + 1 <= area.right(); x += 2) {
-            const QRgb a = picture.pixel(x, y);
-            const QRgb b = picture.pixel(x + 1, y);
-            const QRgb c = picture.pixel(x, y + 1);
-            const QRgb d = picture.pixel(x + 1, y + 1);
-            if (a == background && b == background && c == background && d == background)
-                continue;
-            ++blocks;
-            if (!(a == b && b == c && c == d))
-                ++detailed;
-        }
-    }
-    return blocks ? double(detailed) / blocks : 0.0;
-}
-
-// The English label, in device pixels of the window picture.
-QRect labelArea(const QImage& picture, int scale)
-{
-    const QRect r = TwipsRect { 5280, 9000, 3975, 1095 }.toPixels();
-    return QRect(clientOrigin(picture, scale) + r.topLeft() * scale, r.size() * scale);
-}
-
 std::string joined(const std::vector<std::string>& lines)
 {
     std::string text;

@@ -63,7 +63,12 @@ struct DemoForm : FormFixture {
     void postKey(Qt::Key key, const QString& text)
     {
         for (auto type : {QEvent::KeyPress, QEvent::KeyRelease})
-            QWindowSystemInterface::handleKeyEvent<Async>(window(), type, key, Qt::NoModifier, text);
+            postKey(window(), type, key, text);
+    }
+
+    static void postKey(QWindow* to, QEvent::Type type, Qt::Key key, const QString& text)
+    {
+        QWindowSystemInterface::handleKeyEvent<Async>(to, type, key, Qt::NoModifier, text);
     }
 
     // Handles queued events until `count` messages are recorded.
@@ -168,6 +173,34 @@ TEST(DemoTune, InputDuringTheTuneIsHandledAfterItInOrder)
     ASSERT_TRUE(f.waitForMessages(3 * DemoTune.size() + 2));
     const Values tune = tuneValues(0, 127);
     EXPECT_EQ(f.values(), concat({tune, tune, {on(53), off(53)}, tune}));
+}
+
+TEST(DemoTune, AKeyReleasedInAnotherWindowDuringTheTuneIsNotLeftHeld)
+{
+    DemoForm f;
+    ASSERT_TRUE(f.active);
+    QWidget other;
+    DuringTune during(*f.recording);
+    // X held, another window takes the activation, X comes up there, and this window is active again.
+    during.at(20, [&] { DemoForm::postKey(f.window(), QEvent::KeyPress, Qt::Key_X, QStringLiteral("x")); });
+    during.at(30, [&] {
+        other.show();
+        other.activateWindow();
+    });
+    during.at(40, [&] {
+        DemoForm::postKey(other.windowHandle(), QEvent::KeyRelease, Qt::Key_X, QStringLiteral("x"));
+    });
+    during.at(50, [&] { f.form.activateWindow(); });
+    f.click(f.form.Command2());
+
+    ASSERT_TRUE(f.waitForMessages(DemoTune.size() + 2));
+    EXPECT_EQ(f.values(), concat({tuneValues(0, 127), {on(50), off(50)}}));
+    for (auto held : f.form.heldKeys)
+        EXPECT_EQ(held, 0);
+    // The next press of X plays.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f.form));
+    QTest::keyPress(f.window(), Qt::Key_X);
+    EXPECT_EQ(f.values().back(), on(50));
 }
 
 TEST(DemoTune, TheWindowPaintsDuringTheTune)

@@ -102,7 +102,7 @@ TEST(EventStorm, AHundredThousandRandomEventsLeaveTheWindowSane)
         } else if (kind < 950) {
             f.form.device(pick(4))->trigger();
         } else if (kind < 990) {
-            f.form.vol()->setValue(pick(128));
+            f.form.vol()->setVelocity(pick(128));
         } else if (kind < 995) {
             elsewhere.show();
             elsewhere.activateWindow();

@@ -134,6 +134,37 @@ TEST(KeyPlay, ModifiersAndTheLayoutDoNotChangeWhichKeyItIs)
             on(60), off(60), on(60), off(60), on(72), off(72), on(60), off(60), on(72), off(72), on(48)}));
 }
 
+TEST(KeyPlay, AReleaseEndsTheNoteOfItsPressWhenTheLayoutChangedMeanwhile)
+{
+    FormFixture f;
+    // us,de: Z held, the group switched, Z's key now says Y (also in its repeats).
+    K::down(Z);
+    K::down({Qt::Key_Y, 52});
+    K::up({Qt::Key_Y, 52});
+    // us,fr: A held, then its key says Q.
+    K::down(A);
+    K::up({Qt::Key_Q, 38});
+    EXPECT_EQ(f.values(), (Values {on(48), off(48), on(60), off(60)}));
+    for (auto held : f.form.heldKeys)
+        EXPECT_EQ(held, 0);
+}
+
+TEST(KeyPlay, LayoutsOfOtherScriptsPlayByTheUSLetterOfEachKeyLatinOnesByTheirLetter)
+{
+    FormFixture f;
+    // Russian Я and Ф, Greek Ζ and ς, where a US layout has Z, A, Z and W.
+    for (Key key : {Key {0x42F, 52}, Key {0x424, 38}, Key {0x396, 52}, Key {0x3C2, 25}}) {
+        K::down(key);
+        K::up(key);
+    }
+    // German Y on the US Z key, and AZERTY's "," on the US M key, play nothing.
+    for (Key key : {Key {Qt::Key_Y, 52}, Key {Qt::Key_Comma, 58}}) {
+        K::down(key);
+        K::up(key);
+    }
+    EXPECT_EQ(f.values(), (Values {on(48), off(48), on(60), off(60), on(48), off(48), on(74), off(74)}));
+}
+
 TEST(KeyPlay, UnmappedKeysDoNothing)
 {
     FormFixture f;
@@ -256,12 +287,12 @@ TEST(KeyPlay, AKeyHeldWhileAChannelIsChosenFromTheMenuSoundsUntilReleased)
 TEST(KeyPlay, TheVelocityBarKeepsTheArrowKeysWhileTheMappedKeysPlay)
 {
     FormFixture f;
-    QScrollBar* vol = f.form.vol();
+    VelocityBar* vol = f.form.vol();
     ASSERT_TRUE(vol->hasFocus());
     QTest::keyClick(f.window(), Qt::Key_Down);
     QTest::keyClick(f.window(), Qt::Key_Down);
     QTest::keyClick(f.window(), Qt::Key_Up);
-    EXPECT_EQ(vol->value(), 126);
+    EXPECT_EQ(vol->velocity(), 126);
     EXPECT_TRUE(f.values().empty());
 
     K::down(Z);

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QStyleOptionSlider>
+#include <QWheelEvent>
+
+#include <functional>
 
 #include "FormFixture.h"
 
@@ -57,7 +60,8 @@ QStringList visibleDevices(const Form1& form)
     return names;
 }
 
-QRect thumbOf(QScrollBar* bar)
+// Where a part of the bar (arrow, thumb) lies, as the style draws it.
+QRect partOf(QScrollBar* bar, QStyle::SubControl part)
 {
     QStyleOptionSlider option;
     option.initFrom(bar);
@@ -69,7 +73,12 @@ QRect thumbOf(QScrollBar* bar)
     option.singleStep = bar->singleStep();
     option.pageStep = bar->pageStep();
     option.upsideDown = bar->invertedAppearance();
-    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar);
+    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar);
+}
+
+QRect thumbOf(QScrollBar* bar)
+{
+    return partOf(bar, QStyle::SC_ScrollBarSlider);
 }
 
 } // namespace
@@ -104,12 +113,43 @@ TEST(ChannelMenu, ANoteHeldAcrossAChannelChangeEndsOnTheNewChannel)
     EXPECT_EQ(midi::bytesOf(f.values()[1])[0], 0x81);
 }
 
+TEST(Menus, F10OpensTheMenuBarForArrowsReturnAndEscape)
+{
+    FormFixture f;
+    f.form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f.form));
+    const auto key = [](Qt::Key k) { QTest::keyClick(QGuiApplication::focusWindow(), k); };
+    const auto opened = [](QMenu* menu) {
+        return QTest::qWaitFor([&] { return QApplication::activePopupWidget() == menu; }, 2000);
+    };
+    key(Qt::Key_F10);
+    ASSERT_TRUE(opened(f.form.midi_devices()));
+    key(Qt::Key_Right);
+    ASSERT_TRUE(opened(f.form.channeloption()));
+    // Opened from the keyboard, its first entry is highlighted.
+    key(Qt::Key_Down);
+    key(Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !f.form.channeloption()->isVisible(); }, 2000));
+    EXPECT_EQ(f.form.channel, 1);
+
+    key(Qt::Key_F10);
+    ASSERT_TRUE(opened(f.form.midi_devices()));
+    key(Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !f.form.midi_devices()->isVisible(); }, 2000));
+    // No mnemonics, and nothing played meanwhile; a played key still plays.
+    EXPECT_EQ(f.form.midi_devices()->title(), "Midi设备");
+    EXPECT_EQ(f.form.channeloption()->title(), "通道");
+    EXPECT_TRUE(f.values().empty());
+    QTest::keyClick(f.window(), Qt::Key_Z);
+    EXPECT_EQ(f.values(), (Values{on(48, 1), off(48, 1)}));
+}
+
 TEST(VelocityBar, RunsFrom127AtTheTopTo0AtTheBottomAndStartsAt127)
 {
     FormFixture f;
-    QScrollBar* vol = f.form.vol();
+    VelocityBar* vol = f.form.vol();
     EXPECT_EQ(vol->orientation(), Qt::Vertical);
-    EXPECT_EQ(vol->value(), 127);
+    EXPECT_EQ(vol->velocity(), 127);
     EXPECT_EQ(f.form.velocity, 127);
     EXPECT_EQ(f.form.Label1()->text(), "音   量");
     // The first control in tab order, and the one with the focus at start.
@@ -117,23 +157,67 @@ TEST(VelocityBar, RunsFrom127AtTheTopTo0AtTheBottomAndStartsAt127)
     EXPECT_EQ(vol->nextInFocusChain(), f.form.Command1(0));
     EXPECT_LT(thumbOf(vol).center().y(), vol->height() / 4);
 
-    QTest::keyClick(vol, Qt::Key_Down);
-    EXPECT_EQ(f.form.velocity, 126);
-    QTest::keyClick(vol, Qt::Key_PageDown);
-    EXPECT_EQ(f.form.velocity, 116);
-    QTest::keyClick(vol, Qt::Key_Up);
-    EXPECT_EQ(f.form.velocity, 117);
-
-    vol->setValue(0);
+    vol->setVelocity(0);
     EXPECT_GT(thumbOf(vol).center().y(), vol->height() * 3 / 4);
     press(f, 0);
     EXPECT_EQ(f.values(), (Values{on(48, 0, 0)}));
 }
 
+TEST(VelocityBar, EveryControlMovesTheThumbTheWayItPointsAndTheVelocityFollows)
+{
+    FormFixture f;
+    VelocityBar* vol = f.form.vol();
+    const auto click = [&](QPoint at) {
+        QTest::mousePress(vol, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(vol, Qt::LeftButton, {}, at);
+    };
+    const auto wheel = [&](int delta) {
+        const QPointF at = vol->rect().center();
+        QWheelEvent event(at, vol->mapToGlobal(at), {}, {0, delta}, Qt::NoButton, {}, Qt::NoScrollPhase,
+                          false);
+        QApplication::sendEvent(vol, &event);
+    };
+    const QPoint up = partOf(vol, QStyle::SC_ScrollBarSubLine).center();
+    const QPoint down = partOf(vol, QStyle::SC_ScrollBarAddLine).center();
+    // Each step: what it does, the velocity after it, and which way the thumb went (-1 up, +1 down).
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        int velocity;
+        int thumb;
+    };
+    const std::vector<Step> steps{
+        {"Down", [&] { QTest::keyClick(vol, Qt::Key_Down); }, 126, +1},
+        {"Page Down", [&] { QTest::keyClick(vol, Qt::Key_PageDown); }, 116, +1},
+        {"Up", [&] { QTest::keyClick(vol, Qt::Key_Up); }, 117, -1},
+        {"Page Down", [&] { QTest::keyClick(vol, Qt::Key_PageDown); }, 107, +1},
+        {"Page Down", [&] { QTest::keyClick(vol, Qt::Key_PageDown); }, 97, +1},
+        {"the lower arrow", [&] { click(down); }, 96, +1},
+        {"the upper arrow", [&] { click(up); }, 97, -1},
+        {"the trough below the thumb", [&] { click({down.x(), thumbOf(vol).bottom() + 3}); }, 87, +1},
+        {"the trough above the thumb", [&] { click({up.x(), thumbOf(vol).top() - 3}); }, 97, -1},
+        {"the wheel turned down", [&] { wheel(-120); }, 94, +1},
+        {"the wheel turned up", [&] { wheel(120); }, 97, -1},
+        {"End", [&] { QTest::keyClick(vol, Qt::Key_End); }, 0, +1},
+        {"the upper arrow at the bottom", [&] { click(up); }, 1, -1},
+        {"Home", [&] { QTest::keyClick(vol, Qt::Key_Home); }, 127, -1},
+        {"the lower arrow at the top", [&] { click(down); }, 126, +1},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        const int before = thumbOf(vol).center().y();
+        step.act();
+        EXPECT_EQ(f.form.velocity, step.velocity);
+        EXPECT_EQ(vol->velocity(), step.velocity);
+        const int moved = thumbOf(vol).center().y() - before;
+        EXPECT_EQ((moved > 0) - (moved < 0), step.thumb);
+    }
+}
+
 TEST(VelocityBar, ADragSetsTheVelocityOnlyWhenItEnds)
 {
     FormFixture f;
-    QScrollBar* vol = f.form.vol();
+    VelocityBar* vol = f.form.vol();
     const QPoint grab = thumbOf(vol).center();
     QTest::mousePress(vol, Qt::LeftButton, {}, grab);
     for (int y = grab.y(); y <= vol->height(); y += 10) {
@@ -149,9 +233,9 @@ TEST(VelocityBar, ADragSetsTheVelocityOnlyWhenItEnds)
 TEST(VelocityBar, ANoteStruckLoudStillEndsAfterTheBarMoved)
 {
     FormFixture f;
-    f.form.vol()->setValue(100);
+    f.form.vol()->setVelocity(100);
     press(f, 7);
-    f.form.vol()->setValue(20);
+    f.form.vol()->setVelocity(20);
     release(f, 7);
     press(f, 7);
     EXPECT_EQ(f.values(), (Values{on(55, 0, 100), off(55), on(55, 0, 20)}));

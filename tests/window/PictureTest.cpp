@@ -275,3 +275,47 @@ TEST(Picture, TheEnglishCreditUsesTheMetricTwinOfTimesNewRoman)
     // The text wraps inside the label rather than running past it.
     EXPECT_TRUE(grab.rectOf(label).contains(ink.box));
 }
+
+TEST(Picture, AKeyHeldWithTheMouseShowsAPressedFaceUntilItsLastButtonIsReleased)
+{
+    FormFixture f;
+    ASSERT_TRUE(f.exposed);
+    const QRgb white = qRgb(255, 255, 255) & 0xFFFFFF, black = qRgb(255, 224, 192) & 0xFFFFFF;
+    // A face pixel clear of caption and focus frame, for white key 0, black key 1 and white key 12.
+    const auto faceOf = [&](int key) {
+        const QRect r = keyGrid[static_cast<size_t>(key)].rect.toPixels();
+        const QPoint p = keyGrid[static_cast<size_t>(key)].kind == KeyKind::White
+            ? QPoint(r.left() + 2, r.bottom() - 2)
+            : QPoint(r.left() + 2, r.top() + 2);
+        return grabWindow(f.form).atClient(p.x(), p.y());
+    };
+    const auto mouse = [&](QEvent::Type type, int key, Qt::MouseButton button) {
+        const QPoint at = f.windowPoint(keyGrid[static_cast<size_t>(key)].rect.toPixels().center());
+        type == QEvent::MouseButtonPress ? QTest::mousePress(f.window(), button, {}, at)
+                                         : QTest::mouseRelease(f.window(), button, {}, at);
+    };
+
+    mouse(QEvent::MouseButtonPress, 1, Qt::LeftButton);
+    EXPECT_LT(qGray(faceOf(1)), qGray(black));
+    mouse(QEvent::MouseButtonRelease, 1, Qt::LeftButton);
+    EXPECT_EQ(faceOf(1), black);
+
+    mouse(QEvent::MouseButtonPress, 0, Qt::LeftButton);
+    const QRgb pressed = faceOf(0);
+    EXPECT_LT(qGray(pressed), qGray(white));
+    // Played from the keyboard, or Space on the focused key: the face stays.
+    QTest::keyPress(f.window(), Qt::Key_A);
+    EXPECT_EQ(faceOf(12), white);
+    QTest::keyRelease(f.window(), Qt::Key_A);
+    f.form.Command1(12)->setFocus();
+    QTest::keyPress(f.form.Command1(12), Qt::Key_Space);
+    EXPECT_EQ(faceOf(12), white);
+    QTest::keyRelease(f.form.Command1(12), Qt::Key_Space);
+
+    // Two buttons on one key: it stays down until both are up.
+    mouse(QEvent::MouseButtonPress, 0, Qt::RightButton);
+    mouse(QEvent::MouseButtonRelease, 0, Qt::LeftButton);
+    EXPECT_EQ(faceOf(0), pressed);
+    mouse(QEvent::MouseButtonRelease, 0, Qt::RightButton);
+    EXPECT_EQ(faceOf(0), white);
+}

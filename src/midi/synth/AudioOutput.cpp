@@ -1,5 +1,6 @@
 #include "midi/synth/AudioOutput.h"
 
+#include "midi/ports/JackGraph.h"
 #include "midi/synth/FluidDriverOutput.h"
 #include "midi/synth/PipeWireOutput.h"
 
@@ -7,13 +8,21 @@ namespace {
 
 using Opener = std::unique_ptr<AudioOutput> (*)(SynthEngine&);
 
-// A JACK server that runs was started on purpose, so it goes first (the
-// environment keeps libjack from starting one). Then today's desktops:
-// PipeWire through a stream of our own, as FluidSynth here has no driver
-// for it and its PulseAudio service adds ~19 ms; PulseAudio; the bare card.
-// FluidSynth never falls back to another driver by itself.
+std::unique_ptr<AudioOutput> openJack(SynthEngine& engine)
+{
+    // libjack, asked for a server that is not there, writes to stderr
+    // where nothing of ours can quiet it.
+    if (!jackServerRunning())
+        return nullptr;
+    return FluidDriverOutput::open(engine, "jack");
+}
+
+// A JACK server that runs was started on purpose, so it goes first. Then
+// today's desktops: PipeWire through a stream of our own, as FluidSynth here
+// has no driver for it and its PulseAudio service adds ~19 ms; PulseAudio;
+// the bare card. FluidSynth never falls back to another driver by itself.
 constexpr Opener order[] = {
-    [](SynthEngine& e) -> std::unique_ptr<AudioOutput> { return FluidDriverOutput::open(e, "jack"); },
+    openJack,
     [](SynthEngine& e) -> std::unique_ptr<AudioOutput> { return PipeWireOutput::open(e); },
     [](SynthEngine& e) -> std::unique_ptr<AudioOutput> { return FluidDriverOutput::open(e, "pulseaudio"); },
     [](SynthEngine& e) -> std::unique_ptr<AudioOutput> { return FluidDriverOutput::open(e, "alsa"); },

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "midi/OutputLog.h"
+#include "midi/ports/JackGraph.h"
 #include "midi/synth/SynthEngine.h"
 
 namespace {
@@ -147,7 +148,8 @@ void FluidDriverOutput::watch()
         if (driver_)
             qCInfo(outputLog, "audio driver %s: stopped playing; opening it again", name_.c_str());
         stop();
-        if (!start())
+        // libjack writes to stderr when it finds no server: ask it quietly first.
+        if ((name_ == "jack" && !jackServerRunning()) || !start())
             continue;
         // Notes played meanwhile are lost, not played all at once now.
         fluid_synth_all_sounds_off(engine_.synth(), -1);
