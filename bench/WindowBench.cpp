@@ -155,6 +155,21 @@ void runOnce(Program& program, const XvfbServer& xvfb, const Environment& env, b
     }
 }
 
+// CPU of JACK's own pass-through client over the idle span: what any client
+// costs at this period, woken by the server every cycle, whatever it does.
+double jackClientFloor(const Environment& env)
+{
+    RunningProgram thru({ "jack_thru" }, env);
+    std::this_thread::sleep_for(settle);
+    const double before = cpuNanoseconds(thru.pid());
+    const auto from = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(idleSpan);
+    const double used = cpuNanoseconds(thru.pid()) - before;
+    const double span
+        = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - from).count();
+    return 100.0 * used / span;
+}
+
 // The synth opened alone, as the keyboard opens it but with no window: the
 // keyboard's window waits for this, so it bounds the keyboard's start-up.
 void openSynthOnce(std::vector<double>& readyMs, bool& failed, const Environment& env)
@@ -232,6 +247,7 @@ int main()
     const double bareCpu = median(bare.cpuPercent), keyCpu = median(keyboard.cpuPercent);
     const double pwStart = median(onPipeWire.startupMs), pwMem = median(onPipeWire.privateMb),
                  pwCpu = median(onPipeWire.cpuPercent);
+    const double jackFloor = jackClientFloor(env);
     const std::string rounds = std::to_string(fullRounds + startupRounds);
     const std::string jackSetting = "JACK dummy " + std::to_string(jackPeriod) + " frames @ "
         + std::to_string(jackRate / 1000) + " kHz";
@@ -252,6 +268,8 @@ int main()
     row("private memory (RSS less shared and clean file pages), Tonvelo on PipeWire", format(pwMem, 1, "MB"),
         "≤ bare + 40 MB = " + format(bareMem + 40, 1, "MB") + ": " + verdict(pwMem <= bareMem + 40));
     row("idle CPU over 10 s, bare Qt window", format(bareCpu, 2, "% of a core"), "");
+    row("idle CPU over 10 s, JACK's own pass-through client jack_thru (" + jackSetting + ")",
+        format(jackFloor, 2, "% of a core"), "the floor of any JACK client at this period");
     row("idle CPU over 10 s, Tonvelo (reverb on, " + jackSetting + ")", format(keyCpu, 2, "% of a core"),
         "≤ 0.2 %: " + verdict(keyCpu <= 0.2));
     row("idle CPU over 10 s, Tonvelo on PipeWire (reverb on, its own stream, 64-frame quantum @ 48 kHz)",
