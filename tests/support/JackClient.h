@@ -29,5 +29,5 @@ public:
 private:
     jack_client_t* client_ = nullptr;
     std::vector<jack_port_t*> ports_;
-    std::atomic<bool> serverGone_{false};
+    std::atomic<bool> serverGone_ { false };
 };
