@@ -109,12 +109,9 @@ private:
 std::vector<std::string> synthPorts(jack_client_t* client)
 {
     std::vector<std::string> result;
-    if (const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput)) {
-        for (const char** p = ports; *p; ++p)
-            if (std::string(*p).rfind("system:", 0) != 0)
-                result.push_back(*p);
-        jack_free(ports);
-    }
+    for (auto& name : audioOutputs(client))
+        if (name.rfind("system:", 0) != 0)
+            result.push_back(std::move(name));
     return result;
 }
 

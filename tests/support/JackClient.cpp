@@ -36,3 +36,14 @@ std::string JackClient::portName(int port) const
 {
     return jack_port_name(ports_[static_cast<size_t>(port)]);
 }
+
+std::vector<std::string> audioOutputs(jack_client_t* client, const char* pattern)
+{
+    std::vector<std::string> names;
+    if (const char** ports = jack_get_ports(client, pattern, JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput)) {
+        for (const char** p = ports; *p; ++p)
+            names.emplace_back(*p);
+        jack_free(ports);
+    }
+    return names;
+}
