@@ -30,7 +30,8 @@ constexpr int periodFrames = 32;
 class StampingOutput : public MidiOutput {
 public:
     StampingOutput(std::unique_ptr<MidiOutput> inner, std::vector<Clock::time_point>& stamps)
-        : inner_(std::move(inner)), stamps_(stamps)
+        : inner_(std::move(inner))
+        , stamps_(stamps)
     {
     }
 
@@ -48,7 +49,8 @@ private:
 class StampingProvider : public OutputProvider {
 public:
     StampingProvider(std::unique_ptr<OutputProvider> inner, std::vector<Clock::time_point>& stamps)
-        : inner_(std::move(inner)), stamps_(stamps)
+        : inner_(std::move(inner))
+        , stamps_(stamps)
     {
     }
 
@@ -67,8 +69,8 @@ private:
 
 struct Deviation {
     double largest = 0; // ms, either way
-    double median = 0;  // ms, either way
-    double last = 0;    // ms, at the last step
+    double median = 0; // ms, either way
+    double last = 0; // ms, at the last step
     int beyondGoal = 0; // steps more than 1 ms off
 };
 
@@ -145,10 +147,10 @@ int main(int argc, char** argv)
     std::printf("| demo: median step deviation | %.2f ms | <= 1 ms |\n", atPort.median);
     std::printf("| demo: drift at step %zu | %.2f ms | <= 1 ms |\n", DemoTune.size(), atPort.last);
     std::printf("| demo: steps more than 1 ms off | %d of %zu | 0 |\n", atPort.beyondGoal, DemoTune.size());
-    std::printf("| demo: largest step deviation, sent (in process) | %.2f ms | <= 1 ms |\n",
-                inProcess.largest);
+    std::printf(
+        "| demo: largest step deviation, sent (in process) | %.2f ms | <= 1 ms |\n", inProcess.largest);
     std::printf("| demo: median step deviation, sent (in process) | %.2f ms | <= 1 ms |\n", inProcess.median);
     std::printf("| demo: drift at step %zu, sent (in process) | %.2f ms | <= 1 ms |\n", DemoTune.size(),
-                inProcess.last);
+        inProcess.last);
     return 0;
 }

@@ -11,8 +11,8 @@
 #include <QKeyEvent>
 #include <QWindow>
 
-#include "midi/MidiPort.h"
 #include "RecordingOutput.h"
+#include "midi/MidiPort.h"
 #include "window/Form1.h"
 #include "window/KeyMap.h"
 

@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "Desktop.h"
+#include "DeviceMenuPlace.h"
 #include "FakeKeys.h"
 #include "JackCapture.h"
 #include "JackServer.h"
@@ -28,7 +29,6 @@
 #include "StageLog.h"
 #include "SwayServer.h"
 #include "WaitUntil.h"
-#include "DeviceMenuPlace.h"
 #include "WaylandDesktop.h"
 #include "XvfbServer.h"
 #include "window/Form1.h"
@@ -109,12 +109,9 @@ private:
 std::vector<std::string> synthPorts(jack_client_t* client)
 {
     std::vector<std::string> result;
-    if (const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput)) {
-        for (const char** p = ports; *p; ++p)
-            if (std::string(*p).rfind("system:", 0) != 0)
-                result.push_back(*p);
-        jack_free(ports);
-    }
+    for (auto& name : audioOutputs(client))
+        if (name.rfind("system:", 0) != 0)
+            result.push_back(std::move(name));
     return result;
 }
 
@@ -279,7 +276,8 @@ int onX11()
     if (!desktop.clickFirstTitle())
         return fail("could not open the device menu");
     const unsigned long menu = desktop.openMenu();
-    if (menu == 0 || place.entry < 1 || !desktop.clickEntry(menu, place.entry, place.entries) || !desktop.menuClosed())
+    if (menu == 0 || place.entry < 1 || !desktop.clickEntry(menu, place.entry, place.entries)
+        || !desktop.menuClosed())
         return fail("could not choose the capture port in the device menu");
     if (!waitUntil([&] { return jack_port_connected(midiIn) > 0; }, 10s))
         return fail("the program did not connect to the capture port");

@@ -80,12 +80,9 @@ void row(const std::string& figure, const std::string& value, const std::string&
 std::vector<std::string> synthPorts(jack_client_t* client)
 {
     std::vector<std::string> result;
-    if (const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput)) {
-        for (const char** p = ports; *p; ++p)
-            if (!std::strstr(*p, ":monitor_"))
-                result.push_back(*p);
-        jack_free(ports);
-    }
+    for (auto& name : audioOutputs(client))
+        if (name.find(":monitor_") == std::string::npos)
+            result.push_back(std::move(name));
     return result;
 }
 

@@ -15,6 +15,7 @@ int main()
     outputs.prepareSynth();
     const auto synth = outputs.open(-1);
     const auto ready = std::chrono::steady_clock::now().time_since_epoch();
-    std::printf("%lld\n", static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(ready).count()));
+    std::printf("%lld\n",
+        static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(ready).count()));
     return synth ? 0 : 1;
 }

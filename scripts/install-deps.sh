@@ -15,6 +15,8 @@ packages=(
   pipewire pipewire-bin wireplumber pipewire-pulse pipewire-jack dbus
   pulseaudio pulseaudio-utils
   libgtest-dev
+  # the code layout the tests check
+  clang-format
   xvfb xdotool x11-xserver-utils
   # setxkbmap, for the keyboard layout tests
   x11-xkb-utils

@@ -12,11 +12,15 @@ namespace {
 
 // Events are taken until this long before a step is due; the rest of the
 // wait is slept through, so that a repaint never makes a step late.
-constexpr std::chrono::milliseconds eventMargin{3};
+constexpr std::chrono::milliseconds eventMargin { 3 };
 
 } // namespace
 
-DemoPlayer::DemoPlayer(QWidget* window) : window_(window), clock_(std::make_unique<SteadyDemoClock>()) {}
+DemoPlayer::DemoPlayer(QWidget* window)
+    : window_(window)
+    , clock_(std::make_unique<SteadyDemoClock>())
+{
+}
 
 DemoPlayer::~DemoPlayer() = default;
 

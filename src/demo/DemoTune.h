@@ -12,7 +12,7 @@ enum class DemoAction : uint8_t { Strike, Release };
 
 struct DemoStep {
     DemoAction action;
-    int16_t key;   // key index 0..37
+    int16_t key; // key index 0..37
     int16_t pause; // milliseconds
 };
 

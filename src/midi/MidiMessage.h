@@ -7,9 +7,12 @@
 // 0-7, first data byte in bits 8-15, second data byte in bits 16-23.
 namespace midi {
 
-constexpr int firstNote = 48;  // the note of key index 0
+constexpr int firstNote = 48; // the note of key index 0
 
-constexpr int noteOfKey(int keyIndex) { return keyIndex + firstNote; }
+constexpr int noteOfKey(int keyIndex)
+{
+    return keyIndex + firstNote;
+}
 
 constexpr uint32_t noteOnValue(int note, int channel, int velocity)
 {
@@ -24,8 +27,8 @@ constexpr uint32_t noteOffValue(int note, int channel)
 
 constexpr std::array<uint8_t, 3> bytesOf(uint32_t value)
 {
-    return {static_cast<uint8_t>(value & 0xFF), static_cast<uint8_t>((value >> 8) & 0xFF),
-            static_cast<uint8_t>((value >> 16) & 0xFF)};
+    return { static_cast<uint8_t>(value & 0xFF), static_cast<uint8_t>((value >> 8) & 0xFF),
+        static_cast<uint8_t>((value >> 16) & 0xFF) };
 }
 
 // Number of bytes a short message with this status byte carries.

@@ -1,6 +1,9 @@
 #include "midi/MidiPort.h"
 
-MidiPort::MidiPort(std::unique_ptr<OutputProvider> provider) : provider_(std::move(provider)) {}
+MidiPort::MidiPort(std::unique_ptr<OutputProvider> provider)
+    : provider_(std::move(provider))
+{
+}
 
 MidiPort::~MidiPort() = default;
 

@@ -1,4 +1,4 @@
 #include "midi/SoundLibraryLogs.h"
 
 // Built without ALSA: nothing of it can write to stderr.
-void routeAlsaLog() {}
+void routeAlsaLog() { }

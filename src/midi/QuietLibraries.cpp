@@ -20,9 +20,9 @@ void quietSoundLibraries()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN})
+        for (int level : { FLUID_PANIC, FLUID_ERR, FLUID_WARN })
             fluid_set_log_function(level, logFluidSynth, nullptr);
-        for (int level : {FLUID_INFO, FLUID_DBG})
+        for (int level : { FLUID_INFO, FLUID_DBG })
             fluid_set_log_function(level, nullptr, nullptr);
         routeJackLog();
         routeAlsaLog();

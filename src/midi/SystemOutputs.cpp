@@ -5,7 +5,8 @@
 #include "midi/synth/SynthOutput.h"
 
 SystemOutputs::SystemOutputs(SoundfontSearch search, std::vector<PortApi> portApis)
-    : search_(std::move(search)), portApis_(std::move(portApis))
+    : search_(std::move(search))
+    , portApis_(std::move(portApis))
 {
 }
 
@@ -22,23 +23,24 @@ void SystemOutputs::prepareSynth()
     std::promise<void> tried;
     synthTried_ = tried.get_future().share();
     preparedSynth_ = std::async(std::launch::async,
-                                [search = search_, tried = std::move(tried)]() mutable -> std::unique_ptr<MidiOutput> {
-                                    auto synth = SynthOutput::open(search);
-                                    tried.set_value();
-                                    return synth;
-                                });
+        [search = search_, tried = std::move(tried)]() mutable -> std::unique_ptr<MidiOutput> {
+            auto synth = SynthOutput::open(search);
+            tried.set_value();
+            return synth;
+        });
 }
 
 void SystemOutputs::preparePorts()
 {
     std::promise<std::vector<PortInfo>> listed;
     preparedPorts_ = listed.get_future();
-    portLister_ = std::thread([listed = std::move(listed), apis = portApis_, synthTried = synthTried_]() mutable {
-        const JackGraphReader jack;
-        listed.set_value(listPorts(jack, apis));
-        if (synthTried.valid())
-            synthTried.wait();
-    });
+    portLister_
+        = std::thread([listed = std::move(listed), apis = portApis_, synthTried = synthTried_]() mutable {
+              const JackGraphReader jack;
+              listed.set_value(listPorts(jack, apis));
+              if (synthTried.valid())
+                  synthTried.wait();
+          });
 }
 
 std::vector<std::string> SystemOutputs::deviceNames()

@@ -11,8 +11,8 @@
 // external MIDI ports of the given APIs.
 class SystemOutputs : public OutputProvider {
 public:
-    explicit SystemOutputs(SoundfontSearch search = SoundfontSearch::system(),
-                           std::vector<PortApi> portApis = allPortApis);
+    explicit SystemOutputs(
+        SoundfontSearch search = SoundfontSearch::system(), std::vector<PortApi> portApis = allPortApis);
     ~SystemOutputs() override;
 
     // Starts opening the synth on another thread, so that the soundfont and

@@ -12,8 +12,7 @@
 
 namespace {
 
-QLabel* makeLabel(QWidget* parent, const QString& text, const QString& family, double points,
-                  TwipsRect rect)
+QLabel* makeLabel(QWidget* parent, const QString& text, const QString& family, double points, TwipsRect rect)
 {
     auto* label = new QLabel(text, parent);
     QFont font(family);
@@ -30,7 +29,9 @@ QLabel* makeLabel(QWidget* parent, const QString& text, const QString& family, d
 
 const QString Form1::failedOpenMessage = QStringLiteral("不能打开midi输出！");
 
-Form1::Form1(MidiPort& port, QWidget* parent) : QMainWindow(parent), port_(port)
+Form1::Form1(MidiPort& port, QWidget* parent)
+    : QMainWindow(parent)
+    , port_(port)
 {
     setWindowTitle(QStringLiteral("Tonvelo"));
     auto* client = new QWidget(this);
@@ -42,7 +43,7 @@ Form1::Form1(MidiPort& port, QWidget* parent) : QMainWindow(parent), port_(port)
     // Created white keys first, each one above the keys before it, so that
     // black keys lie above the white ones and overlapping white keys show
     // the right-hand one on top.
-    for (KeyKind kind : {KeyKind::White, KeyKind::Black}) {
+    for (KeyKind kind : { KeyKind::White, KeyKind::Black }) {
         for (const auto& key : keyGrid) {
             if (key.kind != kind)
                 continue;
@@ -56,10 +57,10 @@ Form1::Form1(MidiPort& port, QWidget* parent) : QMainWindow(parent), port_(port)
     for (size_t i = 1; i < keys_.size(); ++i)
         setTabOrder(keys_[i - 1], keys_[i]);
 
-    label2_ = makeLabel(client, QStringLiteral("电脑MIDI键盘"), QStringLiteral("华文行楷"), 15.75,
-                        {5280, 7920, 2895, 735});
+    label2_ = makeLabel(
+        client, QStringLiteral("电脑MIDI键盘"), QStringLiteral("华文行楷"), 15.75, { 5280, 7920, 2895, 735 });
     label3_ = makeLabel(client, QStringLiteral("Play with the mouse, or the keys Z–/, A–; and Q–P"),
-                        QStringLiteral("Times New Roman"), 15.75, {5280, 9000, 3975, 1095});
+        QStringLiteral("Times New Roman"), 15.75, { 5280, 9000, 3975, 1095 });
     buildDemoButton(client);
 
     setFixedSize(sizeHint());
@@ -88,15 +89,16 @@ void Form1::buildMenus()
     // Desktops open the menu bar with F10; the captions carry no mnemonics for Alt.
     auto* openMenuBar = new QShortcut(QKeySequence(Qt::Key_F10), this);
     connect(openMenuBar, &QShortcut::activated, this,
-            [this] { menuBar()->setActiveAction(midiDevices_->menuAction()); });
+        [this] { menuBar()->setActiveAction(midiDevices_->menuAction()); });
 }
 
 void Form1::buildVelocityBar(QWidget* client)
 {
-    label1_ = makeLabel(client, QStringLiteral("音   量"), QStringLiteral("宋体"), 14.25, {6120, 3600, 255, 975});
+    label1_ = makeLabel(
+        client, QStringLiteral("音   量"), QStringLiteral("宋体"), 14.25, { 6120, 3600, 255, 975 });
 
     vol_ = new VelocityBar(client);
-    vol_->setGeometry(TwipsRect{6120, 4800, 375, 2655}.toPixels());
+    vol_->setGeometry(TwipsRect { 6120, 4800, 375, 2655 }.toPixels());
     vol_->setSingleStep(1);
     vol_->setPageStep(10);
     vol_->setFocusPolicy(Qt::StrongFocus);
@@ -256,7 +258,7 @@ void Form1::buildDemoButton(QWidget* client)
     font.setPointSizeF(21.75);
     font.setWeight(QFont::Normal);
     command2_->setFont(font);
-    command2_->setGeometry(TwipsRect{1920, 9120, 2535, 735}.toPixels());
+    command2_->setGeometry(TwipsRect { 1920, 9120, 2535, 735 }.toPixels());
     setTabOrder(keys_.back(), command2_);
     connect(command2_, &QPushButton::clicked, this, [this] { Command2_Click(); });
 }

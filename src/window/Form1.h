@@ -53,7 +53,7 @@ public:
     QWidget* clientArea() const { return centralWidget(); }
 
     // The client area: the controls reach this far right and down (the English label's corner).
-    static constexpr TwipsRect clientTwips{0, 0, 9255, 10095};
+    static constexpr TwipsRect clientTwips { 0, 0, 9255, 10095 };
 
     // The demo button: plays DemoTune, public like the handlers above.
     void Command2_Click();
@@ -77,7 +77,7 @@ public:
     void Form_Deactivate();
 
     // Slot s of KeyMap is heldKeys[s - 1]: its key code while the key is held, else 0.
-    std::array<int16_t, KeyMap.size()> heldKeys{};
+    std::array<int16_t, KeyMap.size()> heldKeys {};
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -92,11 +92,11 @@ private:
     void fillDeviceMenu();
 
     MidiPort& port_;
-    std::array<KeyButton*, keyGrid.size()> keys_{};
+    std::array<KeyButton*, keyGrid.size()> keys_ {};
     QMenu* midiDevices_ = nullptr;
     QMenu* channelOption_ = nullptr;
-    std::array<QAction*, deviceEntries> device_{};
-    std::array<QAction*, channelEntries> chan_{};
+    std::array<QAction*, deviceEntries> device_ {};
+    std::array<QAction*, channelEntries> chan_ {};
     VelocityBar* vol_ = nullptr;
     QLabel* label1_ = nullptr;
     QLabel* label2_ = nullptr;
@@ -104,8 +104,8 @@ private:
 
     void buildDemoButton(QWidget* client);
     QPushButton* command2_ = nullptr;
-    DemoPlayer demo_{this};
+    DemoPlayer demo_ { this };
 
     // Last, so that it is gone before the rest of the window.
-    KeyFilter keyFilter_{*this};
+    KeyFilter keyFilter_ { *this };
 };

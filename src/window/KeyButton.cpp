@@ -22,9 +22,9 @@ const QColor KeyButton::whiteColor(255, 255, 255);
 const QColor KeyButton::blackColor(255, 224, 192);
 
 KeyButton::KeyButton(const KeyInfo& key, QWidget* parent)
-    : QPushButton(QString::fromUtf8(key.caption), parent),
-      index_(key.index),
-      face_(key.kind == KeyKind::White ? whiteColor : blackColor)
+    : QPushButton(QString::fromUtf8(key.caption), parent)
+    , index_(key.index)
+    , face_(key.kind == KeyKind::White ? whiteColor : blackColor)
 {
     setGeometry(key.rect.toPixels());
 }
@@ -52,7 +52,7 @@ void KeyButton::mouseReleaseEvent(QMouseEvent* event)
     emit mouseUp(index_, event->button());
 }
 
-void KeyButton::mouseMoveEvent(QMouseEvent*) {}
+void KeyButton::mouseMoveEvent(QMouseEvent*) { }
 
 void KeyButton::paintEvent(QPaintEvent*)
 {

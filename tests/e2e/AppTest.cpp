@@ -189,8 +189,8 @@ TEST(App, OnAScreenTooSmallForItTheWindowStartsWithItsTopLeftCornerOnTheScreen)
     XvfbServer xvfb("1600x1200x24");
     ASSERT_TRUE(xvfb.running()) << "Xvfb did not start";
     RuntimeDir runtime;
-    ProgramOnX program(TONVELO_PROGRAM, xvfb.display(),
-        { "QT_SCALE_FACTOR=2", "XDG_RUNTIME_DIR=" + runtime.path });
+    ProgramOnX program(
+        TONVELO_PROGRAM, xvfb.display(), { "QT_SCALE_FACTOR=2", "XDG_RUNTIME_DIR=" + runtime.path });
     const unsigned long window = program.waitForMainWindow(60s);
     ASSERT_NE(window, 0u) << "the keyboard window did not show";
     const QRect placed = xwindows::geometry(xvfb.display(), window);
@@ -211,5 +211,6 @@ TEST(App, WithoutADisplayTheProgramSaysSoFirstThenWhyAndDoesNotCrash)
     const std::string errors = app.output();
     const std::string ours = "tonvelo: no display to show the window on\n";
     EXPECT_EQ(errors.substr(0, ours.size()), ours) << errors;
-    EXPECT_NE(errors.find("platform plugin", ours.size()), std::string::npos) << "Qt's own reason follows" << errors;
+    EXPECT_NE(errors.find("platform plugin", ours.size()), std::string::npos)
+        << "Qt's own reason follows" << errors;
 }

@@ -3,8 +3,8 @@
 #include "FormFixture.h"
 #include "JackCapture.h"
 #include "JackServer.h"
-#include "demo/DemoTune.h"
 #include "SystemForm.h"
+#include "demo/DemoTune.h"
 
 using Bytes = std::vector<std::vector<uint8_t>>;
 
@@ -32,8 +32,8 @@ TEST(DemoOnJack, TheWholeTuneArrivesByteForByte)
     Bytes expected;
     for (const auto& step : DemoTune) {
         const auto note = static_cast<uint8_t>(midi::noteOfKey(step.key));
-        expected.push_back(step.action == DemoAction::Strike ? std::vector<uint8_t>{0x92, note, 127}
-                                                              : std::vector<uint8_t>{0x82, note, 0});
+        expected.push_back(step.action == DemoAction::Strike ? std::vector<uint8_t> { 0x92, note, 127 }
+                                                             : std::vector<uint8_t> { 0x82, note, 0 });
     }
     ASSERT_TRUE(capture.waitFor(expected.size())) << capture.events().size() << " of " << expected.size();
     EXPECT_EQ(capture.bytes(), expected);

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "SystemForm.h"
 #include "JackCapture.h"
 #include "JackServer.h"
+#include "SystemForm.h"
 
 using Bytes = std::vector<std::vector<uint8_t>>;
 
@@ -11,7 +11,7 @@ TEST(DeviceMenuOnJack, ListsPortsInOrderAndPlaysIntoTheChosenOneOnly)
     JackServer server;
     ASSERT_TRUE(server.running());
     std::vector<std::unique_ptr<JackCapture>> clients;
-    for (const char* name : {"first", "second", "third"}) {
+    for (const char* name : { "first", "second", "third" }) {
         clients.push_back(std::make_unique<JackCapture>(name));
         ASSERT_TRUE(clients.back()->ok());
     }
@@ -26,7 +26,7 @@ TEST(DeviceMenuOnJack, ListsPortsInOrderAndPlaysIntoTheChosenOneOnly)
     EXPECT_EQ(w.form.deviceId, 1);
     w.play(12);
     ASSERT_TRUE(clients[1]->waitFor(2));
-    EXPECT_EQ(clients[1]->bytes(), (Bytes{{0x90, 60, 127}, {0x80, 60, 0}}));
+    EXPECT_EQ(clients[1]->bytes(), (Bytes { { 0x90, 60, 127 }, { 0x80, 60, 0 } }));
     EXPECT_TRUE(clients[0]->events().empty());
     EXPECT_TRUE(clients[2]->events().empty());
 
@@ -44,7 +44,7 @@ TEST(DeviceMenuOnJack, ListsPortsInOrderAndPlaysIntoTheChosenOneOnly)
     EXPECT_EQ(w.boxes.texts.size(), boxesBefore + 1);
     w.play(24);
     ASSERT_TRUE(clients[2]->waitFor(2));
-    EXPECT_EQ(clients[2]->bytes(), (Bytes{{0x90, 72, 127}, {0x80, 72, 0}}));
+    EXPECT_EQ(clients[2]->bytes(), (Bytes { { 0x90, 72, 127 }, { 0x80, 72, 0 } }));
     EXPECT_TRUE(clients[0]->events().empty());
 }
 

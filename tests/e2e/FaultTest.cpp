@@ -14,13 +14,14 @@ namespace {
 
 // A soundfont search that only looks in a folder of the test's own.
 struct SoundfontFolder {
-    SoundfontFolder() : path(fs::temp_directory_path() / ("tonvelo-sf-" + std::to_string(getpid())))
+    SoundfontFolder()
+        : path(fs::temp_directory_path() / ("tonvelo-sf-" + std::to_string(getpid())))
     {
         fs::create_directories(path);
     }
     ~SoundfontFolder() { fs::remove_all(path); }
 
-    SoundfontSearch search() const { return {"", {}, {path.string()}}; }
+    SoundfontSearch search() const { return { "", {}, { path.string() } }; }
 
     void addTruncatedCopy(const std::string& source, double fraction) const
     {
@@ -43,7 +44,7 @@ struct SoundfontFolder {
 std::string loadableSoundfont()
 {
     for (const auto& file : SoundfontSearch::system().candidates())
-        if (SynthEngine(SoundfontSearch{file, {}, {}}).ok())
+        if (SynthEngine(SoundfontSearch { file, {}, {} }).ok())
             return fs::canonical(file).string();
     return {};
 }
@@ -53,7 +54,7 @@ std::string loadableSoundfont()
 TEST(Faults, TheJackServerDiesUnderAnOpenPort)
 {
     // Once with another device chosen before the window closes, once closing on the dead port.
-    for (bool chooseAnother : {true, false}) {
+    for (bool chooseAnother : { true, false }) {
         auto server = std::make_unique<JackServer>();
         ASSERT_TRUE(server->running());
         auto capture = std::make_unique<JackCapture>("victim");
@@ -100,7 +101,7 @@ TEST(Faults, NoMissingOrDamagedSoundfontOpensTheBuiltInSynth)
     ASSERT_FALSE(soundfont.empty()) << "no soundfont here to cut a damaged copy from";
     folder.addTruncatedCopy(soundfont, 0.5);
     for (const auto& entry : fs::directory_iterator(folder.path))
-        ASSERT_FALSE(SynthEngine(SoundfontSearch{entry.path().string(), {}, {}}).ok()) << entry.path();
+        ASSERT_FALSE(SynthEngine(SoundfontSearch { entry.path().string(), {}, {} }).ok()) << entry.path();
     {
         SystemForm w(folder.search());
         ASSERT_EQ(w.boxes.texts.size(), 1u) << "damaged files";

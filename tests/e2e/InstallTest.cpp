@@ -185,10 +185,9 @@ TEST_F(Installed, PackageHoldsTheFilesAndDeclaresWhatTheProgramNeeds)
     const auto depends = runCommand({ "dpkg-deb", "-f", deb_.string(), "Depends" });
     ASSERT_EQ(depends.exitCode, 0);
     // Written by hand (loaded at run time) and computed from the binary's libraries.
-    for (const char* needed :
-        { "fluid-soundfont-gm", "fonts-arphic-ukai", "fonts-arphic-uming", "fonts-liberation2",
-            "qt6-qpa-plugins", "qt6-wayland", "hicolor-icon-theme", "libqt6widgets6", "libfluidsynth3",
-            "librtmidi" })
+    for (const char* needed : { "fluid-soundfont-gm", "fonts-arphic-ukai", "fonts-arphic-uming",
+             "fonts-liberation2", "qt6-qpa-plugins", "qt6-wayland", "hicolor-icon-theme", "libqt6widgets6",
+             "libfluidsynth3", "librtmidi" })
         EXPECT_NE(depends.output.find(needed), std::string::npos)
             << needed << " missing from: " << depends.output;
 

@@ -2,9 +2,9 @@
 
 #include "JackCapture.h"
 #include "JackServer.h"
+#include "SystemForm.h"
 #include "midi/MidiMessage.h"
 #include "midi/MidiPort.h"
-#include "SystemForm.h"
 
 using Bytes = std::vector<std::vector<uint8_t>>;
 
@@ -27,7 +27,7 @@ TEST(JackPort, NotesArriveAtACaptureClientByteForByte)
     EXPECT_EQ(port.send(handle, midi::noteOnValue(60, 0, 127)), 0);
     EXPECT_EQ(port.send(handle, midi::noteOffValue(60, 0)), 0);
     ASSERT_TRUE(capture.waitFor(2));
-    EXPECT_EQ(capture.bytes(), (Bytes{{0x90, 60, 127}, {0x80, 60, 0}}));
+    EXPECT_EQ(capture.bytes(), (Bytes { { 0x90, 60, 127 }, { 0x80, 60, 0 } }));
     EXPECT_EQ(port.close(handle), 0);
 }
 

@@ -31,14 +31,14 @@ protected:
         ASSERT_TRUE(jack.running()) << "jackd did not start";
         ASSERT_TRUE(capture.ok());
         // Xvfb repeats a held key after 660 ms, 25 times a second.
-        ASSERT_TRUE(run({"xset", "r", "on"}));
+        ASSERT_TRUE(run({ "xset", "r", "on" }));
 
         program = std::make_unique<ProgramOnX>(
-            TONVELO_PROGRAM, x.display(), Environment {"JACK_DEFAULT_SERVER=" + jack.name()});
+            TONVELO_PROGRAM, x.display(), Environment { "JACK_DEFAULT_SERVER=" + jack.name() });
         window = program->waitForMainWindow(60s);
         ASSERT_NE(window, 0u) << "the keyboard window did not show";
         desktop = std::make_unique<Desktop>(*program, window);
-        ASSERT_TRUE(desktop->xdotool({"windowfocus", "--sync", std::to_string(window)}));
+        ASSERT_TRUE(desktop->xdotool({ "windowfocus", "--sync", std::to_string(window) }));
 
         // Device menu: "MIDI Mapper", then the ports, the capture client's among them.
         const DeviceMenuPlace place(capture.portName());
@@ -57,14 +57,14 @@ protected:
 
     bool run(std::vector<std::string> command) const
     {
-        return runCommand(command, 10s, {"DISPLAY=" + x.display()}).exitCode == 0;
+        return runCommand(command, 10s, { "DISPLAY=" + x.display() }).exitCode == 0;
     }
 
     XvfbServer x;
     // Long periods: on a busy machine a client that misses a short one
     // loses the events of that cycle.
-    JackServer jack {1024};
-    JackCapture capture {"capture"};
+    JackServer jack { 1024 };
+    JackCapture capture { "capture" };
     std::unique_ptr<ProgramOnX> program;
     unsigned long window = 0;
     std::unique_ptr<Desktop> desktop;
@@ -74,7 +74,10 @@ protected:
 // symbol, it means whatever the layout of the moment makes of it.
 class PhysicalKeys {
 public:
-    explicit PhysicalKeys(const std::string& display) : display_(XOpenDisplay(display.c_str())) {}
+    explicit PhysicalKeys(const std::string& display)
+        : display_(XOpenDisplay(display.c_str()))
+    {
+    }
     ~PhysicalKeys()
     {
         if (display_)
@@ -104,39 +107,34 @@ constexpr unsigned keyA = 38, keyW = 25, keyZ = 52, capsLock = 66;
 
 TEST_F(KeyboardOnX11, HeldAndShiftedKeysReachTheChosenPortByteForByte)
 {
-    ASSERT_TRUE(desktop->xdotool({"key", "q"}));
+    ASSERT_TRUE(desktop->xdotool({ "key", "q" }));
     ASSERT_TRUE(capture.waitFor(2, 10s)) << "nothing reached the capture port";
 
-    ASSERT_TRUE(desktop->xdotool({"keydown", "z"}));
+    ASSERT_TRUE(desktop->xdotool({ "keydown", "z" }));
     std::this_thread::sleep_for(2s);
-    ASSERT_TRUE(desktop->xdotool({"keyup", "z"}));
-    ASSERT_TRUE(desktop->xdotool({"key", "shift+slash"}));
+    ASSERT_TRUE(desktop->xdotool({ "keyup", "z" }));
+    ASSERT_TRUE(desktop->xdotool({ "key", "shift+slash" }));
 
     // X held while channel "2" is chosen: the menu is no loss of activation,
     // and the note-off goes out on the channel of the moment.
-    ASSERT_TRUE(desktop->xdotool({"keydown", "x"}));
+    ASSERT_TRUE(desktop->xdotool({ "keydown", "x" }));
     ASSERT_TRUE(capture.waitFor(7, 10s)) << testing::PrintToString(capture.bytes());
     ASSERT_TRUE(desktop->clickFirstTitle());
     const unsigned long menu = desktop->openMenu();
     ASSERT_NE(menu, 0u) << "no menu opened";
-    ASSERT_TRUE(desktop->xdotool({"key", "Right"}));
+    ASSERT_TRUE(desktop->xdotool({ "key", "Right" }));
     const unsigned long channels = desktop->openMenu(menu);
     ASSERT_NE(channels, 0u) << "the channel menu did not open";
     ASSERT_TRUE(desktop->clickEntry(channels, 1, 6));
     ASSERT_TRUE(desktop->menuClosed());
-    ASSERT_TRUE(desktop->xdotool({"keyup", "x"}));
+    ASSERT_TRUE(desktop->xdotool({ "keyup", "x" }));
     capture.waitFor(8, 10s);
     std::this_thread::sleep_for(300ms); // anything more would show by now
 
     const auto events = capture.events();
-    EXPECT_EQ(capture.bytes(), (Bytes {{0x90, 72, 127},
-                                   {0x80, 72, 0},
-                                   {0x90, 48, 127},
-                                   {0x80, 48, 0},
-                                   {0x90, 60, 127},
-                                   {0x80, 60, 0},
-                                   {0x90, 50, 127},
-                                   {0x81, 50, 0}}));
+    EXPECT_EQ(capture.bytes(),
+        (Bytes { { 0x90, 72, 127 }, { 0x80, 72, 0 }, { 0x90, 48, 127 }, { 0x80, 48, 0 }, { 0x90, 60, 127 },
+            { 0x80, 60, 0 }, { 0x90, 50, 127 }, { 0x81, 50, 0 } }));
     // The note-off of Z came with the release, not with the first repeat.
     ASSERT_GE(events.size(), 4u);
     EXPECT_GT(events[3].cycleTime - events[2].cycleTime, 1800ms);
@@ -146,26 +144,27 @@ TEST_F(KeyboardOnX11, LayoutsAndLayoutSwitchesKeepEveryReleaseWithItsPress)
 {
     PhysicalKeys keys(x.display());
     ASSERT_TRUE(keys.ok());
-    ASSERT_TRUE(run({"xset", "r", "off"}));
+    ASSERT_TRUE(run({ "xset", "r", "off" }));
 
     // Caps Lock switches the layout while a key is held: Z becomes Y, A becomes Q.
-    for (auto [layouts, key] : {std::pair {"us,de", keyZ}, std::pair {"us,fr", keyA}}) {
-        ASSERT_TRUE(run({"setxkbmap", "-layout", layouts, "-option", "", "-option", "grp:caps_toggle"}));
+    for (auto [layouts, key] : { std::pair { "us,de", keyZ }, std::pair { "us,fr", keyA } }) {
+        ASSERT_TRUE(run({ "setxkbmap", "-layout", layouts, "-option", "", "-option", "grp:caps_toggle" }));
         keys.down(key);
         keys.tap(capsLock);
         keys.up(key);
         keys.tap(capsLock);
     }
     // Russian and Greek: the letter keys play as the US letters in their place.
-    for (const char* layout : {"ru", "gr"}) {
-        ASSERT_TRUE(run({"setxkbmap", "-layout", layout, "-option", ""}));
-        for (unsigned key : {keyZ, keyA, keyW})
+    for (const char* layout : { "ru", "gr" }) {
+        ASSERT_TRUE(run({ "setxkbmap", "-layout", layout, "-option", "" }));
+        for (unsigned key : { keyZ, keyA, keyW })
             keys.tap(key);
     }
     capture.waitFor(16, 10s);
     std::this_thread::sleep_for(300ms); // anything more would show by now
-    EXPECT_EQ(capture.bytes(), (Bytes {{0x90, 48, 127}, {0x80, 48, 0}, {0x90, 60, 127}, {0x80, 60, 0},
-                                   {0x90, 48, 127}, {0x80, 48, 0}, {0x90, 60, 127}, {0x80, 60, 0},
-                                   {0x90, 74, 127}, {0x80, 74, 0}, {0x90, 48, 127}, {0x80, 48, 0},
-                                   {0x90, 60, 127}, {0x80, 60, 0}, {0x90, 74, 127}, {0x80, 74, 0}}));
+    EXPECT_EQ(capture.bytes(),
+        (Bytes { { 0x90, 48, 127 }, { 0x80, 48, 0 }, { 0x90, 60, 127 }, { 0x80, 60, 0 }, { 0x90, 48, 127 },
+            { 0x80, 48, 0 }, { 0x90, 60, 127 }, { 0x80, 60, 0 }, { 0x90, 74, 127 }, { 0x80, 74, 0 },
+            { 0x90, 48, 127 }, { 0x80, 48, 0 }, { 0x90, 60, 127 }, { 0x80, 60, 0 }, { 0x90, 74, 127 },
+            { 0x80, 74, 0 } }));
 }

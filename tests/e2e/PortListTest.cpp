@@ -2,9 +2,9 @@
 
 #include "JackCapture.h"
 #include "JackServer.h"
+#include "SystemForm.h"
 #include "midi/MidiMessage.h"
 #include "midi/MidiPort.h"
-#include "SystemForm.h"
 
 // The program lists the ports on another thread while its window is built;
 // that list must be the one a later look gives, and open like it.

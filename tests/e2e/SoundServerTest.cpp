@@ -22,17 +22,6 @@ std::unique_ptr<MidiOutput> openSynth()
     return outputs.open(-1);
 }
 
-std::vector<std::string> synthPorts(jack_client_t* client)
-{
-    std::vector<std::string> names;
-    if (const char** ports = jack_get_ports(client, "^Tonvelo:", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput)) {
-        for (const char** p = ports; *p; ++p)
-            names.emplace_back(*p);
-        jack_free(ports);
-    }
-    return names;
-}
-
 // A listener on the synth's JACK ports.
 std::unique_ptr<SoundOnset> listenToSynth()
 {
@@ -41,7 +30,8 @@ std::unique_ptr<SoundOnset> listenToSynth()
         return nullptr;
     std::vector<std::string> ports;
     const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while ((ports = synthPorts(listener->client())).size() < 2 && std::chrono::steady_clock::now() < deadline)
+    while ((ports = audioOutputs(listener->client(), "^Tonvelo:")).size() < 2
+        && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(20ms);
     for (size_t i = 0; i < ports.size() && i < 2; ++i)
         if (jack_connect(

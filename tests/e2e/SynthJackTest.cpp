@@ -9,21 +9,6 @@
 
 using namespace std::chrono_literals;
 
-namespace {
-
-std::vector<std::string> synthOutputs(jack_client_t* client)
-{
-    std::vector<std::string> names;
-    if (const char** ports = jack_get_ports(client, "^Tonvelo:", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput)) {
-        for (const char** p = ports; *p; ++p)
-            names.emplace_back(*p);
-        jack_free(ports);
-    }
-    return names;
-}
-
-} // namespace
-
 // The synth as the program opens it at start-up, playing into a private JACK
 // server. The note is sent the moment the synth is open, before the piano's
 // samples would have had time to load by themselves.
@@ -43,7 +28,7 @@ TEST(SynthOnJack, TheFirstNoteRightAfterOpeningSoundsAndItsNoteOffEndsIt)
     listener.arm(0.01f);
     EXPECT_EQ(synth->send(midi::noteOnValue(60, 0, 127)), 0);
 
-    const auto ports = synthOutputs(listener.client());
+    const auto ports = audioOutputs(listener.client(), "^Tonvelo:");
     ASSERT_EQ(ports.size(), 2u);
     for (int i = 0; i < 2; ++i)
         jack_connect(listener.client(), ports[static_cast<size_t>(i)].c_str(), listener.portName(i).c_str());

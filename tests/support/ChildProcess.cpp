@@ -22,10 +22,11 @@ std::vector<char*> pointers(const std::vector<std::string>& strings)
 
 } // namespace
 
-pid_t spawnChild(const std::vector<std::string>& args, int keepFd, int outFd, const std::vector<std::string>* env)
+pid_t spawnChild(
+    const std::vector<std::string>& args, int keepFd, int outFd, const std::vector<std::string>* env)
 {
     const auto argv = pointers(args);
-    const auto envp = env ? pointers(*env) : std::vector<char*>{};
+    const auto envp = env ? pointers(*env) : std::vector<char*> {};
 
     const pid_t parent = getpid();
     const pid_t pid = fork();

@@ -11,7 +11,7 @@
 // environment. It ends with the test process even when the test dies.
 // Returns -1 on failure.
 pid_t spawnChild(const std::vector<std::string>& args, int keepFd = -1, int outFd = -1,
-                 const std::vector<std::string>* env = nullptr);
+    const std::vector<std::string>* env = nullptr);
 
 // Sends `signal`, waits up to `timeoutMs`, then SIGKILL; always reaps.
 void stopChild(pid_t pid, int signal, int timeoutMs = 3000);

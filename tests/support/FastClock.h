@@ -6,7 +6,11 @@
 // moment it is made.
 class FastClock : public DemoClock {
 public:
-    explicit FastClock(int factor) : factor_(factor), origin_(std::chrono::steady_clock::now()) {}
+    explicit FastClock(int factor)
+        : factor_(factor)
+        , origin_(std::chrono::steady_clock::now())
+    {
+    }
 
     time_point now() const override { return at(std::chrono::steady_clock::now()); }
     duration realTime(duration d) const override { return d / factor_; }

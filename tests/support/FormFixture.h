@@ -11,9 +11,9 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "RecordingOutput.h"
 #include "midi/MidiMessage.h"
 #include "midi/MidiPort.h"
-#include "RecordingOutput.h"
 #include "window/Form1.h"
 
 // Dismisses every message box that opens while it lives and keeps its text,
@@ -47,10 +47,10 @@ private:
 // A real keyboard window that plays into a recording output.
 struct FormFixture {
     explicit FormFixture(std::vector<std::string> deviceNames = {}, std::set<int> failing = {})
-        : recording(std::make_shared<Recording>()),
-          provider(new RecordingProvider(recording, std::move(deviceNames), std::move(failing))),
-          port(std::unique_ptr<OutputProvider>(provider)),
-          form(port)
+        : recording(std::make_shared<Recording>())
+        , provider(new RecordingProvider(recording, std::move(deviceNames), std::move(failing)))
+        , port(std::unique_ptr<OutputProvider>(provider))
+        , form(port)
     {
         form.Form_Load();
         form.show();
@@ -60,10 +60,7 @@ struct FormFixture {
 
     // A point of the client area in the window's own coordinates, for events
     // that Qt routes to whichever control lies on top there.
-    QPoint windowPoint(QPoint clientPoint) const
-    {
-        return form.clientArea()->mapTo(&form, clientPoint);
-    }
+    QPoint windowPoint(QPoint clientPoint) const { return form.clientArea()->mapTo(&form, clientPoint); }
 
     QWindow* window() { return form.windowHandle(); }
 

@@ -7,11 +7,11 @@
 #include <jack/midiport.h>
 
 JackCapture::JackCapture(const std::string& clientName, int portCount)
-    : ring_(jack_ringbuffer_create(sizeof(Record) * 16384)), client_(clientName, JACK_DEFAULT_MIDI_TYPE, portCount)
+    : ring_(jack_ringbuffer_create(sizeof(Record) * 16384))
+    , client_(clientName, JACK_DEFAULT_MIDI_TYPE, portCount)
 {
     client_.activate(&JackCapture::process, this);
 }
-
 
 std::string JackCapture::portName(int port) const
 {
@@ -30,10 +30,12 @@ int JackCapture::process(jack_nframes_t frames, void* arg)
             jack_midi_event_t event;
             if (jack_midi_event_get(&event, buffer, i) != 0)
                 continue;
-            Record record{static_cast<int>(p), static_cast<uint32_t>(event.size), {}, cycleStart + event.time, now};
+            Record record { static_cast<int>(p), static_cast<uint32_t>(event.size), {},
+                cycleStart + event.time, now };
             std::memcpy(record.bytes, event.buffer, std::min(event.size, sizeof record.bytes));
             if (jack_ringbuffer_write_space(self->ring_.get()) >= sizeof record)
-                jack_ringbuffer_write(self->ring_.get(), reinterpret_cast<const char*>(&record), sizeof record);
+                jack_ringbuffer_write(
+                    self->ring_.get(), reinterpret_cast<const char*>(&record), sizeof record);
         }
     }
     return 0;
@@ -45,8 +47,8 @@ void JackCapture::drain() const
     while (jack_ringbuffer_read_space(ring_.get()) >= sizeof record) {
         jack_ringbuffer_read(ring_.get(), reinterpret_cast<char*>(&record), sizeof record);
         const size_t kept = std::min<size_t>(record.size, sizeof record.bytes);
-        events_.push_back({record.port, std::vector<uint8_t>(record.bytes, record.bytes + kept), record.frame,
-                           record.cycleTime});
+        events_.push_back({ record.port, std::vector<uint8_t>(record.bytes, record.bytes + kept),
+            record.frame, record.cycleTime });
     }
 }
 

@@ -6,8 +6,8 @@
 #include "JackClient.h"
 
 #include <chrono>
-#include <memory>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -19,7 +19,7 @@ public:
     struct Event {
         int port;
         std::vector<uint8_t> bytes;
-        jack_nframes_t frame;                           // absolute frame time of the event
+        jack_nframes_t frame; // absolute frame time of the event
         std::chrono::steady_clock::time_point cycleTime; // when its process cycle ran
     };
 
@@ -37,7 +37,9 @@ public:
     jack_client_t* client() const { return client_.get(); }
 
 private:
-    struct RingFree { void operator()(jack_ringbuffer_t* r) const { jack_ringbuffer_free(r); } };
+    struct RingFree {
+        void operator()(jack_ringbuffer_t* r) const { jack_ringbuffer_free(r); }
+    };
 
     // What the process callback hands over through the ring: fixed size, so
     // that it neither locks nor allocates on JACK's thread.

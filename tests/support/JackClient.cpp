@@ -10,7 +10,8 @@ JackClient::JackClient(const std::string& name, const char* portType, int portCo
         const std::string port = portCount == 1 ? "in" : "in" + std::to_string(i + 1);
         ports_.push_back(jack_port_register(client_, port.c_str(), portType, JackPortIsInput, 0));
     }
-    jack_on_shutdown(client_, [](void* self) { static_cast<JackClient*>(self)->serverGone_ = true; }, this);
+    jack_on_shutdown(
+        client_, [](void* self) { static_cast<JackClient*>(self)->serverGone_ = true; }, this);
 }
 
 JackClient::~JackClient()
@@ -34,4 +35,15 @@ bool JackClient::activate(JackProcessCallback process, void* arg)
 std::string JackClient::portName(int port) const
 {
     return jack_port_name(ports_[static_cast<size_t>(port)]);
+}
+
+std::vector<std::string> audioOutputs(jack_client_t* client, const char* pattern)
+{
+    std::vector<std::string> names;
+    if (const char** ports = jack_get_ports(client, pattern, JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput)) {
+        for (const char** p = ports; *p; ++p)
+            names.emplace_back(*p);
+        jack_free(ports);
+    }
+    return names;
 }

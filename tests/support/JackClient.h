@@ -29,5 +29,9 @@ public:
 private:
     jack_client_t* client_ = nullptr;
     std::vector<jack_port_t*> ports_;
-    std::atomic<bool> serverGone_{false};
+    std::atomic<bool> serverGone_ { false };
 };
+
+// The full names of the server's audio outputs whose names match `pattern`
+// (a regular expression; null for all), in the server's order.
+std::vector<std::string> audioOutputs(jack_client_t* client, const char* pattern = nullptr);

@@ -31,9 +31,11 @@ bool serverAnswers(const std::string& name)
 } // namespace
 
 JackServer::JackServer(int periodFrames, int sampleRate, Mode mode)
-    : periodFrames_(periodFrames), sampleRate_(sampleRate), mode_(mode)
+    : periodFrames_(periodFrames)
+    , sampleRate_(sampleRate)
+    , mode_(mode)
 {
-    static std::atomic<int> counter{0};
+    static std::atomic<int> counter { 0 };
     name_ = "tonvelo-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
     jack_set_error_function([](const char*) {});
     jack_set_info_function([](const char*) {});
@@ -53,8 +55,8 @@ JackServer::~JackServer()
 void JackServer::start()
 {
     // A generous client timeout: tests also run slowly, under sanitizers, on a busy machine.
-    std::vector<std::string> args{"jackd", "--no-realtime", "-t", "5000", "-n", name_, "-d", "dummy", "-r",
-                                  std::to_string(sampleRate_), "-p", std::to_string(periodFrames_)};
+    std::vector<std::string> args { "jackd", "--no-realtime", "-t", "5000", "-n", name_, "-d", "dummy", "-r",
+        std::to_string(sampleRate_), "-p", std::to_string(periodFrames_) };
     if (mode_ == Mode::Synchronous)
         args.insert(args.begin() + 1, "--sync");
     pid_ = spawnChild(args);

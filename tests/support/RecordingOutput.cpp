@@ -10,7 +10,8 @@ std::vector<uint32_t> Recording::values() const
 }
 
 RecordingOutput::RecordingOutput(std::shared_ptr<Recording> recording, int deviceId)
-    : recording_(std::move(recording)), deviceId_(deviceId)
+    : recording_(std::move(recording))
+    , deviceId_(deviceId)
 {
     ++recording_->opens;
 }
@@ -22,13 +23,15 @@ RecordingOutput::~RecordingOutput()
 
 int RecordingOutput::send(uint32_t value)
 {
-    recording_->messages.push_back({deviceId_, value, std::chrono::steady_clock::now()});
+    recording_->messages.push_back({ deviceId_, value, std::chrono::steady_clock::now() });
     return 0;
 }
 
-RecordingProvider::RecordingProvider(std::shared_ptr<Recording> recording,
-                                     std::vector<std::string> names, std::set<int> failingIds)
-    : failing(std::move(failingIds)), recording_(std::move(recording)), names_(std::move(names))
+RecordingProvider::RecordingProvider(
+    std::shared_ptr<Recording> recording, std::vector<std::string> names, std::set<int> failingIds)
+    : failing(std::move(failingIds))
+    , recording_(std::move(recording))
+    , names_(std::move(names))
 {
 }
 

@@ -39,8 +39,8 @@ private:
 // Opens recording outputs for a made-up device list; ids in `failing` refuse to open.
 class RecordingProvider : public OutputProvider {
 public:
-    explicit RecordingProvider(std::shared_ptr<Recording> recording,
-                               std::vector<std::string> names = {}, std::set<int> failing = {});
+    explicit RecordingProvider(std::shared_ptr<Recording> recording, std::vector<std::string> names = {},
+        std::set<int> failing = {});
 
     std::vector<std::string> deviceNames() override { return names_; }
     std::unique_ptr<MidiOutput> open(int deviceId) override;

@@ -5,13 +5,14 @@
 
 // The ports the tests list: those of their own JACK server. A developer's
 // desktop may have ALSA sequencer ports too, which would shift every entry.
-inline const std::vector<PortApi> jackPortsOnly{PortApi::Jack};
+inline const std::vector<PortApi> jackPortsOnly { PortApi::Jack };
 
 // The real window on the real outputs of this machine (the built-in synth and
 // the JACK ports), with message boxes answered as they come.
 struct SystemForm {
     explicit SystemForm(SoundfontSearch search = SoundfontSearch::system())
-        : port(std::make_unique<SystemOutputs>(std::move(search), jackPortsOnly)), form(port)
+        : port(std::make_unique<SystemOutputs>(std::move(search), jackPortsOnly))
+        , form(port)
     {
         form.Form_Load();
         form.show();
@@ -19,8 +20,8 @@ struct SystemForm {
 
     void play(int key)
     {
-        const QPoint at =
-            form.clientArea()->mapTo(&form, keyGrid[static_cast<size_t>(key)].rect.toPixels().center());
+        const QPoint at
+            = form.clientArea()->mapTo(&form, keyGrid[static_cast<size_t>(key)].rect.toPixels().center());
         QTest::mousePress(form.windowHandle(), Qt::LeftButton, {}, at);
         QTest::mouseRelease(form.windowHandle(), Qt::LeftButton, {}, at);
     }

@@ -35,7 +35,8 @@ std::vector<unsigned long> property(Display* d, unsigned long window, Atom name,
     unsigned long count = 0;
     unsigned long after = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(d, window, name, 0, maxLength, False, type, &actualType, &format, &count, &after, &data)
+    if (XGetWindowProperty(
+            d, window, name, 0, maxLength, False, type, &actualType, &format, &count, &after, &data)
             != Success
         || !data)
         return {};
@@ -128,7 +129,8 @@ int largestIconSize(const std::string& display, unsigned long window)
     auto d = open(display);
     if (!d)
         return 0;
-    const auto values = property(d.get(), window, XInternAtom(d.get(), "_NET_WM_ICON", False), XA_CARDINAL, 1 << 22);
+    const auto values
+        = property(d.get(), window, XInternAtom(d.get(), "_NET_WM_ICON", False), XA_CARDINAL, 1 << 22);
     // A list of pictures, each as width, height and width * height pixels.
     int largest = 0;
     for (size_t i = 0; i + 1 < values.size();) {

@@ -14,8 +14,8 @@ XvfbServer::XvfbServer(const std::string& screen, int dpi)
     int fds[2];
     if (pipe(fds) != 0)
         return;
-    std::vector<std::string> args{"Xvfb",    "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
-                                  "-dpi",    std::to_string(dpi), "-nolisten", "tcp", "-noreset"};
+    std::vector<std::string> args { "Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
+        "-dpi", std::to_string(dpi), "-nolisten", "tcp", "-noreset" };
     pid_ = spawnChild(args, fds[1]);
     close(fds[1]);
     if (pid_ < 0) {
@@ -26,7 +26,7 @@ XvfbServer::XvfbServer(const std::string& screen, int dpi)
     // Xvfb writes its display number once it accepts clients.
     std::string number;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    pollfd p{fds[0], POLLIN, 0};
+    pollfd p { fds[0], POLLIN, 0 };
     while (std::chrono::steady_clock::now() < deadline) {
         if (poll(&p, 1, 100) <= 0)
             continue;

@@ -43,7 +43,8 @@ TEST(OutputLog, SaysWhyTheSynthDidNotOpenOnlyWhenAskedTo)
     QLoggingCategory::setFilterRules(QString());
     qInstallMessageHandler(previous);
 
-    for (const char* driver : {"pulseaudio", "alsa"})
-        EXPECT_NE(logged.find(std::string("tonvelo.output: audio driver ") + driver), std::string::npos) << driver;
+    for (const char* driver : { "pulseaudio", "alsa" })
+        EXPECT_NE(logged.find(std::string("tonvelo.output: audio driver ") + driver), std::string::npos)
+            << driver;
     EXPECT_NE(logged.find("tonvelo.output: synth: no audio output opened"), std::string::npos) << logged;
 }

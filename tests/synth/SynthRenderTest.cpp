@@ -63,7 +63,7 @@ TEST(BuiltInSynth, VelocityZeroNoteOnIsHandedOnAndSilencesTheNote)
 
 TEST(BuiltInSynth, NoUsableSoundfontMeansNotOk)
 {
-    SoundfontSearch nowhere{"/nonexistent/a.sf2", {"/etc/hostname"}, {"/nonexistent"}};
+    SoundfontSearch nowhere { "/nonexistent/a.sf2", { "/etc/hostname" }, { "/nonexistent" } };
     SynthEngine engine(nowhere, rate);
     EXPECT_FALSE(engine.ok());
     EXPECT_NE(engine.play(midi::noteOnValue(60, 0, 100)), 0);

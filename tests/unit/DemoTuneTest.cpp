@@ -30,14 +30,14 @@ bool isStep(const DemoStep& step, DemoAction action, int key, int pause)
     return step.action == action && step.key == key && step.pause == pause;
 }
 
-const std::set<int> tuneKeys{7, 9, 11, 12, 14, 16, 17, 19, 21, 23, 24};
+const std::set<int> tuneKeys { 7, 9, 11, 12, 14, 16, 17, 19, 21, 23, 24 };
 
 } // namespace
 
 TEST(DemoTuneShape, Has151StrikesAnd18Releases)
 {
-    const auto strikes = std::count_if(DemoTune.begin(), DemoTune.end(),
-                                       [](const DemoStep& s) { return s.action == Strike; });
+    const auto strikes = std::count_if(
+        DemoTune.begin(), DemoTune.end(), [](const DemoStep& s) { return s.action == Strike; });
     const auto releases = static_cast<long>(DemoTune.size()) - strikes;
     EXPECT_EQ(std::make_pair(strikes, releases), std::make_pair(151L, 18L));
 }
@@ -45,19 +45,20 @@ TEST(DemoTuneShape, Has151StrikesAnd18Releases)
 TEST(DemoTuneShape, PausesAfterStrikes)
 {
     EXPECT_EQ(pausesAfter(Strike),
-              (Counts{{200, 8}, {300, 88}, {400, 2}, {500, 2}, {600, 32}, {700, 2}, {1000, 3}, {1200, 14}}));
+        (Counts { { 200, 8 }, { 300, 88 }, { 400, 2 }, { 500, 2 }, { 600, 32 }, { 700, 2 }, { 1000, 3 },
+            { 1200, 14 } }));
 }
 
 TEST(DemoTuneShape, PausesAfterReleases)
 {
-    EXPECT_EQ(pausesAfter(Release), (Counts{{80, 2}, {100, 13}, {300, 1}, {400, 1}, {500, 1}}));
+    EXPECT_EQ(pausesAfter(Release), (Counts { { 80, 2 }, { 100, 13 }, { 300, 1 }, { 400, 1 }, { 500, 1 } }));
 }
 
 TEST(DemoTuneShape, PausesAddUpTo72860Milliseconds)
 {
     EXPECT_EQ(std::accumulate(DemoTune.begin(), DemoTune.end(), 0,
-                              [](int sum, const DemoStep& s) { return sum + s.pause; }),
-              72860);
+                  [](int sum, const DemoStep& s) { return sum + s.pause; }),
+        72860);
 }
 
 TEST(DemoTuneShape, EveryReleaseReleasesTheKeyStruckJustBefore)
@@ -79,8 +80,8 @@ TEST(DemoTuneShape, ElevenPhrasesEndHeld1200ThenReleasedWith100)
 
 TEST(DemoTuneShape, OpensWithKey9StruckThreeTimes)
 {
-    EXPECT_TRUE(std::all_of(DemoTune.begin(), DemoTune.begin() + 3,
-                            [](const DemoStep& s) { return isStep(s, Strike, 9, 300); }));
+    EXPECT_TRUE(std::all_of(
+        DemoTune.begin(), DemoTune.begin() + 3, [](const DemoStep& s) { return isStep(s, Strike, 9, 300); }));
 }
 
 TEST(DemoTuneShape, FirstPhraseEndsOnKey9AtSteps11And12)

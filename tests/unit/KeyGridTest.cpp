@@ -25,8 +25,8 @@ TEST(KeyGrid, IndicesRunInOrderAndEveryOctaveHasTheSevenWhiteKeys)
         const auto& key = keyGrid[i];
         EXPECT_EQ(key.index, static_cast<int>(i));
         const int pitchClass = key.index % 12;
-        const bool sharp = pitchClass == 1 || pitchClass == 3 || pitchClass == 6 || pitchClass == 8 ||
-                           pitchClass == 10;
+        const bool sharp
+            = pitchClass == 1 || pitchClass == 3 || pitchClass == 6 || pitchClass == 8 || pitchClass == 10;
         EXPECT_EQ(key.kind, sharp ? KeyKind::Black : KeyKind::White) << "key " << i;
         if (!sharp)
             whitePitchClasses[rowOf(key.index)].insert(pitchClass);
@@ -38,7 +38,7 @@ TEST(KeyGrid, IndicesRunInOrderAndEveryOctaveHasTheSevenWhiteKeys)
 
 TEST(KeyGrid, RowsShareTopAndSizes)
 {
-    const int tops[3] = {5880, 3360, 480};
+    const int tops[3] = { 5880, 3360, 480 };
     for (const auto& key : keyGrid) {
         const int row = rowOf(key.index);
         EXPECT_EQ(key.rect.top, tops[row]) << "key " << key.index;
@@ -92,14 +92,15 @@ TEST(KeyGrid, EachBlackKeyOverlapsTheWhiteKeysBesideIt)
 
 TEST(KeyGrid, CaptionsRepeatTheScaleDegreeOncePerOctave)
 {
-    const char degree[12] = {'1', '1', '2', '2', '3', '4', '4', '5', '5', '6', '6', '7'};
+    const char degree[12] = { '1', '1', '2', '2', '3', '4', '4', '5', '5', '6', '6', '7' };
     // These five captions are given as they stand, off the rule.
-    const std::set<int> asGiven{12, 17, 24, 29, 36};
+    const std::set<int> asGiven { 12, 17, 24, 29, 36 };
     for (const auto& key : keyGrid) {
         if (asGiven.count(key.index))
             continue;
         const size_t repeats = key.index == 37 ? 4 : static_cast<size_t>(rowOf(key.index) + 1);
-        EXPECT_EQ(std::string(key.caption), std::string(repeats, degree[key.index % 12])) << "key " << key.index;
+        EXPECT_EQ(std::string(key.caption), std::string(repeats, degree[key.index % 12]))
+            << "key " << key.index;
     }
     EXPECT_STREQ(keyGrid[12].caption, "71");
     EXPECT_STREQ(keyGrid[17].caption, "34");

@@ -14,7 +14,7 @@ TEST(KeyMap, SlotsRunInOrderAndEveryCodeIsBoundOnce)
         EXPECT_TRUE(codes.insert(KeyMap[i].keyCode).second) << KeyMap[i].keyCode;
         EXPECT_EQ(findKey(KeyMap[i].keyCode), &KeyMap[i]);
     }
-    for (char unmapped : {'G', 'H', 'T', 'Y', 'B', 'N'})
+    for (char unmapped : { 'G', 'H', 'T', 'Y', 'B', 'N' })
         EXPECT_EQ(findKey(unmapped), nullptr) << unmapped;
     EXPECT_EQ(findKey(0), nullptr);
 }
@@ -28,6 +28,6 @@ TEST(KeyMap, OnlyWhiteKeysPlayAndJustTwoPairsShareOne)
     }
     // 24 keys on 22 white keys: A and "/" share key 12, ";" and Q key 24.
     EXPECT_EQ(codesOfKey.size(), 22u);
-    EXPECT_EQ(codesOfKey[12], (std::set<int16_t> {'A', vk::slash}));
-    EXPECT_EQ(codesOfKey[24], (std::set<int16_t> {vk::semicolon, 'Q'}));
+    EXPECT_EQ(codesOfKey[12], (std::set<int16_t> { 'A', vk::slash }));
+    EXPECT_EQ(codesOfKey[24], (std::set<int16_t> { vk::semicolon, 'Q' }));
 }

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "RecordingOutput.h"
 #include "midi/MidiMessage.h"
 #include "midi/MidiPort.h"
-#include "RecordingOutput.h"
 
 using midi::bytesOf;
 
@@ -11,8 +11,8 @@ TEST(Message, NoteValuesAtTheEdges)
     EXPECT_EQ(midi::noteOfKey(0), 48);
     EXPECT_EQ(midi::noteOfKey(37), 85);
 
-    EXPECT_EQ(bytesOf(midi::noteOnValue(60, 0, 127)), (std::array<uint8_t, 3>{0x90, 60, 127}));
-    EXPECT_EQ(bytesOf(midi::noteOffValue(60, 0)), (std::array<uint8_t, 3>{0x80, 60, 0}));
+    EXPECT_EQ(bytesOf(midi::noteOnValue(60, 0, 127)), (std::array<uint8_t, 3> { 0x90, 60, 127 }));
+    EXPECT_EQ(bytesOf(midi::noteOffValue(60, 0)), (std::array<uint8_t, 3> { 0x80, 60, 0 }));
     EXPECT_EQ(midi::noteOnValue(64, 0, 127), 127u * 65536 + 64 * 256 + 144);
 
     EXPECT_EQ(bytesOf(midi::noteOnValue(85, 5, 1))[0], 0x95);
@@ -21,14 +21,14 @@ TEST(Message, NoteValuesAtTheEdges)
 
 TEST(Message, VelocityZeroStaysANoteOn)
 {
-    EXPECT_EQ(bytesOf(midi::noteOnValue(48, 0, 0)), (std::array<uint8_t, 3>{0x90, 48, 0}));
+    EXPECT_EQ(bytesOf(midi::noteOnValue(48, 0, 0)), (std::array<uint8_t, 3> { 0x90, 48, 0 }));
     EXPECT_EQ(midi::noteOnValue(48, 0, 0) >> 24, 0u);
 }
 
 TEST(MidiPortHandles, OneOutputAtATimeAndStaleHandlesAreRefused)
 {
     auto recording = std::make_shared<Recording>();
-    MidiPort port(std::make_unique<RecordingProvider>(recording, std::vector<std::string>{"a", "b"}));
+    MidiPort port(std::make_unique<RecordingProvider>(recording, std::vector<std::string> { "a", "b" }));
 
     int32_t first = 0;
     ASSERT_EQ(port.open(-1, first), 0);

@@ -54,15 +54,15 @@ struct DemoForm : FormFixture {
     {
         const QPoint at = centre(widget);
         const QPoint global = window()->mapToGlobal(at);
-        QWindowSystemInterface::handleMouseEvent<Async>(window(), at, global, Qt::LeftButton, Qt::LeftButton,
-                                                        QEvent::MouseButtonPress);
-        QWindowSystemInterface::handleMouseEvent<Async>(window(), at, global, Qt::NoButton, Qt::LeftButton,
-                                                        QEvent::MouseButtonRelease);
+        QWindowSystemInterface::handleMouseEvent<Async>(
+            window(), at, global, Qt::LeftButton, Qt::LeftButton, QEvent::MouseButtonPress);
+        QWindowSystemInterface::handleMouseEvent<Async>(
+            window(), at, global, Qt::NoButton, Qt::LeftButton, QEvent::MouseButtonRelease);
     }
 
     void postKey(Qt::Key key, const QString& text)
     {
-        for (auto type : {QEvent::KeyPress, QEvent::KeyRelease})
+        for (auto type : { QEvent::KeyPress, QEvent::KeyRelease })
             postKey(window(), type, key, text);
     }
 
@@ -85,7 +85,8 @@ struct DemoForm : FormFixture {
 // given number of messages.
 class DuringTune {
 public:
-    explicit DuringTune(const Recording& recording) : recording_(recording)
+    explicit DuringTune(const Recording& recording)
+        : recording_(recording)
     {
         timer_.setInterval(1);
         QObject::connect(&timer_, &QTimer::timeout, [this] {
@@ -98,7 +99,10 @@ public:
         timer_.start();
     }
 
-    void at(size_t messages, std::function<void()> action) { cues_.push_back({messages, std::move(action)}); }
+    void at(size_t messages, std::function<void()> action)
+    {
+        cues_.push_back({ messages, std::move(action) });
+    }
 
 private:
     struct Cue {
@@ -121,7 +125,7 @@ TEST(DemoButton, CaptionFontPlaceAndTabOrder)
     EXPECT_EQ(button->font().family(), QStringLiteral("华文行楷"));
     EXPECT_EQ(button->font().pointSizeF(), 21.75);
     EXPECT_EQ(button->font().weight(), QFont::Normal);
-    EXPECT_EQ(button->geometry(), TwipsRect({1920, 9120, 2535, 735}).toPixels());
+    EXPECT_EQ(button->geometry(), TwipsRect({ 1920, 9120, 2535, 735 }).toPixels());
     // The family stands in for one that the system has: the caption draws as glyphs.
     const QFontMetrics metrics(button->font());
     for (QChar c : button->text())
@@ -172,7 +176,7 @@ TEST(DemoTune, InputDuringTheTuneIsHandledAfterItInOrder)
 
     ASSERT_TRUE(f.waitForMessages(3 * DemoTune.size() + 2));
     const Values tune = tuneValues(0, 127);
-    EXPECT_EQ(f.values(), concat({tune, tune, {on(53), off(53)}, tune}));
+    EXPECT_EQ(f.values(), concat({ tune, tune, { on(53), off(53) }, tune }));
 }
 
 TEST(DemoTune, AKeyReleasedInAnotherWindowDuringTheTuneIsNotLeftHeld)
@@ -187,14 +191,13 @@ TEST(DemoTune, AKeyReleasedInAnotherWindowDuringTheTuneIsNotLeftHeld)
         other.show();
         other.activateWindow();
     });
-    during.at(40, [&] {
-        DemoForm::postKey(other.windowHandle(), QEvent::KeyRelease, Qt::Key_X, QStringLiteral("x"));
-    });
+    during.at(40,
+        [&] { DemoForm::postKey(other.windowHandle(), QEvent::KeyRelease, Qt::Key_X, QStringLiteral("x")); });
     during.at(50, [&] { f.form.activateWindow(); });
     f.click(f.form.Command2());
 
     ASSERT_TRUE(f.waitForMessages(DemoTune.size() + 2));
-    EXPECT_EQ(f.values(), concat({tuneValues(0, 127), {on(50), off(50)}}));
+    EXPECT_EQ(f.values(), concat({ tuneValues(0, 127), { on(50), off(50) } }));
     for (auto held : f.form.heldKeys)
         EXPECT_EQ(held, 0);
     // The next press of X plays.
@@ -252,5 +255,5 @@ TEST(DemoTune, AClickFromWithinTheTunePlaysItOnceMoreAfterwards)
     DuringTune during(*f.recording);
     during.at(30, [&] { f.form.Command2()->click(); });
     f.click(f.form.Command2());
-    EXPECT_EQ(f.values(), concat({tuneValues(0, 127), tuneValues(0, 127)}));
+    EXPECT_EQ(f.values(), concat({ tuneValues(0, 127), tuneValues(0, 127) }));
 }

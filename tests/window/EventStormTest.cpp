@@ -17,19 +17,47 @@ struct Key {
 // The mapped keys, some of their unmapped neighbours and a few keys that
 // controls use. Space and Return stay out: on the demo button they would
 // start the tune, which holds every later event back.
-const std::vector<Key> stormKeys{
-    {Qt::Key_Z, 52},      {Qt::Key_X, 53},      {Qt::Key_C, 54},     {Qt::Key_V, 55},    {Qt::Key_M, 58},
-    {Qt::Key_Comma, 59},  {Qt::Key_Period, 60}, {Qt::Key_Slash, 61}, {Qt::Key_A, 38},    {Qt::Key_S, 39},
-    {Qt::Key_D, 40},      {Qt::Key_F, 41},      {Qt::Key_J, 44},     {Qt::Key_K, 45},    {Qt::Key_L, 46},
-    {Qt::Key_Semicolon, 47}, {Qt::Key_Q, 24},   {Qt::Key_W, 25},     {Qt::Key_E, 26},    {Qt::Key_R, 27},
-    {Qt::Key_U, 30},      {Qt::Key_I, 31},      {Qt::Key_O, 32},     {Qt::Key_P, 33},    {Qt::Key_G, 42},
-    {Qt::Key_H, 43},      {Qt::Key_T, 28},      {Qt::Key_Y, 29},     {Qt::Key_B, 56},    {Qt::Key_N, 57},
-    {Qt::Key_Up, 111},    {Qt::Key_Down, 116},  {Qt::Key_PageUp, 112}, {Qt::Key_Tab, 23}, {Qt::Key_Shift, 50},
+const std::vector<Key> stormKeys {
+    { Qt::Key_Z, 52 },
+    { Qt::Key_X, 53 },
+    { Qt::Key_C, 54 },
+    { Qt::Key_V, 55 },
+    { Qt::Key_M, 58 },
+    { Qt::Key_Comma, 59 },
+    { Qt::Key_Period, 60 },
+    { Qt::Key_Slash, 61 },
+    { Qt::Key_A, 38 },
+    { Qt::Key_S, 39 },
+    { Qt::Key_D, 40 },
+    { Qt::Key_F, 41 },
+    { Qt::Key_J, 44 },
+    { Qt::Key_K, 45 },
+    { Qt::Key_L, 46 },
+    { Qt::Key_Semicolon, 47 },
+    { Qt::Key_Q, 24 },
+    { Qt::Key_W, 25 },
+    { Qt::Key_E, 26 },
+    { Qt::Key_R, 27 },
+    { Qt::Key_U, 30 },
+    { Qt::Key_I, 31 },
+    { Qt::Key_O, 32 },
+    { Qt::Key_P, 33 },
+    { Qt::Key_G, 42 },
+    { Qt::Key_H, 43 },
+    { Qt::Key_T, 28 },
+    { Qt::Key_Y, 29 },
+    { Qt::Key_B, 56 },
+    { Qt::Key_N, 57 },
+    { Qt::Key_Up, 111 },
+    { Qt::Key_Down, 116 },
+    { Qt::Key_PageUp, 112 },
+    { Qt::Key_Tab, 23 },
+    { Qt::Key_Shift, 50 },
 };
 
-const Qt::MouseButton mouseButtons[] = {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton};
-const Qt::KeyboardModifiers modifierSets[] = {Qt::NoModifier, Qt::ShiftModifier, Qt::ControlModifier,
-                                              Qt::ShiftModifier | Qt::ControlModifier};
+const Qt::MouseButton mouseButtons[] = { Qt::LeftButton, Qt::RightButton, Qt::MiddleButton };
+const Qt::KeyboardModifiers modifierSets[]
+    = { Qt::NoModifier, Qt::ShiftModifier, Qt::ControlModifier, Qt::ShiftModifier | Qt::ControlModifier };
 
 // A value the program may send: a note-on or note-off on channels 1-6 for
 // notes 48-85, nothing in the top byte, note-offs at velocity 0.
@@ -37,8 +65,8 @@ const Qt::KeyboardModifiers modifierSets[] = {Qt::NoModifier, Qt::ShiftModifier,
 {
     const auto bytes = midi::bytesOf(value);
     const int kind = bytes[0] & 0xF0, channel = bytes[0] & 0x0F;
-    const bool ok = (value >> 24) == 0 && (kind == 0x90 || kind == 0x80) && channel <= 5 && bytes[1] >= 48 &&
-                    bytes[1] <= 85 && bytes[2] <= 127 && (kind == 0x90 || bytes[2] == 0);
+    const bool ok = (value >> 24) == 0 && (kind == 0x90 || kind == 0x80) && channel <= 5 && bytes[1] >= 48
+        && bytes[1] <= 85 && bytes[2] <= 127 && (kind == 0x90 || bytes[2] == 0);
     if (ok)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "value 0x" << std::hex << value;
@@ -62,7 +90,7 @@ TEST(EventStorm, AHundredThousandRandomEventsLeaveTheWindowSane)
     auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
 
     // Device 2 refuses to open, so failed opens are part of the storm.
-    FormFixture f({"Port A", "Port B", "Port C"}, {2});
+    FormFixture f({ "Port A", "Port B", "Port C" }, { 2 });
     QWidget elsewhere;
     const QSize client = f.form.clientArea()->size();
     Qt::MouseButtons held;
@@ -96,7 +124,7 @@ TEST(EventStorm, AHundredThousandRandomEventsLeaveTheWindowSane)
             const Key& key = stormKeys[static_cast<size_t>(pick(static_cast<int>(stormKeys.size())))];
             const bool down = pick(2) == 0;
             sendKey(down ? QEvent::KeyPress : QEvent::KeyRelease, key, modifierSets[pick(4)],
-                    down && pick(4) == 0);
+                down && pick(4) == 0);
         } else if (kind < 940) {
             f.form.chan(pick(Form1::channelEntries))->trigger();
         } else if (kind < 950) {

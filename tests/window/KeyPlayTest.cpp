@@ -17,11 +17,11 @@ struct Key {
     quint32 scanCode;
 };
 
-constexpr Key Z {Qt::Key_Z, 52};
-constexpr Key A {Qt::Key_A, 38};
-constexpr Key Q {Qt::Key_Q, 24};
-constexpr Key semicolon {Qt::Key_Semicolon, 47};
-constexpr Key slash {Qt::Key_Slash, 61};
+constexpr Key Z { Qt::Key_Z, 52 };
+constexpr Key A { Qt::Key_A, 38 };
+constexpr Key Q { Qt::Key_Q, 24 };
+constexpr Key semicolon { Qt::Key_Semicolon, 47 };
+constexpr Key slash { Qt::Key_Slash, 61 };
 
 // The physical key of each punctuation code of the key map.
 Key keyOfCode(int16_t code)
@@ -30,13 +30,13 @@ Key keyOfCode(int16_t code)
     case vk::semicolon:
         return semicolon;
     case vk::comma:
-        return {Qt::Key_Comma, 59};
+        return { Qt::Key_Comma, 59 };
     case vk::period:
-        return {Qt::Key_Period, 60};
+        return { Qt::Key_Period, 60 };
     case vk::slash:
         return slash;
     default:
-        return {code, 0}; // a letter: Qt's code is its capital's
+        return { code, 0 }; // a letter: Qt's code is its capital's
     }
 }
 
@@ -67,14 +67,14 @@ TEST(KeyPlay, HoldingAKeyGivesOneNoteOnHoweverThePlatformRepeatsIt)
         K::send(QEvent::KeyPress, Z, {}, true);
         K::down(Z); // detectable auto-repeat: unmarked presses
     }
-    EXPECT_EQ(f.values(), (Values {on(48)}));
+    EXPECT_EQ(f.values(), (Values { on(48) }));
     K::up(Z);
-    EXPECT_EQ(f.values(), (Values {on(48), off(48)}));
+    EXPECT_EQ(f.values(), (Values { on(48), off(48) }));
 
     // Pressed again after the release, it plays again.
     K::down(Z);
     K::up(Z);
-    EXPECT_EQ(f.values(), (Values {on(48), off(48), on(48), off(48)}));
+    EXPECT_EQ(f.values(), (Values { on(48), off(48), on(48), off(48) }));
 }
 
 TEST(KeyPlay, EveryMappedKeyPlaysItsWhiteKeyAndMovesTheFocusThere)
@@ -88,7 +88,7 @@ TEST(KeyPlay, EveryMappedKeyPlaysItsWhiteKeyAndMovesTheFocusThere)
         EXPECT_EQ(f.form.heldKeys[static_cast<size_t>(binding.slot - 1)], binding.keyCode);
         EXPECT_TRUE(f.form.Command1(binding.keyIndex)->hasFocus());
         K::up(keyOfCode(binding.keyCode));
-        EXPECT_EQ(f.values(), (Values {on(binding.keyIndex + 48), off(binding.keyIndex + 48)}));
+        EXPECT_EQ(f.values(), (Values { on(binding.keyIndex + 48), off(binding.keyIndex + 48) }));
     }
     for (auto held : f.form.heldKeys)
         EXPECT_EQ(held, 0);
@@ -97,17 +97,17 @@ TEST(KeyPlay, EveryMappedKeyPlaysItsWhiteKeyAndMovesTheFocusThere)
 TEST(KeyPlay, TwoKeysOnOneNoteEachKeepASlotOfTheirOwn)
 {
     FormFixture f;
-    for (auto [first, second, note] : {std::tuple {A, slash, 60}, std::tuple {semicolon, Q, 72}}) {
+    for (auto [first, second, note] : { std::tuple { A, slash, 60 }, std::tuple { semicolon, Q, 72 } }) {
         f.recording->clear();
         K::down(first);
         K::down(second);
-        EXPECT_EQ(f.values(), (Values {on(note), on(note)}));
+        EXPECT_EQ(f.values(), (Values { on(note), on(note) }));
         K::up(first);
-        EXPECT_EQ(f.values(), (Values {on(note), on(note), off(note)}));
+        EXPECT_EQ(f.values(), (Values { on(note), on(note), off(note) }));
         // The other key is still held: its repeats are still ignored.
         K::down(second);
         K::up(second);
-        EXPECT_EQ(f.values(), (Values {on(note), on(note), off(note), off(note)}));
+        EXPECT_EQ(f.values(), (Values { on(note), on(note), off(note), off(note) }));
     }
 }
 
@@ -119,19 +119,19 @@ TEST(KeyPlay, ModifiersAndTheLayoutDoNotChangeWhichKeyItIs)
     QTest::keyPress(f.window(), Qt::Key_A, Qt::ControlModifier);
     QTest::keyRelease(f.window(), Qt::Key_A, Qt::ControlModifier);
     // Shift turns ";" into ":" and "/" into "?" on the same physical keys.
-    K::down({Qt::Key_Colon, 47}, Qt::ShiftModifier);
-    K::up({Qt::Key_Colon, 47}, Qt::ShiftModifier);
-    K::down({Qt::Key_Question, 61}, Qt::ShiftModifier);
-    K::up({Qt::Key_Question, 61}, Qt::ShiftModifier);
+    K::down({ Qt::Key_Colon, 47 }, Qt::ShiftModifier);
+    K::up({ Qt::Key_Colon, 47 }, Qt::ShiftModifier);
+    K::down({ Qt::Key_Question, 61 }, Qt::ShiftModifier);
+    K::up({ Qt::Key_Question, 61 }, Qt::ShiftModifier);
     // A German layout puts "ö" where ";" sits on a US one.
-    K::down({Qt::Key_Odiaeresis, 47});
-    K::up({Qt::Key_Odiaeresis, 47});
+    K::down({ Qt::Key_Odiaeresis, 47 });
+    K::up({ Qt::Key_Odiaeresis, 47 });
     // A ";" on some other physical key is not that key; a letter is its letter anywhere.
-    K::down({Qt::Key_Semicolon, 51});
-    K::down({Qt::Key_Z, 29});
+    K::down({ Qt::Key_Semicolon, 51 });
+    K::down({ Qt::Key_Z, 29 });
     EXPECT_EQ(f.values(),
         (Values {
-            on(60), off(60), on(60), off(60), on(72), off(72), on(60), off(60), on(72), off(72), on(48)}));
+            on(60), off(60), on(60), off(60), on(72), off(72), on(60), off(60), on(72), off(72), on(48) }));
 }
 
 TEST(KeyPlay, AReleaseEndsTheNoteOfItsPressWhenTheLayoutChangedMeanwhile)
@@ -139,12 +139,12 @@ TEST(KeyPlay, AReleaseEndsTheNoteOfItsPressWhenTheLayoutChangedMeanwhile)
     FormFixture f;
     // us,de: Z held, the group switched, Z's key now says Y (also in its repeats).
     K::down(Z);
-    K::down({Qt::Key_Y, 52});
-    K::up({Qt::Key_Y, 52});
+    K::down({ Qt::Key_Y, 52 });
+    K::up({ Qt::Key_Y, 52 });
     // us,fr: A held, then its key says Q.
     K::down(A);
-    K::up({Qt::Key_Q, 38});
-    EXPECT_EQ(f.values(), (Values {on(48), off(48), on(60), off(60)}));
+    K::up({ Qt::Key_Q, 38 });
+    EXPECT_EQ(f.values(), (Values { on(48), off(48), on(60), off(60) }));
     for (auto held : f.form.heldKeys)
         EXPECT_EQ(held, 0);
 }
@@ -153,24 +153,24 @@ TEST(KeyPlay, LayoutsOfOtherScriptsPlayByTheUSLetterOfEachKeyLatinOnesByTheirLet
 {
     FormFixture f;
     // Russian Я and Ф, Greek Ζ and ς, where a US layout has Z, A, Z and W.
-    for (Key key : {Key {0x42F, 52}, Key {0x424, 38}, Key {0x396, 52}, Key {0x3C2, 25}}) {
+    for (Key key : { Key { 0x42F, 52 }, Key { 0x424, 38 }, Key { 0x396, 52 }, Key { 0x3C2, 25 } }) {
         K::down(key);
         K::up(key);
     }
     // German Y on the US Z key, and AZERTY's "," on the US M key, play nothing.
-    for (Key key : {Key {Qt::Key_Y, 52}, Key {Qt::Key_Comma, 58}}) {
+    for (Key key : { Key { Qt::Key_Y, 52 }, Key { Qt::Key_Comma, 58 } }) {
         K::down(key);
         K::up(key);
     }
-    EXPECT_EQ(f.values(), (Values {on(48), off(48), on(60), off(60), on(48), off(48), on(74), off(74)}));
+    EXPECT_EQ(f.values(), (Values { on(48), off(48), on(60), off(60), on(48), off(48), on(74), off(74) }));
 }
 
 TEST(KeyPlay, UnmappedKeysDoNothing)
 {
     FormFixture f;
     f.form.Command1(3)->setFocus();
-    for (auto key : {Qt::Key_G, Qt::Key_H, Qt::Key_T, Qt::Key_Y, Qt::Key_B, Qt::Key_N, Qt::Key_1,
-             Qt::Key_Minus, Qt::Key_F1}) {
+    for (auto key : { Qt::Key_G, Qt::Key_H, Qt::Key_T, Qt::Key_Y, Qt::Key_B, Qt::Key_N, Qt::Key_1,
+             Qt::Key_Minus, Qt::Key_F1 }) {
         QTest::keyPress(f.window(), key);
         QTest::keyRelease(f.window(), key);
     }
@@ -182,7 +182,7 @@ TEST(KeyPlay, AReleaseWithoutAPressStillSendsTheNoteOff)
 {
     FormFixture f;
     K::up(Q);
-    EXPECT_EQ(f.values(), (Values {off(72)}));
+    EXPECT_EQ(f.values(), (Values { off(72) }));
 }
 
 TEST(KeyPlay, TheFocusedControlStillGetsTheKeyAndTheWindowSeesItOnce)
@@ -198,7 +198,7 @@ TEST(KeyPlay, TheFocusedControlStillGetsTheKeyAndTheWindowSeesItOnce)
     // A key that no control takes travels up to the window and stays one note.
     K::down(Z);
     K::up(Z);
-    EXPECT_EQ(f.values(), (Values {on(48), off(48)}));
+    EXPECT_EQ(f.values(), (Values { on(48), off(48) }));
 }
 
 TEST(KeyPlay, LosingTheActivationReleasesEveryHeldKey)
@@ -210,7 +210,7 @@ TEST(KeyPlay, LosingTheActivationReleasesEveryHeldKey)
     other.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     // In slot order: A is slot 1, Z slot 9.
-    EXPECT_EQ(f.values(), (Values {on(48), on(60), off(60), off(48)}));
+    EXPECT_EQ(f.values(), (Values { on(48), on(60), off(60), off(48) }));
     for (auto held : f.form.heldKeys)
         EXPECT_EQ(held, 0);
 
@@ -220,7 +220,7 @@ TEST(KeyPlay, LosingTheActivationReleasesEveryHeldKey)
     ASSERT_TRUE(QTest::qWaitForWindowActive(&f.form));
     f.recording->clear();
     K::down(Z);
-    EXPECT_EQ(f.values(), (Values {on(48)}));
+    EXPECT_EQ(f.values(), (Values { on(48) }));
 }
 
 TEST(KeyPlay, AClosedMenuThatTakesTheActivationForAMomentIsNoLoss)
@@ -234,7 +234,7 @@ TEST(KeyPlay, AClosedMenuThatTakesTheActivationForAMomentIsNoLoss)
     ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == menu; }, 2000));
     f.form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&f.form));
-    EXPECT_EQ(f.values(), (Values {on(48)}));
+    EXPECT_EQ(f.values(), (Values { on(48) }));
 
     // A real loss while the menu holds the activation still counts.
     QApplication::setActiveWindow(menu);
@@ -242,7 +242,7 @@ TEST(KeyPlay, AClosedMenuThatTakesTheActivationForAMomentIsNoLoss)
     QWidget other;
     other.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
-    EXPECT_EQ(f.values(), (Values {on(48), off(48)}));
+    EXPECT_EQ(f.values(), (Values { on(48), off(48) }));
 }
 
 TEST(KeyPlay, ClosingTheWindowWithAKeyHeldSendsNoNoteOff)
@@ -250,7 +250,7 @@ TEST(KeyPlay, ClosingTheWindowWithAKeyHeldSendsNoNoteOff)
     FormFixture f;
     K::down(Z);
     f.form.close();
-    EXPECT_EQ(f.values(), (Values {on(48)}));
+    EXPECT_EQ(f.values(), (Values { on(48) }));
 }
 
 TEST(KeyPlay, AKeyHeldWhileAChannelIsChosenFromTheMenuSoundsUntilReleased)
@@ -269,10 +269,10 @@ TEST(KeyPlay, AKeyHeldWhileAChannelIsChosenFromTheMenuSoundsUntilReleased)
     QTest::keyClick(K::target(), Qt::Key_Return);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !menu->isVisible(); }, 2000));
     EXPECT_EQ(f.form.channel, 1);
-    EXPECT_EQ(f.values(), (Values {on(48, 0)}));
+    EXPECT_EQ(f.values(), (Values { on(48, 0) }));
     // The note-off goes out on the channel of the moment.
     K::up(Z);
-    EXPECT_EQ(f.values(), (Values {on(48, 0), off(48, 1)}));
+    EXPECT_EQ(f.values(), (Values { on(48, 0), off(48, 1) }));
 
     // Released while the menu is open: the menu's window passes it on.
     f.recording->clear();
@@ -281,7 +281,7 @@ TEST(KeyPlay, AKeyHeldWhileAChannelIsChosenFromTheMenuSoundsUntilReleased)
     ASSERT_TRUE(QTest::qWaitFor([&] { return K::target() == menu->windowHandle(); }, 2000));
     K::up(A);
     menu->close();
-    EXPECT_EQ(f.values(), (Values {on(60, 1), off(60, 1)}));
+    EXPECT_EQ(f.values(), (Values { on(60, 1), off(60, 1) }));
 }
 
 TEST(KeyPlay, TheVelocityBarKeepsTheArrowKeysWhileTheMappedKeysPlay)
@@ -297,6 +297,6 @@ TEST(KeyPlay, TheVelocityBarKeepsTheArrowKeysWhileTheMappedKeysPlay)
 
     K::down(Z);
     K::up(Z);
-    EXPECT_EQ(f.values(), (Values {on(48, 0, 126), off(48)}));
+    EXPECT_EQ(f.values(), (Values { on(48, 0, 126), off(48) }));
     EXPECT_TRUE(f.form.Command1(0)->hasFocus());
 }

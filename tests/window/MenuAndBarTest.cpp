@@ -89,17 +89,17 @@ TEST(ChannelMenu, StartsOnChannelOneAndEveryLaterMessageCarriesTheChosenChannel)
     EXPECT_EQ(f.form.channeloption()->title(), "通道");
     EXPECT_EQ(f.form.chan(0)->text(), "1");
     EXPECT_EQ(f.form.chan(5)->text(), "6");
-    EXPECT_EQ(checkedChannels(f.form), std::vector<int>{0});
+    EXPECT_EQ(checkedChannels(f.form), std::vector<int> { 0 });
 
     f.form.chan(5)->trigger();
-    EXPECT_EQ(checkedChannels(f.form), std::vector<int>{5});
+    EXPECT_EQ(checkedChannels(f.form), std::vector<int> { 5 });
     press(f, 12);
     release(f, 12);
-    EXPECT_EQ(f.values(), (Values{0x7F3C95, 0x3C85}));
+    EXPECT_EQ(f.values(), (Values { 0x7F3C95, 0x3C85 }));
 
     // Choosing the marked entry again keeps the mark and the channel.
     f.form.chan(5)->trigger();
-    EXPECT_EQ(checkedChannels(f.form), std::vector<int>{5});
+    EXPECT_EQ(checkedChannels(f.form), std::vector<int> { 5 });
     EXPECT_EQ(f.form.channel, 5);
 }
 
@@ -109,7 +109,7 @@ TEST(ChannelMenu, ANoteHeldAcrossAChannelChangeEndsOnTheNewChannel)
     press(f, 0);
     f.form.chan(1)->trigger();
     release(f, 0);
-    EXPECT_EQ(f.values(), (Values{on(48, 0), off(48, 1)}));
+    EXPECT_EQ(f.values(), (Values { on(48, 0), off(48, 1) }));
     EXPECT_EQ(midi::bytesOf(f.values()[1])[0], 0x81);
 }
 
@@ -141,7 +141,7 @@ TEST(Menus, F10OpensTheMenuBarForArrowsReturnAndEscape)
     EXPECT_EQ(f.form.channeloption()->title(), "通道");
     EXPECT_TRUE(f.values().empty());
     QTest::keyClick(f.window(), Qt::Key_Z);
-    EXPECT_EQ(f.values(), (Values{on(48, 1), off(48, 1)}));
+    EXPECT_EQ(f.values(), (Values { on(48, 1), off(48, 1) }));
 }
 
 TEST(VelocityBar, RunsFrom127AtTheTopTo0AtTheBottomAndStartsAt127)
@@ -160,7 +160,7 @@ TEST(VelocityBar, RunsFrom127AtTheTopTo0AtTheBottomAndStartsAt127)
     vol->setVelocity(0);
     EXPECT_GT(thumbOf(vol).center().y(), vol->height() * 3 / 4);
     press(f, 0);
-    EXPECT_EQ(f.values(), (Values{on(48, 0, 0)}));
+    EXPECT_EQ(f.values(), (Values { on(48, 0, 0) }));
 }
 
 TEST(VelocityBar, EveryControlMovesTheThumbTheWayItPointsAndTheVelocityFollows)
@@ -173,8 +173,8 @@ TEST(VelocityBar, EveryControlMovesTheThumbTheWayItPointsAndTheVelocityFollows)
     };
     const auto wheel = [&](int delta) {
         const QPointF at = vol->rect().center();
-        QWheelEvent event(at, vol->mapToGlobal(at), {}, {0, delta}, Qt::NoButton, {}, Qt::NoScrollPhase,
-                          false);
+        QWheelEvent event(
+            at, vol->mapToGlobal(at), {}, { 0, delta }, Qt::NoButton, {}, Qt::NoScrollPhase, false);
         QApplication::sendEvent(vol, &event);
     };
     const QPoint up = partOf(vol, QStyle::SC_ScrollBarSubLine).center();
@@ -186,22 +186,30 @@ TEST(VelocityBar, EveryControlMovesTheThumbTheWayItPointsAndTheVelocityFollows)
         int velocity;
         int thumb;
     };
-    const std::vector<Step> steps{
-        {"Down", [&] { QTest::keyClick(vol, Qt::Key_Down); }, 126, +1},
-        {"Page Down", [&] { QTest::keyClick(vol, Qt::Key_PageDown); }, 116, +1},
-        {"Up", [&] { QTest::keyClick(vol, Qt::Key_Up); }, 117, -1},
-        {"Page Down", [&] { QTest::keyClick(vol, Qt::Key_PageDown); }, 107, +1},
-        {"Page Down", [&] { QTest::keyClick(vol, Qt::Key_PageDown); }, 97, +1},
-        {"the lower arrow", [&] { click(down); }, 96, +1},
-        {"the upper arrow", [&] { click(up); }, 97, -1},
-        {"the trough below the thumb", [&] { click({down.x(), thumbOf(vol).bottom() + 3}); }, 87, +1},
-        {"the trough above the thumb", [&] { click({up.x(), thumbOf(vol).top() - 3}); }, 97, -1},
-        {"the wheel turned down", [&] { wheel(-120); }, 94, +1},
-        {"the wheel turned up", [&] { wheel(120); }, 97, -1},
-        {"End", [&] { QTest::keyClick(vol, Qt::Key_End); }, 0, +1},
-        {"the upper arrow at the bottom", [&] { click(up); }, 1, -1},
-        {"Home", [&] { QTest::keyClick(vol, Qt::Key_Home); }, 127, -1},
-        {"the lower arrow at the top", [&] { click(down); }, 126, +1},
+    const std::vector<Step> steps {
+        { "Down", [&] { QTest::keyClick(vol, Qt::Key_Down); }, 126, +1 },
+        { "Page Down", [&] { QTest::keyClick(vol, Qt::Key_PageDown); }, 116, +1 },
+        { "Up", [&] { QTest::keyClick(vol, Qt::Key_Up); }, 117, -1 },
+        { "Page Down", [&] { QTest::keyClick(vol, Qt::Key_PageDown); }, 107, +1 },
+        { "Page Down", [&] { QTest::keyClick(vol, Qt::Key_PageDown); }, 97, +1 },
+        { "the lower arrow", [&] { click(down); }, 96, +1 },
+        { "the upper arrow", [&] { click(up); }, 97, -1 },
+        { "the trough below the thumb",
+            [&] {
+                click({ down.x(), thumbOf(vol).bottom() + 3 });
+            },
+            87, +1 },
+        { "the trough above the thumb",
+            [&] {
+                click({ up.x(), thumbOf(vol).top() - 3 });
+            },
+            97, -1 },
+        { "the wheel turned down", [&] { wheel(-120); }, 94, +1 },
+        { "the wheel turned up", [&] { wheel(120); }, 97, -1 },
+        { "End", [&] { QTest::keyClick(vol, Qt::Key_End); }, 0, +1 },
+        { "the upper arrow at the bottom", [&] { click(up); }, 1, -1 },
+        { "Home", [&] { QTest::keyClick(vol, Qt::Key_Home); }, 127, -1 },
+        { "the lower arrow at the top", [&] { click(down); }, 126, +1 },
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.what);
@@ -222,7 +230,7 @@ TEST(VelocityBar, ADragSetsTheVelocityOnlyWhenItEnds)
     QTest::mousePress(vol, Qt::LeftButton, {}, grab);
     for (int y = grab.y(); y <= vol->height(); y += 10) {
         QMouseEvent move(QEvent::MouseMove, QPointF(grab.x(), y), vol->mapToGlobal(QPointF(grab.x(), y)),
-                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+            Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(vol, &move);
     }
     EXPECT_EQ(f.form.velocity, 127);
@@ -238,19 +246,19 @@ TEST(VelocityBar, ANoteStruckLoudStillEndsAfterTheBarMoved)
     f.form.vol()->setVelocity(20);
     release(f, 7);
     press(f, 7);
-    EXPECT_EQ(f.values(), (Values{on(55, 0, 100), off(55), on(55, 0, 20)}));
+    EXPECT_EQ(f.values(), (Values { on(55, 0, 100), off(55), on(55, 0, 20) }));
 }
 
 TEST(DeviceMenu, ListsTheBuiltInSynthThenThePortsAndMarksTheChoice)
 {
-    FormFixture f({"Port A", "Port B", "Port C"});
+    FormFixture f({ "Port A", "Port B", "Port C" });
     EXPECT_EQ(f.form.midi_devices()->title(), "Midi设备");
-    EXPECT_EQ(visibleDevices(f.form), (QStringList{"MIDI Mapper", "Port A", "Port B", "Port C"}));
-    EXPECT_EQ(checkedDevices(f.form), std::vector<int>{0});
+    EXPECT_EQ(visibleDevices(f.form), (QStringList { "MIDI Mapper", "Port A", "Port B", "Port C" }));
+    EXPECT_EQ(checkedDevices(f.form), std::vector<int> { 0 });
     EXPECT_EQ(f.form.deviceId, -1);
 
     f.form.device(2)->trigger();
-    EXPECT_EQ(checkedDevices(f.form), std::vector<int>{2});
+    EXPECT_EQ(checkedDevices(f.form), std::vector<int> { 2 });
     EXPECT_EQ(f.form.deviceId, 1);
     press(f, 0);
     ASSERT_EQ(f.recording->messages.size(), 1u);
@@ -259,23 +267,23 @@ TEST(DeviceMenu, ListsTheBuiltInSynthThenThePortsAndMarksTheChoice)
     // A click on the marked entry reopens the same device and keeps the mark.
     const int opens = f.recording->opens;
     f.form.device(2)->trigger();
-    EXPECT_EQ(checkedDevices(f.form), std::vector<int>{2});
+    EXPECT_EQ(checkedDevices(f.form), std::vector<int> { 2 });
     EXPECT_EQ(f.recording->opens, opens + 1);
     EXPECT_EQ(f.recording->opens - f.recording->closes, 1);
 
     f.form.device(0)->trigger();
     EXPECT_EQ(f.form.deviceId, -1);
-    EXPECT_EQ(checkedDevices(f.form), std::vector<int>{0});
+    EXPECT_EQ(checkedDevices(f.form), std::vector<int> { 0 });
     EXPECT_TRUE(f.boxes.texts.empty());
 }
 
 TEST(DeviceMenu, AFailedOpenKeepsTheMarkOnTheClickedEntryAndIsReportedOnce)
 {
-    FormFixture f({"Gone"}, {0});
+    FormFixture f({ "Gone" }, { 0 });
     f.form.device(1)->trigger();
     ASSERT_EQ(f.boxes.texts.size(), 1u);
     EXPECT_EQ(f.boxes.texts[0], Form1::failedOpenMessage);
-    EXPECT_EQ(checkedDevices(f.form), std::vector<int>{1});
+    EXPECT_EQ(checkedDevices(f.form), std::vector<int> { 1 });
     EXPECT_FALSE(f.port.isOpen());
     press(f, 0);
     EXPECT_TRUE(f.values().empty());
@@ -283,7 +291,7 @@ TEST(DeviceMenu, AFailedOpenKeepsTheMarkOnTheClickedEntryAndIsReportedOnce)
     f.form.device(0)->trigger();
     EXPECT_EQ(f.boxes.texts.size(), 1u);
     release(f, 0);
-    EXPECT_EQ(f.values(), (Values{off(48)}));
+    EXPECT_EQ(f.values(), (Values { off(48) }));
 }
 
 TEST(DeviceMenu, ShowsAtMostTenPortsAndNamesAsTheyAre)

@@ -23,7 +23,7 @@ TEST(MousePlay, WhereBlackKeyCoversWhiteKeyTheBlackKeyPlays)
 
     QTest::mousePress(f.window(), Qt::LeftButton, {}, f.windowPoint(shared));
     QTest::mouseRelease(f.window(), Qt::LeftButton, {}, f.windowPoint(shared));
-    EXPECT_EQ(f.values(), (Values{on(49), off(49)}));
+    EXPECT_EQ(f.values(), (Values { on(49), off(49) }));
 }
 
 TEST(MousePlay, WhereTwoWhiteKeysOverlapTheRightHandOnePlays)
@@ -33,19 +33,19 @@ TEST(MousePlay, WhereTwoWhiteKeysOverlapTheRightHandOnePlays)
     const QPoint shared(136, 5880 / 15 + 100);
     QTest::mousePress(f.window(), Qt::LeftButton, {}, f.windowPoint(shared));
     QTest::mouseRelease(f.window(), Qt::LeftButton, {}, f.windowPoint(shared));
-    EXPECT_EQ(f.values(), (Values{on(50), off(50)}));
+    EXPECT_EQ(f.values(), (Values { on(50), off(50) }));
 }
 
 TEST(MousePlay, EveryMouseButtonPlaysAndTheLastKeyIsNote85)
 {
     FormFixture f;
-    for (auto button : {Qt::RightButton, Qt::MiddleButton, Qt::LeftButton}) {
+    for (auto button : { Qt::RightButton, Qt::MiddleButton, Qt::LeftButton }) {
         QTest::mousePress(f.window(), button, {}, f.windowPoint(centreOf(0)));
         QTest::mouseRelease(f.window(), button, {}, f.windowPoint(centreOf(0)));
     }
     QTest::mousePress(f.window(), Qt::LeftButton, {}, f.windowPoint(centreOf(37)));
     QTest::mouseRelease(f.window(), Qt::LeftButton, {}, f.windowPoint(centreOf(37)));
-    EXPECT_EQ(f.values(), (Values{on(48), off(48), on(48), off(48), on(48), off(48), on(85), off(85)}));
+    EXPECT_EQ(f.values(), (Values { on(48), off(48), on(48), off(48), on(48), off(48), on(85), off(85) }));
 }
 
 TEST(MousePlay, ReleaseAfterDraggingOffTheKeyEndsThatKeysNote)
@@ -55,14 +55,14 @@ TEST(MousePlay, ReleaseAfterDraggingOffTheKeyEndsThatKeysNote)
     QTest::mouseMove(f.window(), f.windowPoint(centreOf(19)));
     QTest::mouseMove(f.window(), f.windowPoint(QPoint(600, 600)));
     QTest::mouseRelease(f.window(), Qt::LeftButton, {}, f.windowPoint(QPoint(600, 600)));
-    EXPECT_EQ(f.values(), (Values{on(64), off(64)}));
+    EXPECT_EQ(f.values(), (Values { on(64), off(64) }));
 }
 
 TEST(MousePlay, ADoubleClickIsTwoPressesAndNothingMore)
 {
     FormFixture f;
     QTest::mouseDClick(f.window(), Qt::LeftButton, {}, f.windowPoint(centreOf(12)));
-    EXPECT_EQ(f.values(), (Values{on(60), off(60), on(60), off(60)}));
+    EXPECT_EQ(f.values(), (Values { on(60), off(60), on(60), off(60) }));
 }
 
 TEST(Startup, OpensTheBuiltInSynthWithChannelOneAndFullVelocity)
@@ -82,7 +82,7 @@ TEST(Startup, OpensTheBuiltInSynthWithChannelOneAndFullVelocity)
 
 TEST(Startup, AFailedOpenIsReportedOnceAndLaterNotesAreSilentlyLost)
 {
-    FormFixture f({}, {-1});
+    FormFixture f({}, { -1 });
     ASSERT_EQ(f.boxes.texts.size(), 1u);
     EXPECT_EQ(f.boxes.texts[0], Form1::failedOpenMessage);
     EXPECT_EQ(f.boxes.icons[0], QMessageBox::NoIcon);
@@ -102,7 +102,7 @@ TEST(Startup, AFailedOpenIsReportedOnceAndLaterNotesAreSilentlyLost)
     f.form.SelectDevice(-1);
     EXPECT_EQ(f.boxes.texts.size(), 2u);
     QTest::mousePress(f.window(), Qt::LeftButton, {}, f.windowPoint(centreOf(0)));
-    EXPECT_EQ(f.values(), (Values{on(48)}));
+    EXPECT_EQ(f.values(), (Values { on(48) }));
 }
 
 TEST(Shutdown, ClosingTheWindowClosesThePortAndSendsNothing)
@@ -110,7 +110,7 @@ TEST(Shutdown, ClosingTheWindowClosesThePortAndSendsNothing)
     FormFixture f;
     QTest::mousePress(f.window(), Qt::LeftButton, {}, f.windowPoint(centreOf(5)));
     f.form.close();
-    EXPECT_EQ(f.values(), (Values{on(53)}));
+    EXPECT_EQ(f.values(), (Values { on(53) }));
     EXPECT_FALSE(f.port.isOpen());
     EXPECT_EQ(f.recording->opens, f.recording->closes);
 }

@@ -41,7 +41,7 @@ struct JackGraphReader::Client {
 JackGraphReader::JackGraphReader()
 {
     if (jack_client_t* handle = openQuietClient())
-        client_ = new Client{handle};
+        client_ = new Client { handle };
 }
 
 JackGraphReader::~JackGraphReader()
@@ -56,7 +56,8 @@ std::vector<std::string> JackGraphReader::midiInputs() const
     std::vector<std::string> names;
     if (!client_)
         return names;
-    if (const char** ports = jack_get_ports(client_->handle, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
+    if (const char** ports
+        = jack_get_ports(client_->handle, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
         for (const char** port = ports; *port; ++port)
             names.emplace_back(*port);
         jack_free(ports);
@@ -81,7 +82,8 @@ int JackGraphReader::connectionCount(const std::string& portName) const
 }
 
 JackConnectionWatch::JackConnectionWatch(const std::string& portName)
-    : portName_(portName), before_(graph_.connectionCount(portName))
+    : portName_(portName)
+    , before_(graph_.connectionCount(portName))
 {
 }
 

@@ -4,14 +4,14 @@
 
 // Built without JACK: no server ever answers, no port is ever listed.
 
-void routeJackLog() {}
+void routeJackLog() { }
 
 bool jackServerRunning()
 {
     return false;
 }
 
-struct JackGraphReader::Client {};
+struct JackGraphReader::Client { };
 
 JackGraphReader::JackGraphReader() = default;
 
@@ -27,7 +27,10 @@ int JackGraphReader::connectionCount(const std::string&) const
     return 0;
 }
 
-JackConnectionWatch::JackConnectionWatch(const std::string& portName) : portName_(portName) {}
+JackConnectionWatch::JackConnectionWatch(const std::string& portName)
+    : portName_(portName)
+{
+}
 
 bool JackConnectionWatch::waitForNewConnection(std::chrono::milliseconds)
 {

@@ -6,10 +6,10 @@
 
 #include <RtMidi.h>
 
-#include "midi/ports/JackGraph.h"
 #include "midi/MidiMessage.h"
 #include "midi/OutputLog.h"
 #include "midi/QuietLibraries.h"
+#include "midi/ports/JackGraph.h"
 
 namespace {
 
@@ -85,13 +85,13 @@ std::vector<PortInfo> listPorts(const JackGraphReader& jack, const std::vector<P
             bool failed = false;
             if (auto out = makeOut(PortApi::Alsa, &failed))
                 for (auto& name : portNames(*out, failed))
-                    ports.push_back({PortApi::Alsa, std::move(name)});
+                    ports.push_back({ PortApi::Alsa, std::move(name) });
         } else if (apiCompiled(PortApi::Jack)) {
             // One JACK client lists the JACK ports under the names RtMidi
             // gives them; RtMidi would open a second one just to list them,
             // and each JACK client costs tens of milliseconds at start-up.
             for (auto& name : jack.midiInputs())
-                ports.push_back({PortApi::Jack, std::move(name)});
+                ports.push_back({ PortApi::Jack, std::move(name) });
         }
     }
     return ports;

@@ -28,10 +28,10 @@ int64_t nanosNow()
 bool hasDriver(fluid_settings_t* settings, const char* driver)
 {
     std::set<std::string> drivers;
-    fluid_settings_foreach_option(settings, "audio.driver", &drivers,
-                                  [](void* data, const char*, const char* option) {
-                                      static_cast<std::set<std::string>*>(data)->insert(option);
-                                  });
+    fluid_settings_foreach_option(
+        settings, "audio.driver", &drivers, [](void* data, const char*, const char* option) {
+            static_cast<std::set<std::string>*>(data)->insert(option);
+        });
     return drivers.count(driver) != 0;
 }
 
@@ -60,7 +60,10 @@ void keepForever(fluid_audio_driver_t* driver)
 } // namespace
 
 struct FluidDriverOutput::Driver {
-    explicit Driver(fluid_audio_driver_t* d) : handle(d) {}
+    explicit Driver(fluid_audio_driver_t* d)
+        : handle(d)
+    {
+    }
     ~Driver()
     {
         if (handle)
@@ -69,7 +72,11 @@ struct FluidDriverOutput::Driver {
     fluid_audio_driver_t* handle;
 };
 
-FluidDriverOutput::FluidDriverOutput(SynthEngine& engine, const char* name) : engine_(engine), name_(name) {}
+FluidDriverOutput::FluidDriverOutput(SynthEngine& engine, const char* name)
+    : engine_(engine)
+    , name_(name)
+{
+}
 
 FluidDriverOutput::~FluidDriverOutput()
 {

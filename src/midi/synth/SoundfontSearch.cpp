@@ -33,9 +33,8 @@ bool isSoundfontFile(const std::filesystem::path& p)
 
 SoundfontSearch SoundfontSearch::system()
 {
-    return {configuredSoundfont(),
-            {"/usr/share/sounds/sf2/default-GM.sf2"},
-            {"/usr/share/sounds/sf3", "/usr/share/sounds/sf2"}};
+    return { configuredSoundfont(), { "/usr/share/sounds/sf2/default-GM.sf2" },
+        { "/usr/share/sounds/sf3", "/usr/share/sounds/sf2" } };
 }
 
 std::vector<std::string> SoundfontSearch::candidates() const

@@ -19,7 +19,8 @@ SynthEngine::SynthEngine(double sampleRate)
     renderer_ = std::make_unique<IdleRenderer>(synth_.get(), sampleRate);
 }
 
-SynthEngine::SynthEngine(const SoundfontSearch& search, double sampleRate) : SynthEngine(sampleRate)
+SynthEngine::SynthEngine(const SoundfontSearch& search, double sampleRate)
+    : SynthEngine(sampleRate)
 {
     load(search);
 }

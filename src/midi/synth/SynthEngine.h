@@ -39,9 +39,15 @@ public:
     IdleRenderer& renderer() { return *renderer_; }
 
 private:
-    struct SettingsDeleter { void operator()(fluid_settings_t* s) const { delete_fluid_settings(s); } };
-    struct SynthDeleter { void operator()(fluid_synth_t* s) const { delete_fluid_synth(s); } };
-    struct EventDeleter { void operator()(fluid_midi_event_t* e) const { delete_fluid_midi_event(e); } };
+    struct SettingsDeleter {
+        void operator()(fluid_settings_t* s) const { delete_fluid_settings(s); }
+    };
+    struct SynthDeleter {
+        void operator()(fluid_synth_t* s) const { delete_fluid_synth(s); }
+    };
+    struct EventDeleter {
+        void operator()(fluid_midi_event_t* e) const { delete_fluid_midi_event(e); }
+    };
 
     std::unique_ptr<fluid_settings_t, SettingsDeleter> settings_;
     std::unique_ptr<fluid_synth_t, SynthDeleter> synth_;

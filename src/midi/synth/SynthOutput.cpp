@@ -4,7 +4,10 @@
 #include "midi/synth/AudioOutput.h"
 #include "midi/synth/SynthEngine.h"
 
-SynthOutput::SynthOutput(std::unique_ptr<SynthEngine> engine) : engine_(std::move(engine)) {}
+SynthOutput::SynthOutput(std::unique_ptr<SynthEngine> engine)
+    : engine_(std::move(engine))
+{
+}
 
 SynthOutput::~SynthOutput() = default;
 
@@ -19,8 +22,8 @@ std::unique_ptr<SynthOutput> SynthOutput::open(const SoundfontSearch& search)
 
     // Loading the soundfont and opening an audio client each take tens of
     // milliseconds; side by side they hold up the first window less.
-    auto loaded
-        = std::async(std::launch::async, [&synth = *output->engine_, &search] { return synth.loadSoundfont(search); });
+    auto loaded = std::async(
+        std::launch::async, [&synth = *output->engine_, &search] { return synth.loadSoundfont(search); });
     output->audio_ = openAudioOutput(*output->engine_);
     const bool soundfontLoaded = loaded.get();
     if (!soundfontLoaded)
