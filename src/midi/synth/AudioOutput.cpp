@@ -11,8 +11,11 @@ using Opener = std::unique_ptr<AudioOutput> (*)(SynthEngine&);
 std::unique_ptr<AudioOutput> openJack(SynthEngine& engine)
 {
     // libjack, asked for a server that is not there, writes to stderr
-    // where nothing of ours can quiet it.
-    if (!jackServerRunning())
+    // where nothing of ours can quiet it: ask quietly first. The asking
+    // client stays open while FluidSynth's opens, which then shares its map
+    // of the server's memory instead of mapping and locking it again.
+    const JackGraphReader probe;
+    if (!probe.connected())
         return nullptr;
     return FluidDriverOutput::open(engine, "jack");
 }
