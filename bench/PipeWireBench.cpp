@@ -5,17 +5,23 @@
 // stream, once through FluidSynth's PulseAudio driver and PipeWire's
 // PulseAudio service, the path the program took before it had a stream of
 // its own. The listener is a JACK client inside PipeWire (pw-jack).
-// Prints rows of a markdown table: | figure | value | goal |.
+// First, in a quiet graph, the demo tune played by a click on its button,
+// with the drop-outs counted at the synth's node. `pipewire_bench demo`
+// runs that part only. Prints rows of a markdown table: | figure | value | goal |.
 
 #include <X11/keysym.h>
 #include <jack/jack.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <random>
 #include <thread>
 
@@ -27,6 +33,8 @@
 #include "WaitUntil.h"
 #include "XWindows.h"
 #include "XvfbServer.h"
+#include "demo/DemoTune.h"
+#include "window/Form1.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -48,6 +56,11 @@ constexpr auto held = 30ms;
 constexpr float quietLevel = 3e-5f;
 constexpr float loudLevel = 1.5e-4f;
 constexpr auto quietSpan = 50ms;
+// A drop-out breaks sounding music off into digital silence; no note's
+// release and no reverb tail does that, and the synth goes idle only after
+// half a second of near silence.
+constexpr float sounding = 1e-3f;
+constexpr int gapFrames = 16;
 
 struct Run {
     std::vector<double> millis;
@@ -75,6 +88,88 @@ void row(const std::string& figure, const std::string& value, const std::string&
 {
     std::cout << "| " << figure << " | " << value << " | " << goal << " |\n";
 }
+
+// Listens at the synth's node while the demo plays. A drop-out is a cycle
+// the listener, downstream of the synth like the sink, never got (the
+// graph's clock moved on by more than one quantum), or sound that breaks off
+// into exact silence on both channels. The graph's xruns are counted apart;
+// libjack reports them only from the second the graph ever had.
+class DropOuts {
+public:
+    DropOuts()
+        : client_("demo-listener", JACK_DEFAULT_AUDIO_TYPE, 2)
+    {
+        if (!client_.ok())
+            return;
+        jack_set_xrun_callback(
+            client_.get(),
+            [](void* self) {
+                ++static_cast<DropOuts*>(self)->xruns_;
+                return 0;
+            },
+            this);
+        client_.activate(&DropOuts::process, this);
+    }
+
+    bool ok() const { return client_.ok(); }
+    jack_client_t* client() const { return client_.get(); }
+    std::string portName(int port) const { return client_.portName(port); }
+    int xruns() const { return xruns_; }
+    int gaps() const { return gaps_; }
+    long skipped() const { return skipped_; }
+    long soundingCycles() const { return soundingCycles_; }
+
+private:
+    static int process(jack_nframes_t frames, void* arg)
+    {
+        auto* self = static_cast<DropOuts*>(arg);
+        // A new quantum or a new driver restarts the count: that is no drop-out.
+        const jack_nframes_t position = jack_last_frame_time(self->client_.get());
+        const jack_nframes_t advance = position - self->position_;
+        if (frames == self->frames_ && advance > frames && advance < static_cast<jack_nframes_t>(rate))
+            self->skipped_ += advance / frames - 1;
+        self->position_ = position;
+        self->frames_ = frames;
+        const auto* left = static_cast<const float*>(jack_port_get_buffer(self->client_.ports()[0], frames));
+        const auto* right = static_cast<const float*>(jack_port_get_buffer(self->client_.ports()[1], frames));
+        float peak = 0;
+        for (jack_nframes_t i = 0; i < frames; ++i) {
+            const float level = std::max(std::fabs(left[i]), std::fabs(right[i]));
+            peak = std::max(peak, level);
+            if (level == 0.0f) {
+                // The level before the silence is held while it lasts.
+                if (++self->silentRun_ == gapFrames && self->level_ >= sounding)
+                    ++self->gaps_;
+                continue;
+            }
+            self->silentRun_ = 0;
+            self->level_ = std::max(level, self->level_ * 0.999f);
+        }
+        if (peak >= sounding)
+            ++self->soundingCycles_;
+        return 0;
+    }
+
+    std::atomic<int> xruns_ { 0 };
+    std::atomic<int> gaps_ { 0 };
+    std::atomic<long> skipped_ { 0 };
+    std::atomic<long> soundingCycles_ { 0 };
+    // Of the process callback only.
+    float level_ = 0;
+    int silentRun_ = 0;
+    jack_nframes_t frames_ = 0;
+    jack_nframes_t position_ = 0;
+    // Last, so that its callbacks stop before the state above goes.
+    JackClient client_;
+};
+
+struct DemoRun {
+    int gaps = 0;
+    long skipped = 0;
+    int xruns = 0;
+    long streamMissed = 0;
+    long soundingCycles = 0;
+};
 
 // The synth's outputs at its node: every output but the sink's monitor.
 std::vector<std::string> synthPorts(jack_client_t* client)
@@ -140,6 +235,81 @@ Run measure(const XvfbServer& xvfb, const Environment& env, int presses, std::ch
     return run;
 }
 
+// The cycles the synth's stream woke too late for, as libpipewire logs them
+// in the program: "(Tonvelo-<id>) client missed <n> wakeups".
+long missedWakeups(const std::string& log)
+{
+    long missed = 0;
+    for (size_t at = 0; (at = log.find("client missed ", at)) != std::string::npos;) {
+        const size_t line = log.rfind('\n', at);
+        at += std::strlen("client missed ");
+        if (log.find("(Tonvelo-", line == std::string::npos ? 0 : line) < at)
+            missed += std::strtol(log.c_str() + at, nullptr, 10);
+    }
+    return missed;
+}
+
+std::string readFrom(const std::string& path, std::streamoff offset)
+{
+    std::ifstream file(path);
+    file.seekg(offset);
+    return { std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>() };
+}
+
+// The program started with `env`, its demo button clicked; what the listener
+// counted from the click until the tune's last note has rung a while.
+DemoRun playDemo(const XvfbServer& xvfb, Environment env, const std::string& logPath, std::string& failure)
+{
+    DemoRun run;
+    env.insert(env.end(), { "PIPEWIRE_DEBUG=3", "PIPEWIRE_LOG=" + logPath });
+    ProgramOnX program(TONVELO_BINARY, xvfb.display(), env);
+    const unsigned long window = program.waitForMainWindow(60s);
+    if (window == 0 || program.boxesAnswered() > 0) {
+        failure = "the keyboard did not open its synth:\n" + program.process().output();
+        return run;
+    }
+    Desktop desktop(program, window);
+    DropOuts listener;
+    std::vector<std::string> synth;
+    waitUntil([&] { return (synth = synthPorts(listener.client())).size() >= 2; }, 10s);
+    if (!listener.ok() || synth.size() != 2) {
+        failure = "could not listen to the synth's node";
+        return run;
+    }
+    for (int i = 0; i < 2; ++i)
+        jack_connect(listener.client(), synth[static_cast<size_t>(i)].c_str(), listener.portName(i).c_str());
+    std::this_thread::sleep_for(500ms);
+
+    // The button in the window's client area, which lies below the menu bar.
+    const QRect frame = xwindows::geometry(xvfb.display(), window);
+    const QPoint button = TwipsRect { 1920, 9120, 2535, 735 }.toPixels().center()
+        + QPoint(0, frame.height() - Form1::clientTwips.toPixels().height());
+    int tuneMs = 0;
+    for (const auto& step : DemoTune)
+        tuneMs += step.pause;
+    const int xrunsBefore = listener.xruns(), gapsBefore = listener.gaps();
+    const long skippedBefore = listener.skipped(), soundingBefore = listener.soundingCycles();
+    std::error_code noLog;
+    const auto logBefore = static_cast<std::streamoff>(std::filesystem::file_size(logPath, noLog));
+    if (!desktop.xdotool({ "mousemove", "--window", std::to_string(window), std::to_string(button.x()),
+            std::to_string(button.y()), "click", "1" })) {
+        failure = "could not click the demo button";
+        return run;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(tuneMs) + 2s);
+    run.xruns = listener.xruns() - xrunsBefore;
+    run.gaps = listener.gaps() - gapsBefore;
+    run.skipped = listener.skipped() - skippedBefore;
+    run.streamMissed = missedWakeups(readFrom(logPath, noLog ? 0 : logBefore));
+    run.soundingCycles = listener.soundingCycles() - soundingBefore;
+    // Unless it sounded most of the way through, the tune did not play.
+    if (run.soundingCycles < static_cast<long>(tuneMs) * rate / quantum / 1000 / 2)
+        failure = "the demo did not play: " + std::to_string(run.soundingCycles) + " sounding cycles";
+    xwindows::close(xvfb.display(), window);
+    program.process().wait(10s);
+    return run;
+}
+
 std::string counted(const Run& run, int presses)
 {
     return std::to_string(run.millis.size()) + " presses"
@@ -155,12 +325,12 @@ int fail(const std::string& why)
 
 } // namespace
 
-int main(int, char* argv[])
+int main(int argc, char* argv[])
 {
     // The listener needs PipeWire's JACK library, which pw-jack puts first.
     const char* libraries = std::getenv("LD_LIBRARY_PATH");
     if (!libraries || !std::strstr(libraries, "pipewire")) {
-        execlp("pw-jack", "pw-jack", argv[0], nullptr);
+        execlp("pw-jack", "pw-jack", argv[0], argc > 1 ? argv[1] : nullptr, nullptr);
         return fail("pw-jack did not run");
     }
 
@@ -175,6 +345,21 @@ int main(int, char* argv[])
         { "WAYLAND_DISPLAY", "LD_LIBRARY_PATH",
             "JACK_DEFAULT_SERVER=tonvelo-absent-" + std::to_string(getpid()) });
     std::string failure;
+    std::cerr << "pipewire_bench: the demo tune through the synth's own stream\n";
+    const DemoRun demo = playDemo(xvfb, env, pipewire.runtimeDir() + "/tonvelo-demo.log", failure);
+    if (!failure.empty())
+        return fail(failure);
+    std::cerr << "pipewire_bench: " << demo.soundingCycles << " sounding cycles, " << demo.skipped
+              << " skipped, " << demo.gaps << " broken off into silence, " << demo.xruns << " graph xruns, "
+              << demo.streamMissed << " missed by the synth's stream\n";
+    row("demo through PipeWire: drop-outs at the sink (quiet run, " + std::to_string(quantum)
+            + "-frame quantum)",
+        std::to_string(demo.skipped + demo.gaps), "0");
+    row("demo through PipeWire: xruns of the synth's stream", std::to_string(demo.streamMissed),
+        "for reference");
+    if (argc > 1 && std::strcmp(argv[1], "demo") == 0)
+        return 0;
+
     std::cerr << "pipewire_bench: the synth's own stream, " << nativePresses << " presses\n";
     const Run native = measure(xvfb, env, nativePresses, 0ms, failure);
     if (!failure.empty())
