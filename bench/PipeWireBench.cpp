@@ -6,8 +6,9 @@
 // PulseAudio service, the path the program took before it had a stream of
 // its own. The listener is a JACK client inside PipeWire (pw-jack).
 // First, in a quiet graph, the demo tune played by a click on its button,
-// with the drop-outs counted at the synth's node. `pipewire_bench demo`
-// runs that part only. Prints rows of a markdown table: | figure | value | goal |.
+// with the drop-outs counted at the sink by PipeWire's own profiler, beside
+// a plain player in the same cycles for this machine's floor.
+// `pipewire_bench demo` runs that part only. Prints rows of a markdown table: | figure | value | goal |.
 
 #include <X11/keysym.h>
 #include <jack/jack.h>
@@ -27,6 +28,7 @@
 
 #include "Desktop.h"
 #include "FakeKeys.h"
+#include "GraphProfile.h"
 #include "PipeWireServer.h"
 #include "ProgramOnX.h"
 #include "SoundOnset.h"
@@ -61,11 +63,12 @@ constexpr auto quietSpan = 50ms;
 // half a second of near silence.
 constexpr float sounding = 1e-3f;
 constexpr int gapFrames = 16;
+// The node name of the plain player beside the synth.
+constexpr const char* plainPlayer = "plain-player";
 
 struct Run {
     std::vector<double> millis;
     int lost = 0;
-    int xruns = 0;
 };
 
 double percentile(std::vector<double> values, double p)
@@ -89,47 +92,28 @@ void row(const std::string& figure, const std::string& value, const std::string&
     std::cout << "| " << figure << " | " << value << " | " << goal << " |\n";
 }
 
-// Listens at the synth's node while the demo plays. A drop-out is a cycle
-// the listener, downstream of the synth like the sink, never got (the
-// graph's clock moved on by more than one quantum), or sound that breaks off
-// into exact silence on both channels. The graph's xruns are counted apart;
-// libjack reports them only from the second the graph ever had.
-class DropOuts {
+// Listens at the synth's node while the demo plays, for what a profile of
+// the graph cannot see: sounding music broken off into exact silence on
+// both channels, as a synth that stops rendering mid-tune would.
+class SilenceBreaks {
 public:
-    DropOuts()
+    SilenceBreaks()
         : client_("demo-listener", JACK_DEFAULT_AUDIO_TYPE, 2)
     {
-        if (!client_.ok())
-            return;
-        jack_set_xrun_callback(
-            client_.get(),
-            [](void* self) {
-                ++static_cast<DropOuts*>(self)->xruns_;
-                return 0;
-            },
-            this);
-        client_.activate(&DropOuts::process, this);
+        if (client_.ok())
+            client_.activate(&SilenceBreaks::process, this);
     }
 
     bool ok() const { return client_.ok(); }
     jack_client_t* client() const { return client_.get(); }
     std::string portName(int port) const { return client_.portName(port); }
-    int xruns() const { return xruns_; }
     int gaps() const { return gaps_; }
-    long skipped() const { return skipped_; }
     long soundingCycles() const { return soundingCycles_; }
 
 private:
     static int process(jack_nframes_t frames, void* arg)
     {
-        auto* self = static_cast<DropOuts*>(arg);
-        // A new quantum or a new driver restarts the count: that is no drop-out.
-        const jack_nframes_t position = jack_last_frame_time(self->client_.get());
-        const jack_nframes_t advance = position - self->position_;
-        if (frames == self->frames_ && advance > frames && advance < static_cast<jack_nframes_t>(rate))
-            self->skipped_ += advance / frames - 1;
-        self->position_ = position;
-        self->frames_ = frames;
+        auto* self = static_cast<SilenceBreaks*>(arg);
         const auto* left = static_cast<const float*>(jack_port_get_buffer(self->client_.ports()[0], frames));
         const auto* right = static_cast<const float*>(jack_port_get_buffer(self->client_.ports()[1], frames));
         float peak = 0;
@@ -150,23 +134,18 @@ private:
         return 0;
     }
 
-    std::atomic<int> xruns_ { 0 };
     std::atomic<int> gaps_ { 0 };
-    std::atomic<long> skipped_ { 0 };
     std::atomic<long> soundingCycles_ { 0 };
     // Of the process callback only.
     float level_ = 0;
     int silentRun_ = 0;
-    jack_nframes_t frames_ = 0;
-    jack_nframes_t position_ = 0;
     // Last, so that its callbacks stop before the state above goes.
     JackClient client_;
 };
 
 struct DemoRun {
+    GraphProfile::Misses misses;
     int gaps = 0;
-    long skipped = 0;
-    int xruns = 0;
     long streamMissed = 0;
     long soundingCycles = 0;
 };
@@ -209,7 +188,6 @@ Run measure(const XvfbServer& xvfb, const Environment& env, int presses, std::ch
     FakeKeys keys(xvfb.display());
     std::mt19937 random(6);
     std::uniform_int_distribution<int> spread(0, 5000);
-    const int xrunsBefore = listener.xruns();
     for (int i = 0; i < warmUpPresses + presses; ++i) {
         if (!listener.waitForSilence(quietLevel, quietSpan, 10s)) {
             failure = "the synth never fell silent";
@@ -229,7 +207,6 @@ Run measure(const XvfbServer& xvfb, const Environment& env, int presses, std::ch
         else
             ++run.lost;
     }
-    run.xruns = listener.xruns() - xrunsBefore;
     xwindows::close(xvfb.display(), window);
     program.process().wait(10s);
     return run;
@@ -256,11 +233,13 @@ std::string readFrom(const std::string& path, std::streamoff offset)
     return { std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>() };
 }
 
-// The program started with `env`, its demo button clicked; what the listener
-// counted from the click until the tune's last note has rung a while.
-DemoRun playDemo(const XvfbServer& xvfb, Environment env, const std::string& logPath, std::string& failure)
+// The program started with `env`, its demo button clicked, with a plain
+// player of a sine beside it in the same graph; what the profile and the
+// listener counted from the click until the tune's last note has rung a while.
+DemoRun playDemo(const XvfbServer& xvfb, Environment env, const std::string& dir, std::string& failure)
 {
     DemoRun run;
+    const std::string logPath = dir + "/tonvelo-demo.log";
     env.insert(env.end(), { "PIPEWIRE_DEBUG=3", "PIPEWIRE_LOG=" + logPath });
     ProgramOnX program(TONVELO_BINARY, xvfb.display(), env);
     const unsigned long window = program.waitForMainWindow(60s);
@@ -269,7 +248,7 @@ DemoRun playDemo(const XvfbServer& xvfb, Environment env, const std::string& log
         return run;
     }
     Desktop desktop(program, window);
-    DropOuts listener;
+    SilenceBreaks listener;
     std::vector<std::string> synth;
     waitUntil([&] { return (synth = synthPorts(listener.client())).size() >= 2; }, 10s);
     if (!listener.ok() || synth.size() != 2) {
@@ -287,8 +266,18 @@ DemoRun playDemo(const XvfbServer& xvfb, Environment env, const std::string& log
     int tuneMs = 0;
     for (const auto& step : DemoTune)
         tuneMs += step.pause;
-    const int xrunsBefore = listener.xruns(), gapsBefore = listener.gaps();
-    const long skippedBefore = listener.skipped(), soundingBefore = listener.soundingCycles();
+    const std::string sine = dir + "/sine.wav";
+    if (!writeSine(sine, tuneMs / 1000 + 4)) {
+        failure = "could not write " + sine;
+        return run;
+    }
+    GraphProfile profile(dir + "/profile", env);
+    RunningProgram player({ "pw-cat", "--playback", "--latency", std::to_string(quantum), "-P",
+                              "{ node.name = \"" + std::string(plainPlayer) + "\" }", sine },
+        env);
+    std::this_thread::sleep_for(500ms);
+    const int gapsBefore = listener.gaps();
+    const long soundingBefore = listener.soundingCycles();
     std::error_code noLog;
     const auto logBefore = static_cast<std::streamoff>(std::filesystem::file_size(logPath, noLog));
     if (!desktop.xdotool({ "mousemove", "--window", std::to_string(window), std::to_string(button.x()),
@@ -297,17 +286,31 @@ DemoRun playDemo(const XvfbServer& xvfb, Environment env, const std::string& log
         return run;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(tuneMs) + 2s);
-    run.xruns = listener.xruns() - xrunsBefore;
     run.gaps = listener.gaps() - gapsBefore;
-    run.skipped = listener.skipped() - skippedBefore;
     run.streamMissed = missedWakeups(readFrom(logPath, noLog ? 0 : logBefore));
     run.soundingCycles = listener.soundingCycles() - soundingBefore;
+    player.stop();
+    run.misses = profile.stop("Tonvelo", plainPlayer);
+    if (run.misses.cycles == 0)
+        failure = "the profiler saw no cycle of the synth's node";
     // Unless it sounded most of the way through, the tune did not play.
     if (run.soundingCycles < static_cast<long>(tuneMs) * rate / quantum / 1000 / 2)
         failure = "the demo did not play: " + std::to_string(run.soundingCycles) + " sounding cycles";
     xwindows::close(xvfb.display(), window);
     program.process().wait(10s);
     return run;
+}
+
+// Microseconds as median / p99.9 / largest.
+std::string work(std::vector<long> micros)
+{
+    if (micros.empty())
+        return "none";
+    std::sort(micros.begin(), micros.end());
+    const auto at = [&](double p) {
+        return std::to_string(micros[static_cast<size_t>(p * static_cast<double>(micros.size() - 1))]);
+    };
+    return at(0.5) + " / " + at(0.999) + " / " + at(1.0) + " µs";
 }
 
 std::string counted(const Run& run, int presses)
@@ -346,15 +349,29 @@ int main(int argc, char* argv[])
             "JACK_DEFAULT_SERVER=tonvelo-absent-" + std::to_string(getpid()) });
     std::string failure;
     std::cerr << "pipewire_bench: the demo tune through the synth's own stream\n";
-    const DemoRun demo = playDemo(xvfb, env, pipewire.runtimeDir() + "/tonvelo-demo.log", failure);
+    const DemoRun demo = playDemo(xvfb, env, pipewire.runtimeDir(), failure);
     if (!failure.empty())
         return fail(failure);
-    std::cerr << "pipewire_bench: " << demo.soundingCycles << " sounding cycles, " << demo.skipped
-              << " skipped, " << demo.gaps << " broken off into silence, " << demo.xruns << " graph xruns, "
-              << demo.streamMissed << " missed by the synth's stream\n";
-    row("demo through PipeWire: drop-outs at the sink (quiet run, " + std::to_string(quantum)
-            + "-frame quantum)",
-        std::to_string(demo.skipped + demo.gaps), "0");
+    const auto& m = demo.misses;
+    std::cerr << "pipewire_bench: " << m.cycles << " cycles of the synth's node, " << demo.soundingCycles
+              << " sounding; missed at the sink: " << m.first << " by the synth (" << m.firstOnly
+              << " while the plain player kept time), " << m.second << " by the plain player; " << demo.gaps
+              << " broken off into silence; " << demo.streamMissed << " missed by the synth's stream\n";
+    const std::string demoSetting
+        = std::to_string(quantum) + "-frame quantum, " + std::to_string(m.cycles) + " cycles";
+    const long dropOuts = m.first + demo.gaps;
+    row("demo through PipeWire: drop-outs at the sink, cycles the synth's node missed (PipeWire's profiler) "
+        "and sound broken off into silence ("
+            + demoSetting + ")",
+        std::to_string(dropOuts)
+            + (dropOuts ? " (" + std::to_string(m.firstOnly) + " while the plain player kept time)" : ""),
+        std::string("0: ") + (dropOuts == 0 ? "met" : "**missed**"));
+    row("the same cycles, a plain player of a sine (pw-cat) beside it in the same graph",
+        std::to_string(m.second), "this machine's floor");
+    row("the same cycles, each node's own part of a cycle it finished, from wake-up to done (median / p99.9 "
+        "/ "
+        "largest): the synth's node, the plain player",
+        work(m.firstWork) + ", " + work(m.secondWork), "well within the " + format(quantumMs) + " cycle");
     row("demo through PipeWire: xruns of the synth's stream", std::to_string(demo.streamMissed),
         "for reference");
     if (argc > 1 && std::strcmp(argv[1], "demo") == 0)
@@ -403,7 +420,5 @@ int main(int argc, char* argv[])
             + counted(pulse, pulsePresses) + ")",
         format(pulseMedian) + " / " + format(percentile(pulse.millis, 0.99)),
         "the path before the own stream");
-    row("xruns seen by the listener in PipeWire's graph, own stream / PulseAudio path",
-        std::to_string(native.xruns) + " / " + std::to_string(pulse.xruns), "for reference");
     return 0;
 }
