@@ -10,10 +10,6 @@
 #include <sstream>
 #include <vector>
 
-#include "WaitUntil.h"
-
-using namespace std::chrono_literals;
-
 namespace {
 
 // A profiler row: four columns of the driver, then eight for each node:
@@ -66,8 +62,6 @@ GraphProfile::GraphProfile(const std::string& dir, const Environment& env)
     // It writes its plot files where it runs.
     profiler_ = std::make_unique<RunningProgram>(
         std::vector<std::string> { "sh", "-c", "cd \"$0\" && exec pw-profiler -o profile.log", dir_ }, env);
-    std::error_code none;
-    waitUntil([&] { return std::filesystem::file_size(dir_ + "/profile.log", none) > 0; }, 5s);
 }
 
 GraphProfile::Misses GraphProfile::stop(const std::string& first, const std::string& second)

@@ -8,7 +8,9 @@
 // First, in a quiet graph, the demo tune played by a click on its button,
 // with the drop-outs counted at the sink by PipeWire's own profiler, beside
 // a plain player in the same cycles for this machine's floor.
-// `pipewire_bench demo` runs that part only. Prints rows of a markdown table: | figure | value | goal |.
+// `pipewire_bench demo [QUANTUM]` runs that part only, at another quantum if
+// given (the synth then asks for it through PIPEWIRE_LATENCY, as a user can). Prints rows of a markdown
+// table: | figure | value | goal |.
 
 #include <X11/keysym.h>
 #include <jack/jack.h>
@@ -236,9 +238,12 @@ std::string readFrom(const std::string& path, std::streamoff offset)
 // The program started with `env`, its demo button clicked, with a plain
 // player of a sine beside it in the same graph; what the profile and the
 // listener counted from the click until the tune's last note has rung a while.
-DemoRun playDemo(const XvfbServer& xvfb, Environment env, const std::string& dir, std::string& failure)
+DemoRun playDemo(
+    const XvfbServer& xvfb, Environment env, const std::string& dir, int frames, std::string& failure)
 {
     DemoRun run;
+    if (frames != quantum)
+        env.push_back("PIPEWIRE_LATENCY=" + std::to_string(frames) + "/" + std::to_string(rate));
     const std::string logPath = dir + "/tonvelo-demo.log";
     env.insert(env.end(), { "PIPEWIRE_DEBUG=3", "PIPEWIRE_LOG=" + logPath });
     ProgramOnX program(TONVELO_BINARY, xvfb.display(), env);
@@ -271,10 +276,13 @@ DemoRun playDemo(const XvfbServer& xvfb, Environment env, const std::string& dir
         failure = "could not write " + sine;
         return run;
     }
-    GraphProfile profile(dir + "/profile", env);
-    RunningProgram player({ "pw-cat", "--playback", "--latency", std::to_string(quantum), "-P",
+    // The player first: the graph is at its quantum before the profiler
+    // starts, which stopped reporting in one run that began without it.
+    RunningProgram player({ "pw-cat", "--playback", "--latency", std::to_string(frames), "-P",
                               "{ node.name = \"" + std::string(plainPlayer) + "\" }", sine },
         env);
+    std::this_thread::sleep_for(500ms);
+    GraphProfile profile(dir + "/profile", env);
     std::this_thread::sleep_for(500ms);
     const int gapsBefore = listener.gaps();
     const long soundingBefore = listener.soundingCycles();
@@ -294,7 +302,7 @@ DemoRun playDemo(const XvfbServer& xvfb, Environment env, const std::string& dir
     if (run.misses.cycles == 0)
         failure = "the profiler saw no cycle of the synth's node";
     // Unless it sounded most of the way through, the tune did not play.
-    if (run.soundingCycles < static_cast<long>(tuneMs) * rate / quantum / 1000 / 2)
+    if (run.soundingCycles < static_cast<long>(tuneMs) * rate / frames / 1000 / 2)
         failure = "the demo did not play: " + std::to_string(run.soundingCycles) + " sounding cycles";
     xwindows::close(xvfb.display(), window);
     program.process().wait(10s);
@@ -333,7 +341,13 @@ int main(int argc, char* argv[])
     // The listener needs PipeWire's JACK library, which pw-jack puts first.
     const char* libraries = std::getenv("LD_LIBRARY_PATH");
     if (!libraries || !std::strstr(libraries, "pipewire")) {
-        execlp("pw-jack", "pw-jack", argv[0], argc > 1 ? argv[1] : nullptr, nullptr);
+        execvp("pw-jack",
+            [&] {
+                std::vector<char*> args { const_cast<char*>("pw-jack") };
+                args.insert(args.end(), argv, argv + argc + 1);
+                return args;
+            }()
+                .data());
         return fail("pw-jack did not run");
     }
 
@@ -347,9 +361,13 @@ int main(int argc, char* argv[])
     env.insert(env.end(),
         { "WAYLAND_DISPLAY", "LD_LIBRARY_PATH",
             "JACK_DEFAULT_SERVER=tonvelo-absent-" + std::to_string(getpid()) });
+    const bool demoOnly = argc > 1 && std::strcmp(argv[1], "demo") == 0;
+    const int demoFrames = demoOnly && argc > 2 ? std::atoi(argv[2]) : quantum;
+    if (demoFrames < 16 || demoFrames > 8192)
+        return fail("the quantum is a number of frames from 16 to 8192");
     std::string failure;
     std::cerr << "pipewire_bench: the demo tune through the synth's own stream\n";
-    const DemoRun demo = playDemo(xvfb, env, pipewire.runtimeDir(), failure);
+    const DemoRun demo = playDemo(xvfb, env, pipewire.runtimeDir(), demoFrames, failure);
     if (!failure.empty())
         return fail(failure);
     const auto& m = demo.misses;
@@ -358,7 +376,7 @@ int main(int argc, char* argv[])
               << " while the plain player kept time), " << m.second << " by the plain player; " << demo.gaps
               << " broken off into silence; " << demo.streamMissed << " missed by the synth's stream\n";
     const std::string demoSetting
-        = std::to_string(quantum) + "-frame quantum, " + std::to_string(m.cycles) + " cycles";
+        = std::to_string(demoFrames) + "-frame quantum, " + std::to_string(m.cycles) + " cycles";
     const long dropOuts = m.first + demo.gaps;
     row("demo through PipeWire: drop-outs at the sink, cycles the synth's node missed (PipeWire's profiler) "
         "and sound broken off into silence ("
@@ -371,10 +389,11 @@ int main(int argc, char* argv[])
     row("the same cycles, each node's own part of a cycle it finished, from wake-up to done (median / p99.9 "
         "/ "
         "largest): the synth's node, the plain player",
-        work(m.firstWork) + ", " + work(m.secondWork), "well within the " + format(quantumMs) + " cycle");
+        work(m.firstWork) + ", " + work(m.secondWork),
+        "well within the " + format(1000.0 * demoFrames / rate) + " cycle");
     row("demo through PipeWire: xruns of the synth's stream", std::to_string(demo.streamMissed),
         "for reference");
-    if (argc > 1 && std::strcmp(argv[1], "demo") == 0)
+    if (demoOnly)
         return 0;
 
     std::cerr << "pipewire_bench: the synth's own stream, " << nativePresses << " presses\n";
