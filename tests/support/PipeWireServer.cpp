@@ -1,13 +1,36 @@
 #include "PipeWireServer.h"
 
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <thread>
+
+#include "WaitUntil.h"
 
 using namespace std::chrono_literals;
 
 namespace {
+
+// Whether a server listens on the socket at `path`: a file left by a killed
+// server is there too, but refuses.
+bool listening(const std::string& path)
+{
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path)
+        return false;
+    std::strcpy(address.sun_path, path.c_str());
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const bool answered = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    return answered;
+}
 
 bool defaultSinkIsThere(const Environment& env)
 {
@@ -64,6 +87,9 @@ bool PipeWireServer::start()
     // The session manager keeps its state under HOME; not the user's.
     env.push_back("HOME=" + dir_.path());
     pipewire_ = std::make_unique<RunningProgram>(std::vector<std::string> { "pipewire" }, env);
+    // Started before the server listens, the session manager gives up at once.
+    if (!waitUntil([&] { return listening(dir_.path() + "/pipewire-0"); }, 10s))
+        return ready_ = false;
     sessionManager_ = std::make_unique<RunningProgram>(std::vector<std::string> { "wireplumber" }, env);
     pulseService_ = std::make_unique<RunningProgram>(std::vector<std::string> { "pipewire-pulse" }, env);
     ready_ = defaultSinkIsThere(env);
