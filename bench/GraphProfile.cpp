@@ -32,7 +32,7 @@ std::map<std::string, std::string> nodeIds(const std::string& plotPath)
     std::ifstream file(plotPath);
     const std::string text { std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>() };
     std::map<std::string, std::string> ids;
-    const std::regex title(R"(title "([^"/]+)/([0-9]+)\")");
+    const std::regex title(R"re(title "([^"/]+)/([0-9]+)")re");
     for (auto it = std::sregex_iterator(text.begin(), text.end(), title); it != std::sregex_iterator(); ++it)
         ids.emplace((*it)[1].str(), (*it)[2].str());
     return ids;

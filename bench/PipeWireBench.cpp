@@ -9,8 +9,8 @@
 // with the drop-outs counted at the sink by PipeWire's own profiler, beside
 // a plain player in the same cycles for this machine's floor.
 // `pipewire_bench demo [QUANTUM]` runs that part only, at another quantum if
-// given (the synth then asks for it through PIPEWIRE_LATENCY, as a user can). Prints rows of a markdown
-// table: | figure | value | goal |.
+// given (the synth then asks for it through PIPEWIRE_LATENCY, as a user can).
+// Prints rows of a markdown table: | figure | value | goal |.
 
 #include <X11/keysym.h>
 #include <jack/jack.h>
@@ -276,8 +276,9 @@ DemoRun playDemo(
         failure = "could not write " + sine;
         return run;
     }
-    // The player first: the graph is at its quantum before the profiler
-    // starts, which stopped reporting in one run that began without it.
+    // The player first, so that the graph runs at its quantum before the
+    // profiler starts: in one run that began without it, the profiler
+    // reported a single cycle.
     RunningProgram player({ "pw-cat", "--playback", "--latency", std::to_string(frames), "-P",
                               "{ node.name = \"" + std::string(plainPlayer) + "\" }", sine },
         env);
@@ -310,7 +311,7 @@ DemoRun playDemo(
 }
 
 // Microseconds as median / p99.9 / largest.
-std::string work(std::vector<long> micros)
+std::string medianTailLargest(std::vector<long> micros)
 {
     if (micros.empty())
         return "none";
@@ -341,13 +342,9 @@ int main(int argc, char* argv[])
     // The listener needs PipeWire's JACK library, which pw-jack puts first.
     const char* libraries = std::getenv("LD_LIBRARY_PATH");
     if (!libraries || !std::strstr(libraries, "pipewire")) {
-        execvp("pw-jack",
-            [&] {
-                std::vector<char*> args { const_cast<char*>("pw-jack") };
-                args.insert(args.end(), argv, argv + argc + 1);
-                return args;
-            }()
-                .data());
+        std::vector<char*> args { const_cast<char*>("pw-jack") };
+        args.insert(args.end(), argv, argv + argc + 1); // with its closing null
+        execvp("pw-jack", args.data());
         return fail("pw-jack did not run");
     }
 
@@ -389,7 +386,7 @@ int main(int argc, char* argv[])
     row("the same cycles, each node's own part of a cycle it finished, from wake-up to done (median / p99.9 "
         "/ "
         "largest): the synth's node, the plain player",
-        work(m.firstWork) + ", " + work(m.secondWork),
+        medianTailLargest(m.firstWork) + ", " + medianTailLargest(m.secondWork),
         "well within the " + format(1000.0 * demoFrames / rate) + " cycle");
     row("demo through PipeWire: xruns of the synth's stream", std::to_string(demo.streamMissed),
         "for reference");
