@@ -160,9 +160,11 @@ TEST(App, WithNoOutputTheMessageShowsBeforeTheWindowAndClosingEndsTheProgram)
     // Dismissed, it gives way to the keyboard window.
     ASSERT_TRUE(xdotool(display, { "windowfocus", "--sync", std::to_string(box) }));
     ASSERT_TRUE(xdotool(display, { "key", "Return" }));
-    ASSERT_TRUE(waitUntil([&] {
-        return shownWindows(display, app.pid()) == std::vector<unsigned long> { main };
-    })) << "the window did not show alone";
+    ASSERT_TRUE(waitUntil([&] { return (shown = shownWindows(display, app.pid())) == std::vector { main }; }))
+        << "the window did not show alone: " << shown.size() << " shown, the box "
+        << (std::find(shown.begin(), shown.end(), box) != shown.end() ? "still there" : "gone")
+        << ", the window "
+        << (std::find(shown.begin(), shown.end(), main) != shown.end() ? "shown" : "not shown");
 
     // The window is usable: it draws its keys.
     QImage window;
