@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QIcon>
+#include <QThread>
 
 #include "midi/MidiPort.h"
 #include "midi/SoundEnvironment.h"
@@ -11,6 +12,9 @@
 int main(int argc, char* argv[])
 {
     prepareSoundEnvironment();
+    // Qt takes the first thread that uses it for its main thread, and the
+    // synth and port threads below may log before QApplication is built.
+    QThread::currentThread();
     auto outputs = std::make_unique<SystemOutputs>();
     // The synth loads and the ports are listed while Qt starts and the window is built.
     outputs->prepareSynth();

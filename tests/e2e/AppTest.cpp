@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -215,4 +216,40 @@ TEST(App, WithoutADisplayTheProgramSaysSoFirstThenWhyAndDoesNotCrash)
     EXPECT_EQ(errors.substr(0, ours.size()), ours) << errors;
     EXPECT_NE(errors.find("platform plugin", ours.size()), std::string::npos)
         << "Qt's own reason follows" << errors;
+}
+
+// Threads that keep every core busy while they live.
+class BusyCores {
+public:
+    explicit BusyCores(int cores)
+    {
+        for (int core = 0; core < cores; ++core)
+            threads_.emplace_back([this] {
+                while (busy_.load(std::memory_order_relaxed)) { }
+            });
+    }
+    ~BusyCores() { busy_ = false; }
+
+private:
+    std::atomic<bool> busy_ { true };
+    std::vector<std::jthread> threads_;
+};
+
+TEST(App, OnABusyMachineQtRunsOnTheProgramsFirstThread)
+{
+    // With no server to answer, the synth's and the port list's threads log
+    // at once; with the cores busy, they sometimes did so before the first
+    // thread built the application, and Qt then took one of them for its
+    // main thread: the window could fail to show. No window is needed to see it.
+    const BusyCores load(2);
+    RuntimeDir runtime;
+    Environment env = appEnvironment("", runtime);
+    env.push_back("QT_QPA_PLATFORM=offscreen");
+    for (int start = 0; start < 20; ++start) {
+        RunningProgram app({ "nice", "-n", "10", TONVELO_PROGRAM }, env);
+        std::this_thread::sleep_for(400ms);
+        const std::string output = app.output();
+        ASSERT_EQ(output.find("not created in the main() thread"), std::string::npos)
+            << "start " << start << ": " << output;
+    }
 }
