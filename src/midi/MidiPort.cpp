@@ -39,7 +39,9 @@ int MidiPort::open(int32_t deviceId, int32_t& handle)
         return 1;
     handle_ = ++lastHandle_;
     handle = handle_;
-    return 0;
+    // Reported like any failed open; the output goes on waiting for its
+    // device until the handle is closed.
+    return output_->waitingForDevice() ? 1 : 0;
 }
 
 int MidiPort::close(int32_t handle)

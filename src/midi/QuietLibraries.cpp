@@ -9,8 +9,12 @@
 
 namespace {
 
+thread_local std::atomic<bool>* driverFailed = nullptr;
+
 void logFluidSynth(int level, const char* message, void*)
 {
+    if (level <= FLUID_ERR && driverFailed)
+        driverFailed->store(true);
     qCInfo(outputLog, "fluidsynth%s: %s", level <= FLUID_ERR ? " error" : "", message);
 }
 
@@ -27,4 +31,9 @@ void quietSoundLibraries()
         routeJackLog();
         routeAlsaLog();
     });
+}
+
+void watchFluidErrorsOnThisThread(std::atomic<bool>* failed)
+{
+    driverFailed = failed;
 }

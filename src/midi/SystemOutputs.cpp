@@ -1,8 +1,18 @@
 #include "midi/SystemOutputs.h"
 
+#include <thread>
+
+#include "midi/OutputLog.h"
 #include "midi/ports/JackGraph.h"
 #include "midi/ports/PortOutput.h"
 #include "midi/synth/SynthOutput.h"
+
+namespace {
+
+// A JACK server that answers lists its ports in tens of milliseconds.
+constexpr std::chrono::seconds portListDeadline { 1 };
+
+} // namespace
 
 SystemOutputs::SystemOutputs(SoundfontSearch search, std::vector<PortApi> portApis)
     : search_(std::move(search))
@@ -14,8 +24,6 @@ SystemOutputs::~SystemOutputs()
 {
     if (preparedSynth_.valid())
         preparedSynth_.wait();
-    if (portLister_.joinable())
-        portLister_.join();
 }
 
 void SystemOutputs::prepareSynth()
@@ -34,18 +42,31 @@ void SystemOutputs::preparePorts()
 {
     std::promise<std::vector<PortInfo>> listed;
     preparedPorts_ = listed.get_future();
-    portLister_
-        = std::thread([listed = std::move(listed), apis = portApis_, synthTried = synthTried_]() mutable {
-              const JackGraphReader jack;
-              listed.set_value(listPorts(jack, apis));
-              if (synthTried.valid())
-                  synthTried.wait();
-          });
+    portsAsked_ = std::chrono::steady_clock::now();
+    // Never joined: on a JACK server that hangs it may wait for ever, and
+    // must hold back neither the window nor the end of the program.
+    std::thread([listed = std::move(listed), apis = portApis_, synthTried = synthTried_]() mutable {
+        const JackGraphReader jack;
+        listed.set_value(listPorts(&jack, apis));
+        if (synthTried.valid())
+            synthTried.wait();
+    }).detach();
 }
 
 std::vector<std::string> SystemOutputs::deviceNames()
 {
-    ports_ = preparedPorts_.valid() ? preparedPorts_.get() : listPorts(JackGraphReader(), portApis_);
+    if (!preparedPorts_.valid())
+        preparePorts();
+    if (preparedPorts_.wait_until(portsAsked_ + portListDeadline) == std::future_status::ready) {
+        ports_ = preparedPorts_.get();
+    } else {
+        qCInfo(outputLog, "jack: no answer while listing the ports; listing the others");
+        std::vector<PortApi> others;
+        for (PortApi api : portApis_)
+            if (api != PortApi::Jack)
+                others.push_back(api);
+        ports_ = listPorts(nullptr, others);
+    }
     std::vector<std::string> names;
     names.reserve(ports_.size());
     for (const auto& port : ports_)

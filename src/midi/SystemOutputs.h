@@ -1,7 +1,6 @@
 #pragma once
 
 #include <future>
-#include <thread>
 
 #include "midi/OutputProvider.h"
 #include "midi/ports/PortInfo.h"
@@ -25,6 +24,8 @@ public:
     // the synth is ready, so that the synth's client starts up cheaper.
     void preparePorts();
 
+    // Waits a second at most for the list: a JACK server that hangs leaves
+    // its ports out of it.
     std::vector<std::string> deviceNames() override;
     std::unique_ptr<MidiOutput> open(int deviceId) override;
 
@@ -35,5 +36,5 @@ private:
     std::future<std::unique_ptr<MidiOutput>> preparedSynth_;
     std::shared_future<void> synthTried_;
     std::future<std::vector<PortInfo>> preparedPorts_;
-    std::thread portLister_;
+    std::chrono::steady_clock::time_point portsAsked_;
 };

@@ -15,7 +15,8 @@ struct DeviceMenuPlace {
 
     explicit DeviceMenuPlace(const std::string& portName)
     {
-        const auto ports = listPorts(JackGraphReader());
+        const JackGraphReader jack;
+        const auto ports = listPorts(&jack);
         const int shown = std::min(static_cast<int>(ports.size()), 10);
         entries = 1 + shown; // "MIDI Mapper" first
         for (int i = 0; i < shown; ++i)

@@ -35,11 +35,11 @@ TEST(OutputLog, SaysWhyTheSynthDidNotOpenOnlyWhenAskedTo)
     hideSoundServers();
     const QtMessageHandler previous = qInstallMessageHandler(keep);
 
-    EXPECT_EQ(SynthOutput::open(SoundfontSearch::system()), nullptr);
+    EXPECT_TRUE(SynthOutput::open(SoundfontSearch::system())->waitingForDevice());
     EXPECT_EQ(logged, "") << "the log is off by default";
 
     QLoggingCategory::setFilterRules(QStringLiteral("tonvelo.*=true"));
-    EXPECT_EQ(SynthOutput::open(SoundfontSearch::system()), nullptr);
+    EXPECT_TRUE(SynthOutput::open(SoundfontSearch::system())->waitingForDevice());
     QLoggingCategory::setFilterRules(QString());
     qInstallMessageHandler(previous);
 

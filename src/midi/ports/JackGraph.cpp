@@ -1,5 +1,7 @@
 #include "midi/ports/JackGraph.h"
 
+#include <atomic>
+#include <cstring>
 #include <thread>
 
 #include <jack/jack.h>
@@ -36,12 +38,29 @@ bool jackServerRunning()
 
 struct JackGraphReader::Client {
     jack_client_t* handle;
+    std::atomic<bool> gone { false };
 };
 
 JackGraphReader::JackGraphReader()
 {
-    if (jack_client_t* handle = openQuietClient())
-        client_ = new Client { handle };
+    jack_client_t* handle = openQuietClient();
+    if (!handle)
+        return;
+    client_ = new Client { handle };
+    // Called by libjack's own thread, also for a client never activated.
+    jack_on_info_shutdown(
+        handle, [](jack_status_t, const char*, void* c) { static_cast<Client*>(c)->gone.store(true); },
+        client_);
+}
+
+bool JackGraphReader::serverGone() const
+{
+    return client_ && client_->gone.load();
+}
+
+bool JackGraphReader::isPipeWire() const
+{
+    return client_ && std::strstr(jack_get_version_string(), "PipeWire") != nullptr;
 }
 
 JackGraphReader::~JackGraphReader()

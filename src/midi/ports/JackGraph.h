@@ -28,6 +28,10 @@ public:
     // How many connections the named port has now; 0 when it is not there.
     int connectionCount(const std::string& portName) const;
     bool connected() const { return client_ != nullptr; }
+    // True once the server told this client that it shut down.
+    bool serverGone() const;
+    // PipeWire's JACK library stands in for JACK's on some systems.
+    bool isPipeWire() const;
 
 private:
     struct Client;

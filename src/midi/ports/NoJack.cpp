@@ -17,6 +17,16 @@ JackGraphReader::JackGraphReader() = default;
 
 JackGraphReader::~JackGraphReader() = default;
 
+bool JackGraphReader::serverGone() const
+{
+    return false;
+}
+
+bool JackGraphReader::isPipeWire() const
+{
+    return false;
+}
+
 std::vector<std::string> JackGraphReader::midiInputs() const
 {
     return {};

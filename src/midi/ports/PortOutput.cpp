@@ -77,7 +77,7 @@ std::vector<std::string> portNames(RtMidiOut& out, bool& failed)
 
 } // namespace
 
-std::vector<PortInfo> listPorts(const JackGraphReader& jack, const std::vector<PortApi>& apis)
+std::vector<PortInfo> listPorts(const JackGraphReader* jack, const std::vector<PortApi>& apis)
 {
     std::vector<PortInfo> ports;
     for (PortApi api : apis) {
@@ -86,11 +86,11 @@ std::vector<PortInfo> listPorts(const JackGraphReader& jack, const std::vector<P
             if (auto out = makeOut(PortApi::Alsa, &failed))
                 for (auto& name : portNames(*out, failed))
                     ports.push_back({ PortApi::Alsa, std::move(name) });
-        } else if (apiCompiled(PortApi::Jack)) {
+        } else if (jack && apiCompiled(PortApi::Jack)) {
             // One JACK client lists the JACK ports under the names RtMidi
             // gives them; RtMidi would open a second one just to list them,
             // and each JACK client costs tens of milliseconds at start-up.
-            for (auto& name : jack.midiInputs())
+            for (auto& name : jack->midiInputs())
                 ports.push_back({ PortApi::Jack, std::move(name) });
         }
     }

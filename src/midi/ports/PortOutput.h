@@ -10,8 +10,9 @@
 class JackGraphReader;
 class RtMidiOut;
 
-// Every writable port of the given APIs that are available, in their order.
-std::vector<PortInfo> listPorts(const JackGraphReader& jack, const std::vector<PortApi>& apis = allPortApis);
+// Every writable port of the given APIs that are available, in their order;
+// the JACK ports as `jack` sees them, none when it is null.
+std::vector<PortInfo> listPorts(const JackGraphReader* jack, const std::vector<PortApi>& apis = allPortApis);
 
 // One external MIDI port, connected through RtMidi.
 class PortOutput : public MidiOutput {

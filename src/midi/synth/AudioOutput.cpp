@@ -1,42 +1,27 @@
 #include "midi/synth/AudioOutput.h"
 
-#include "midi/ports/JackGraph.h"
 #include "midi/synth/FluidDriverOutput.h"
 #include "midi/synth/PipeWireOutput.h"
+#include "midi/synth/SynthEngine.h"
 
-namespace {
-
-using Opener = std::unique_ptr<AudioOutput> (*)(SynthEngine&);
-
-std::unique_ptr<AudioOutput> openJack(SynthEngine& engine)
+AudioOutput::AudioOutput(SynthEngine& engine)
+    : gate_(std::make_unique<RenderGate>(engine.renderer()))
 {
-    // libjack, asked for a server that is not there, writes to stderr
-    // where nothing of ours can quiet it: ask quietly first. The asking
-    // client stays open while FluidSynth's opens, which then shares its map
-    // of the server's memory instead of mapping and locking it again.
-    const JackGraphReader probe;
-    if (!probe.connected())
-        return nullptr;
-    return FluidDriverOutput::open(engine, "jack");
 }
 
-// A JACK server that runs was started on purpose, so it goes first. Then
-// today's desktops: PipeWire through a stream of our own, as FluidSynth here
-// has no driver for it and its PulseAudio service adds ~19 ms; PulseAudio;
-// the bare card. FluidSynth never falls back to another driver by itself.
-constexpr Opener order[] = {
-    openJack,
-    [](SynthEngine& e) -> std::unique_ptr<AudioOutput> { return PipeWireOutput::open(e); },
-    [](SynthEngine& e) -> std::unique_ptr<AudioOutput> { return FluidDriverOutput::open(e, "pulseaudio"); },
-    [](SynthEngine& e) -> std::unique_ptr<AudioOutput> { return FluidDriverOutput::open(e, "alsa"); },
+// A JACK server that runs was started on purpose, so it goes first, unless
+// it is PipeWire under JACK's name: then PipeWire's own stream plays, at its
+// own quantum. Then today's desktops: PipeWire through a stream of our own,
+// as FluidSynth here has no driver for it and its PulseAudio service adds
+// ~19 ms; PulseAudio; the bare card. FluidSynth never falls back to another
+// driver by itself.
+const AudioOutputKind audioOutputOrder[4] = {
+    { "jack", [](SynthEngine& e) -> std::unique_ptr<AudioOutput> { return FluidDriverOutput::openJack(e); } },
+    { "pipewire", [](SynthEngine& e) -> std::unique_ptr<AudioOutput> { return PipeWireOutput::open(e); } },
+    { "pulseaudio",
+        [](SynthEngine& e) -> std::unique_ptr<AudioOutput> {
+            return FluidDriverOutput::open(e, "pulseaudio");
+        } },
+    { "alsa",
+        [](SynthEngine& e) -> std::unique_ptr<AudioOutput> { return FluidDriverOutput::open(e, "alsa"); } },
 };
-
-} // namespace
-
-std::unique_ptr<AudioOutput> openAudioOutput(SynthEngine& engine)
-{
-    for (Opener open : order)
-        if (auto output = open(engine))
-            return output;
-    return nullptr;
-}

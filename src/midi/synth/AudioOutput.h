@@ -2,17 +2,46 @@
 
 #include <memory>
 
+#include "midi/synth/RenderGate.h"
+
 class SynthEngine;
 
-// Where the synth's sound goes: one client of a sound server that asks the
-// engine for audio in the server's own rhythm, from the moment it opens
-// until it is destroyed.
+// Where the synth's sound goes: one client of a sound server that asks for
+// audio in the server's own rhythm, through its gate, from the moment the
+// gate opens until it closes.
 class AudioOutput {
 public:
+    explicit AudioOutput(SynthEngine& engine);
     virtual ~AudioOutput() = default;
+
+    AudioOutput(const AudioOutput&) = delete;
+    AudioOutput& operator=(const AudioOutput&) = delete;
+
+    // False once its server or device is gone for good; a server that only
+    // stalls keeps it alive.
+    virtual bool alive() const = 0;
+    // An output that can leave the server's graph while the synth is idle.
+    virtual void wentIdle() { }
+    virtual void woke() { }
+
+    RenderGate& gate() { return *gate_; }
+
+protected:
+    // Let go without closing: the gate stays valid for a thread that may
+    // never end, and so does whatever the caller keeps with it.
+    RenderGate* releaseGate() { return gate_.release(); }
+
+private:
+    std::unique_ptr<RenderGate> gate_;
 };
 
-// Opens the first sound server that takes the engine's audio, in the order
-// the desktop is most likely to play it well; null when none does. Each one
-// tried and why it failed goes to the output log.
-std::unique_ptr<AudioOutput> openAudioOutput(SynthEngine& engine);
+// One kind of sound server, as the synth tries them.
+struct AudioOutputKind {
+    const char* name;
+    // Null when the server is not there or does not take the stream. May
+    // wait on a server that hangs: the caller gives it a deadline.
+    std::unique_ptr<AudioOutput> (*open)(SynthEngine& engine);
+};
+
+// The order the synth tries them in, the first the desktop most likely plays well.
+extern const AudioOutputKind audioOutputOrder[4];

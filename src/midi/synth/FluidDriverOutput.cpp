@@ -1,29 +1,15 @@
 #include "midi/synth/FluidDriverOutput.h"
 
-#include <chrono>
+#include <mutex>
 #include <set>
-#include <string>
-#include <thread>
 #include <vector>
 
 #include "midi/OutputLog.h"
+#include "midi/QuietLibraries.h"
 #include "midi/ports/JackGraph.h"
 #include "midi/synth/SynthEngine.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// A driver plays a period every few milliseconds, silent or not; half a
-// second without one means its server or device is gone. Looking five
-// times a second brings the sound back within a second of the server.
-constexpr auto lostAfter = std::chrono::milliseconds(500);
-constexpr auto lookEvery = std::chrono::milliseconds(200);
-
-int64_t nanosNow()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
-}
 
 bool hasDriver(fluid_settings_t* settings, const char* driver)
 {
@@ -47,72 +33,39 @@ void configureLowLatency(fluid_settings_t* settings)
 }
 
 // libjack crashes now and then when it closes a client whose server died.
-// Such a driver is kept here instead, never closed: a few kilobytes once per
-// lost server, and reachable, so no leak checker counts it.
-void keepForever(fluid_audio_driver_t* driver)
+// Such a client is kept here instead, never closed, with the gate its thread
+// was given: a few kilobytes once per lost server, and reachable, so no leak
+// checker counts it.
+void keepForever(fluid_audio_driver_t* driver, RenderGate* gate, JackGraphReader* watch)
 {
+    struct Kept {
+        fluid_audio_driver_t* driver;
+        RenderGate* gate;
+        JackGraphReader* watch;
+    };
     static std::mutex mutex;
-    static auto* kept = new std::vector<fluid_audio_driver_t*>;
+    static auto* kept = new std::vector<Kept>;
     std::lock_guard lock(mutex);
-    kept->push_back(driver);
+    kept->push_back({ driver, gate, watch });
 }
 
 } // namespace
 
-struct FluidDriverOutput::Driver {
-    explicit Driver(fluid_audio_driver_t* d)
-        : handle(d)
-    {
-    }
-    ~Driver()
-    {
-        if (handle)
-            delete_fluid_audio_driver(handle);
-    }
-    fluid_audio_driver_t* handle;
-};
-
 FluidDriverOutput::FluidDriverOutput(SynthEngine& engine, const char* name)
-    : engine_(engine)
+    : AudioOutput(engine)
     , name_(name)
+    , watchesErrors_(name_ != "jack")
 {
 }
 
 FluidDriverOutput::~FluidDriverOutput()
 {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    wake_.notify_all();
-    if (watcher_.joinable())
-        watcher_.join();
-    stop();
-}
-
-void FluidDriverOutput::stop()
-{
-    if (!driver_)
+    if (driver_ && jack_ && jack_->serverGone()) {
+        keepForever(driver_, releaseGate(), jack_.release());
         return;
-    // A JACK server calls every client each period, a tenth of a second at
-    // the very most: a client it no longer calls has lost it.
-    const int64_t before = lastCallback_.load(std::memory_order_relaxed);
-    if (name_ == "jack" && !waitForCallback(before, std::chrono::milliseconds(150))) {
-        keepForever(driver_->handle);
-        driver_->handle = nullptr;
     }
-    driver_.reset();
-}
-
-bool FluidDriverOutput::waitForCallback(int64_t after, std::chrono::milliseconds timeout) const
-{
-    const auto deadline = Clock::now() + timeout;
-    while (lastCallback_.load(std::memory_order_relaxed) == after) {
-        if (Clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
+    if (driver_)
+        delete_fluid_audio_driver(driver_);
 }
 
 std::unique_ptr<FluidDriverOutput> FluidDriverOutput::open(SynthEngine& engine, const char* driver)
@@ -124,52 +77,51 @@ std::unique_ptr<FluidDriverOutput> FluidDriverOutput::open(SynthEngine& engine, 
     }
     configureLowLatency(settings);
     std::unique_ptr<FluidDriverOutput> output(new FluidDriverOutput(engine, driver));
-    if (!output->start()) {
+    if (!output->start(engine)) {
         qCInfo(outputLog, "audio driver %s: did not open", driver);
         return nullptr;
     }
-    qCInfo(outputLog, "audio driver %s: playing", driver);
-    output->watcher_ = std::thread(&FluidDriverOutput::watch, output.get());
     return output;
 }
 
-bool FluidDriverOutput::start()
+std::unique_ptr<FluidDriverOutput> FluidDriverOutput::openJack(SynthEngine& engine)
 {
-    fluid_settings_setstr(engine_.settings(), "audio.driver", name_.c_str());
-    fluid_audio_driver_t* handle
-        = new_fluid_audio_driver2(engine_.settings(), &FluidDriverOutput::render, this);
-    if (!handle)
-        return false;
-    lastCallback_ = nanosNow();
-    driver_ = std::make_unique<Driver>(handle);
-    return true;
+    // libjack, asked for a server that is not there, writes to stderr where
+    // nothing of ours can quiet it: ask quietly first. The asking client
+    // stays open while FluidSynth's opens, which then shares its map of the
+    // server's memory, and then watches for the server's end.
+    auto watch = std::make_unique<JackGraphReader>();
+    if (!watch->connected())
+        return nullptr;
+    if (watch->isPipeWire()) {
+        qCInfo(outputLog, "jack: the server is PipeWire; its own stream plays instead");
+        return nullptr;
+    }
+    auto output = open(engine, "jack");
+    if (output)
+        output->jack_ = std::move(watch);
+    return output;
 }
 
-void FluidDriverOutput::watch()
+bool FluidDriverOutput::start(SynthEngine& engine)
 {
-    std::unique_lock lock(mutex_);
-    while (!wake_.wait_for(lock, lookEvery, [this] { return stopping_; })) {
-        if (nanosNow() - lastCallback_.load(std::memory_order_relaxed)
-            < std::chrono::duration_cast<std::chrono::nanoseconds>(lostAfter).count())
-            continue;
-        if (driver_)
-            qCInfo(outputLog, "audio driver %s: stopped playing; opening it again", name_.c_str());
-        stop();
-        // libjack writes to stderr when it finds no server: ask it quietly first.
-        if ((name_ == "jack" && !jackServerRunning()) || !start())
-            continue;
-        // Notes played meanwhile are lost, not played all at once now.
-        fluid_synth_all_sounds_off(engine_.synth(), -1);
-        qCInfo(outputLog, "audio driver %s: playing again", name_.c_str());
-    }
+    fluid_settings_setstr(engine.settings(), "audio.driver", name_.c_str());
+    driver_ = new_fluid_audio_driver2(engine.settings(), &FluidDriverOutput::render, this);
+    return driver_ != nullptr;
+}
+
+bool FluidDriverOutput::alive() const
+{
+    return jack_ ? !jack_->serverGone() : !failed_.load();
 }
 
 int FluidDriverOutput::render(void* data, int frames, int, float*[], int nout, float* out[])
 {
     auto* self = static_cast<FluidDriverOutput*>(data);
-    self->lastCallback_.store(nanosNow(), std::memory_order_relaxed);
+    if (self->watchesErrors_)
+        watchFluidErrorsOnThisThread(&self->failed_);
     if (nout < 2)
         return FLUID_FAILED;
-    self->engine_.renderer().render(out[0], out[1], frames, 1);
+    self->gate().render(out[0], out[1], frames, 1);
     return FLUID_OK;
 }

@@ -1,44 +1,42 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
+
+#include <fluidsynth.h>
 
 #include "midi/synth/AudioOutput.h"
 
-// One of FluidSynth's own audio drivers ("jack", "pulseaudio", "alsa", ...),
-// rendering through the engine's idle renderer. When the driver's server or
-// device goes away, its callbacks stop; the driver is then opened again
-// until it plays once more.
+class JackGraphReader;
+
+// One of FluidSynth's own audio drivers ("jack", "pulseaudio", "alsa"),
+// rendering through its gate.
 class FluidDriverOutput : public AudioOutput {
 public:
     // Null when FluidSynth lacks the driver or it does not open.
     static std::unique_ptr<FluidDriverOutput> open(SynthEngine& engine, const char* driver);
+    // The JACK driver, when a JACK server answers and it is not PipeWire
+    // under JACK's name.
+    static std::unique_ptr<FluidDriverOutput> openJack(SynthEngine& engine);
 
     ~FluidDriverOutput() override;
 
+    // JACK tells its clients when the server shuts down; the other drivers
+    // end their thread with an error of their own.
+    bool alive() const override;
+
 private:
-    struct Driver;
     FluidDriverOutput(SynthEngine& engine, const char* name);
 
-    bool start();
-    // Closes the driver, unless closing would crash.
-    void stop();
-    bool waitForCallback(int64_t after, std::chrono::milliseconds timeout) const;
-    void watch();
+    bool start(SynthEngine& engine);
     static int render(void* self, int frames, int nfx, float* fx[], int nout, float* out[]);
 
-    SynthEngine& engine_;
     std::string name_;
-    std::unique_ptr<Driver> driver_;
-    // steady_clock nanoseconds of the latest callback, written by the driver's thread.
-    std::atomic<int64_t> lastCallback_ { 0 };
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stopping_ = false;
-    std::thread watcher_;
+    // Set before the driver's thread starts, read by it.
+    const bool watchesErrors_;
+    fluid_audio_driver_t* driver_ = nullptr;
+    // JACK only: a client of ours beside FluidSynth's that hears of the server's end.
+    std::unique_ptr<JackGraphReader> jack_;
+    std::atomic<bool> failed_ { false };
 };

@@ -21,19 +21,22 @@ IdleRenderer::IdleRenderer(fluid_synth_t* synth, double sampleRate)
 {
 }
 
+// The wake and the idle hand-off each store one flag and then load the
+// other's: only sequentially consistent order keeps both sides from missing
+// each other, which would leave a note waiting on an idle output.
 void IdleRenderer::wake()
 {
-    wakeRequested_.store(true, std::memory_order_release);
-    if (idle())
+    wakeRequested_.store(true);
+    if (idle_.load())
         if (Listener* listener = listener_.load(std::memory_order_acquire))
             listener->woke();
 }
 
 void IdleRenderer::render(float* left, float* right, int frames, int step)
 {
-    if (wakeRequested_.exchange(false, std::memory_order_acquire)) {
+    if (wakeRequested_.exchange(false)) {
         quietFrames_ = 0;
-        idle_.store(false, std::memory_order_relaxed);
+        idle_.store(false);
     }
     if (idle_.load(std::memory_order_relaxed)) {
         for (int i = 0; i < frames; ++i)
@@ -48,7 +51,7 @@ void IdleRenderer::render(float* left, float* right, int frames, int step)
         peak = std::max({ peak, std::fabs(left[i * step]), std::fabs(right[i * step]) });
     quietFrames_ = peak < inaudible ? quietFrames_ + frames : 0;
     if (quietFrames_ >= framesBeforeIdle_) {
-        idle_.store(true, std::memory_order_relaxed);
+        idle_.store(true);
         if (Listener* listener = listener_.load(std::memory_order_acquire))
             listener->wentIdle();
     }

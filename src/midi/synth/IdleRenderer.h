@@ -32,7 +32,7 @@ public:
 
     bool idle() const { return idle_.load(std::memory_order_relaxed); }
     // Idle, and no message waits to wake it.
-    bool asleep() const { return idle() && !wakeRequested_.load(std::memory_order_acquire); }
+    bool asleep() const { return idle_.load() && !wakeRequested_.load(); }
     // Frames rendered by the synth so far, silence handed out not counted.
     uint64_t renderedFrames() const { return rendered_.load(std::memory_order_relaxed); }
 

@@ -3,8 +3,8 @@
 // Built without PipeWire: the synth plays through FluidSynth's drivers only.
 struct PipeWireOutput::Stream { };
 
-PipeWireOutput::PipeWireOutput(std::unique_ptr<Stream> stream)
-    : stream_(std::move(stream))
+PipeWireOutput::PipeWireOutput(SynthEngine& engine)
+    : AudioOutput(engine)
 {
 }
 
@@ -14,3 +14,12 @@ std::unique_ptr<PipeWireOutput> PipeWireOutput::open(SynthEngine&)
 {
     return nullptr;
 }
+
+bool PipeWireOutput::alive() const
+{
+    return false;
+}
+
+void PipeWireOutput::wentIdle() { }
+
+void PipeWireOutput::woke() { }

@@ -1,5 +1,6 @@
 #include "midi/synth/PipeWireOutput.h"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -18,11 +19,9 @@ constexpr int channels = 2;
 // The smallest quantum PipeWire allows by default; the graph follows the
 // smallest that its streams ask for.
 constexpr const char* latency = "64/48000";
-// How often a lost server is looked for again: it plays within a second of
-// coming back, and an absent one costs nothing worth counting.
-constexpr timespec retryEvery { 0, 200'000'000 };
-constexpr timespec never { 0, 0 };
-constexpr std::chrono::seconds openTimeout { 3 };
+// A server that answers takes the stream in tens of milliseconds; the
+// caller gives up on this try a little later than this.
+constexpr std::chrono::milliseconds openTimeout { 700 };
 
 void initPipeWire()
 {
@@ -49,7 +48,7 @@ pw_properties* streamProperties()
 // The connection to the server and the stream on it, driven by PipeWire's
 // own thread; everything here but the constructor and destructor runs there,
 // with the loop locked.
-struct PipeWireOutput::Stream : IdleRenderer::Listener {
+struct PipeWireOutput::Stream {
     struct LoopDeleter {
         void operator()(pw_thread_loop* l) const { pw_thread_loop_destroy(l); }
     };
@@ -57,46 +56,42 @@ struct PipeWireOutput::Stream : IdleRenderer::Listener {
         void operator()(pw_context* c) const { pw_context_destroy(c); }
     };
 
-    explicit Stream(SynthEngine& e)
+    Stream(SynthEngine& e, RenderGate& g)
         : engine(e)
+        , gate(g)
     {
     }
-    ~Stream() override;
+    ~Stream();
 
-    // An idle synth takes its stream out of the graph: no wake-ups at all
-    // until the next message.
-    void wentIdle() override { pw_loop_signal_event(pw_thread_loop_get_loop(loop.get()), idleEvent); }
-    void woke() override { pw_loop_signal_event(pw_thread_loop_get_loop(loop.get()), wakeEvent); }
     static void onIdle(void* self, uint64_t count);
     static void onWake(void* self, uint64_t count);
 
     bool start();
     bool connect();
     void disconnect();
-    void retrySoon();
-    void stopRetrying();
+    void signal(spa_source* event) { pw_loop_signal_event(pw_thread_loop_get_loop(loop.get()), event); }
 
     static void onCoreError(void* self, uint32_t id, int seq, int res, const char* message);
     static void onStateChanged(void* self, pw_stream_state old, pw_stream_state state, const char* error);
     static void onProcess(void* self);
-    static void onRetry(void* self, uint64_t expirations);
 
     SynthEngine& engine;
+    RenderGate& gate;
     std::unique_ptr<pw_thread_loop, LoopDeleter> loop;
     std::unique_ptr<pw_context, ContextDeleter> context;
     pw_core* core = nullptr;
     pw_stream* stream = nullptr;
     spa_hook coreListener {};
     spa_hook streamListener {};
-    spa_source* retryTimer = nullptr;
     spa_source* idleEvent = nullptr;
     spa_source* wakeEvent = nullptr;
     pw_stream_state state = PW_STREAM_STATE_UNCONNECTED;
-    bool lost = false;
+    std::atomic<bool> gone { false };
 };
 
-PipeWireOutput::PipeWireOutput(std::unique_ptr<Stream> stream)
-    : stream_(std::move(stream))
+PipeWireOutput::PipeWireOutput(SynthEngine& engine)
+    : AudioOutput(engine)
+    , stream_(std::make_unique<Stream>(engine, gate()))
 {
 }
 
@@ -105,11 +100,27 @@ PipeWireOutput::~PipeWireOutput() = default;
 std::unique_ptr<PipeWireOutput> PipeWireOutput::open(SynthEngine& engine)
 {
     initPipeWire();
-    auto stream = std::make_unique<Stream>(engine);
-    if (!stream->start())
+    std::unique_ptr<PipeWireOutput> output(new PipeWireOutput(engine));
+    if (!output->stream_->start())
         return nullptr;
-    qCInfo(outputLog, "pipewire: playing");
-    return std::unique_ptr<PipeWireOutput>(new PipeWireOutput(std::move(stream)));
+    return output;
+}
+
+bool PipeWireOutput::alive() const
+{
+    return !stream_->gone.load();
+}
+
+// An idle synth takes its stream out of the graph: no wake-ups at all
+// until the next message.
+void PipeWireOutput::wentIdle()
+{
+    stream_->signal(stream_->idleEvent);
+}
+
+void PipeWireOutput::woke()
+{
+    stream_->signal(stream_->wakeEvent);
 }
 
 bool PipeWireOutput::Stream::start()
@@ -124,10 +135,9 @@ bool PipeWireOutput::Stream::start()
     context.reset(pw_context_new(l, pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", nullptr), 0));
     if (!context)
         return false;
-    retryTimer = pw_loop_add_timer(l, &Stream::onRetry, this);
     idleEvent = pw_loop_add_event(l, &Stream::onIdle, this);
     wakeEvent = pw_loop_add_event(l, &Stream::onWake, this);
-    if (!retryTimer || !idleEvent || !wakeEvent || pw_thread_loop_start(loop.get()) != 0)
+    if (!idleEvent || !wakeEvent || pw_thread_loop_start(loop.get()) != 0)
         return false;
 
     pw_thread_loop_lock(loop.get());
@@ -135,14 +145,14 @@ bool PipeWireOutput::Stream::start()
     const auto deadline = std::chrono::steady_clock::now() + openTimeout;
     while (ok && state == PW_STREAM_STATE_CONNECTING && std::chrono::steady_clock::now() < deadline)
         pw_thread_loop_timed_wait(loop.get(), 1);
+    const bool answered = state != PW_STREAM_STATE_CONNECTING;
     ok = ok && (state == PW_STREAM_STATE_PAUSED || state == PW_STREAM_STATE_STREAMING);
-    if (!ok) {
-        qCInfo(outputLog, "pipewire: %s", core ? "the server refused the stream" : "no server answers");
-        stopRetrying();
-    }
+    if (!ok)
+        qCInfo(outputLog, "pipewire: %s",
+            !core          ? "no server answers"
+                : answered ? "the server refused the stream"
+                           : "the server did not answer in time");
     pw_thread_loop_unlock(loop.get());
-    if (ok)
-        engine.renderer().setListener(this);
     return ok;
 }
 
@@ -150,10 +160,9 @@ PipeWireOutput::Stream::~Stream()
 {
     if (!loop)
         return;
-    engine.renderer().setListener(nullptr);
     pw_thread_loop_lock(loop.get());
     disconnect();
-    for (spa_source* source : { retryTimer, idleEvent, wakeEvent })
+    for (spa_source* source : { idleEvent, wakeEvent })
         if (source)
             pw_loop_destroy_source(pw_thread_loop_get_loop(loop.get()), source);
     pw_thread_loop_unlock(loop.get());
@@ -199,7 +208,7 @@ bool PipeWireOutput::Stream::connect()
     state = PW_STREAM_STATE_CONNECTING;
     auto flags = static_cast<pw_stream_flags>(
         PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS | PW_STREAM_FLAG_RT_PROCESS);
-    // Back after a lost server with nothing to play: it wakes with the next message.
+    // Opened while the synth sleeps: it joins the graph with the next message.
     if (engine.renderer().asleep())
         flags = static_cast<pw_stream_flags>(flags | PW_STREAM_FLAG_INACTIVE);
     return pw_stream_connect(stream, PW_DIRECTION_OUTPUT, PW_ID_ANY, flags, params, 1) == 0;
@@ -220,27 +229,14 @@ void PipeWireOutput::Stream::disconnect()
     state = PW_STREAM_STATE_UNCONNECTED;
 }
 
-void PipeWireOutput::Stream::retrySoon()
-{
-    lost = true;
-    pw_loop_update_timer(pw_thread_loop_get_loop(loop.get()), retryTimer, const_cast<timespec*>(&retryEvery),
-        const_cast<timespec*>(&retryEvery), false);
-}
-
-void PipeWireOutput::Stream::stopRetrying()
-{
-    pw_loop_update_timer(
-        pw_thread_loop_get_loop(loop.get()), retryTimer, const_cast<timespec*>(&never), nullptr, false);
-}
-
 void PipeWireOutput::Stream::onCoreError(void* data, uint32_t id, int, int res, const char* message)
 {
     auto* self = static_cast<Stream*>(data);
     // The server went away: its socket broke.
     if (id == PW_ID_CORE && res == -EPIPE) {
-        qCInfo(outputLog, "pipewire: lost the server (%s); waiting for it", message);
+        qCInfo(outputLog, "pipewire: lost the server (%s)", message);
         self->state = PW_STREAM_STATE_ERROR;
-        self->retrySoon();
+        self->gone.store(true);
         pw_thread_loop_signal(self->loop.get(), false);
     }
 }
@@ -251,25 +247,10 @@ void PipeWireOutput::Stream::onStateChanged(
     auto* self = static_cast<Stream*>(data);
     self->state = state;
     if (state == PW_STREAM_STATE_ERROR) {
-        qCInfo(outputLog, "pipewire: the stream failed (%s); starting it again", error ? error : "");
-        self->retrySoon();
+        qCInfo(outputLog, "pipewire: the stream failed (%s)", error ? error : "");
+        self->gone.store(true);
     }
     pw_thread_loop_signal(self->loop.get(), false);
-}
-
-void PipeWireOutput::Stream::onRetry(void* data, uint64_t)
-{
-    auto* self = static_cast<Stream*>(data);
-    self->disconnect();
-    if (!self->connect())
-        return;
-    self->stopRetrying();
-    if (self->lost) {
-        // Notes played meanwhile are lost, not played all at once now.
-        fluid_synth_all_sounds_off(self->engine.synth(), -1);
-        self->lost = false;
-        qCInfo(outputLog, "pipewire: playing again");
-    }
 }
 
 void PipeWireOutput::Stream::onIdle(void* data, uint64_t)
@@ -299,7 +280,7 @@ void PipeWireOutput::Stream::onProcess(void* data)
         uint32_t frames = d.maxsize / stride;
         if (b->requested)
             frames = std::min(frames, static_cast<uint32_t>(b->requested));
-        self->engine.renderer().render(samples, samples + 1, static_cast<int>(frames), channels);
+        self->gate.render(samples, samples + 1, static_cast<int>(frames), channels);
         d.chunk->offset = 0;
         d.chunk->stride = static_cast<int32_t>(stride);
         d.chunk->size = frames * stride;

@@ -6,16 +6,21 @@
 
 // The synth as a native PipeWire playback stream: PipeWire's realtime thread
 // renders it straight into the buffer it hands over, a quantum at a time.
-// When the server goes away the stream waits for it and comes back by itself.
 class PipeWireOutput : public AudioOutput {
 public:
-    // Null when no PipeWire server answers or it refuses the stream.
+    // Null when no PipeWire server answers in time or it refuses the stream.
     static std::unique_ptr<PipeWireOutput> open(SynthEngine& engine);
     ~PipeWireOutput() override;
 
+    // The server's socket broke or the stream failed; a server that stalls
+    // says nothing.
+    bool alive() const override;
+    void wentIdle() override;
+    void woke() override;
+
 private:
     struct Stream;
-    explicit PipeWireOutput(std::unique_ptr<Stream> stream);
+    explicit PipeWireOutput(SynthEngine& engine);
 
     std::unique_ptr<Stream> stream_;
 };

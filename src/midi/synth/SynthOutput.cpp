@@ -1,10 +1,18 @@
 #include "midi/synth/SynthOutput.h"
 
 #include "midi/OutputLog.h"
-#include "midi/synth/AudioOutput.h"
+#include "midi/synth/OutputSupervisor.h"
 #include "midi/synth/SynthEngine.h"
 
-SynthOutput::SynthOutput(std::unique_ptr<SynthEngine> engine)
+namespace {
+
+// The window waits this long at most for a sound server, whatever the
+// servers do; one that answers takes the synth in a fraction of it.
+constexpr std::chrono::milliseconds firstTryBudget { 1500 };
+
+} // namespace
+
+SynthOutput::SynthOutput(std::shared_ptr<SynthEngine> engine)
     : engine_(std::move(engine))
 {
 }
@@ -13,29 +21,28 @@ SynthOutput::~SynthOutput() = default;
 
 std::unique_ptr<SynthOutput> SynthOutput::open(const SoundfontSearch& search)
 {
-    auto engine = std::make_unique<SynthEngine>();
+    auto engine = std::make_shared<SynthEngine>();
     if (!engine->synth()) {
         qCInfo(outputLog, "synth: FluidSynth did not start");
         return nullptr;
     }
-    std::unique_ptr<SynthOutput> output(new SynthOutput(std::move(engine)));
+    std::unique_ptr<SynthOutput> output(new SynthOutput(engine));
 
     // Loading the soundfont and opening an audio client each take tens of
     // milliseconds; side by side they hold up the first window less.
-    auto loaded = std::async(
-        std::launch::async, [&synth = *output->engine_, &search] { return synth.loadSoundfont(search); });
-    output->audio_ = openAudioOutput(*output->engine_);
-    const bool soundfontLoaded = loaded.get();
-    if (!soundfontLoaded)
+    auto loaded = std::async(std::launch::async, [engine, &search] { return engine->loadSoundfont(search); });
+    output->supervisor_ = std::make_unique<OutputSupervisor>(engine);
+    if (!loaded.get()) {
         qCInfo(outputLog, "synth: no soundfont loaded");
-    if (!output->audio_)
-        qCInfo(outputLog, "synth: no audio output opened");
-    if (!soundfontLoaded || !output->audio_)
         return nullptr;
+    }
+    if (!output->supervisor_->waitUntilTried(firstTryBudget)) {
+        qCInfo(outputLog, "synth: no audio output opened; it plays once a sound server answers");
+        output->waiting_ = true;
+    }
     // Reading the piano's samples takes milliseconds more: the window need
     // not wait for them, only the first note does.
-    output->programsSelected_
-        = std::async(std::launch::async, [&synth = *output->engine_] { synth.selectPrograms(); });
+    output->programsSelected_ = std::async(std::launch::async, [engine] { engine->selectPrograms(); });
     return output;
 }
 

@@ -5,25 +5,29 @@
 
 #include "midi/MidiOutput.h"
 
-class AudioOutput;
+class OutputSupervisor;
 class SynthEngine;
 struct SoundfontSearch;
 
 // The built-in General MIDI synth playing through the desktop's audio.
 class SynthOutput : public MidiOutput {
 public:
-    // Null when no soundfont loads or no audio output opens.
+    // Null when no soundfont loads. When no sound server takes the synth in
+    // time, it still comes back, waiting: it plays once a server is there.
     static std::unique_ptr<SynthOutput> open(const SoundfontSearch& search);
 
     ~SynthOutput() override;
     int send(uint32_t value) override;
+    bool waitingForDevice() const override { return waiting_; }
 
 private:
-    explicit SynthOutput(std::unique_ptr<SynthEngine> engine);
+    explicit SynthOutput(std::shared_ptr<SynthEngine> engine);
 
-    // Declared after the engine so the audio stops before the synth goes.
-    std::unique_ptr<SynthEngine> engine_;
-    std::unique_ptr<AudioOutput> audio_;
+    // Shared with the threads that open and close its audio outputs, which
+    // may outlive this object on a server that hangs.
+    std::shared_ptr<SynthEngine> engine_;
+    std::unique_ptr<OutputSupervisor> supervisor_;
+    bool waiting_ = false;
     // Waited for by the first note; goes before the audio and the engine.
     std::future<void> programsSelected_;
 };
