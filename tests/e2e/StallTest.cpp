@@ -1,0 +1,243 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "JackServer.h"
+#include "PipeWireServer.h"
+#include "PrivateRuntimeDir.h"
+#include "ProgramOnX.h"
+#include "SoundOnset.h"
+#include "WaitUntil.h"
+#include "XWindows.h"
+#include "XvfbServer.h"
+
+// The shipped program on sound servers that freeze, hang, quit or start
+// late: the window always shows, closing never waits, and the synth plays
+// wherever a server answers.
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// A socket that takes connections and never says a word, as a hung server's does.
+class SilentSocket {
+public:
+    explicit SilentSocket(const std::string& path)
+        : path_(path)
+    {
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        path.copy(address.sun_path, sizeof(address.sun_path) - 1);
+        fd_ = socket(AF_UNIX, SOCK_STREAM, 0);
+        if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 || listen(fd_, 16) != 0)
+            ADD_FAILURE() << "no socket at " << path;
+    }
+    ~SilentSocket()
+    {
+        close(fd_);
+        unlink(path_.c_str());
+    }
+
+private:
+    std::string path_;
+    int fd_ = -1;
+};
+
+// The program with every sound server out of reach but those `env` names.
+struct Program {
+    Program(const XvfbServer& x, const Environment& env)
+        : start(Clock::now())
+        , run(TONVELO_PROGRAM, x.display(), withDefaults(env))
+    {
+    }
+    static Environment withDefaults(const Environment& env)
+    {
+        static const PrivateRuntimeDir runtime;
+        std::ofstream(runtime.path() + "/alsa.conf").flush();
+        Environment all { "XDG_RUNTIME_DIR=" + runtime.path(),
+            "HOME=", "QT_LOGGING_RULES=tonvelo.output=true",
+            "JACK_DEFAULT_SERVER=tonvelo-absent-" + std::to_string(getpid()), "LD_LIBRARY_PATH",
+            "PIPEWIRE_RUNTIME_DIR=" + runtime.path(), "PULSE_SERVER=unix:" + runtime.path() + "/no-pulse",
+            "ALSA_CONFIG_PATH=" + runtime.path() + "/alsa.conf" };
+        all.insert(all.end(), env.begin(), env.end());
+        return all;
+    }
+    // The main window, and how long after the start it showed.
+    std::pair<unsigned long, Clock::duration> window()
+    {
+        const unsigned long id = run.waitForMainWindow(60s);
+        return { id, Clock::now() - start };
+    }
+    // Asks the window to close; how long the program took to end, and whether it ended well.
+    std::pair<Clock::duration, bool> close(unsigned long window)
+    {
+        const auto asked = Clock::now();
+        xwindows::close(run.display(), window);
+        const auto status = run.process().wait(10s);
+        return { Clock::now() - asked, status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0 };
+    }
+    std::string log() { return run.process().output(); }
+
+    Clock::time_point start;
+    ProgramOnX run;
+};
+
+// The synth's node on PipeWire, as pw-dump shows its properties; empty when it is not there.
+QJsonObject synthNode(const PipeWireServer& server)
+{
+    const auto dump = runCommand({ "pw-dump" }, 10s, server.environment());
+    for (const auto& object : QJsonDocument::fromJson(QByteArray::fromStdString(dump.output)).array()) {
+        const auto props = object.toObject()["info"].toObject()["props"].toObject();
+        if (props["node.name"].toString() == QStringLiteral("Tonvelo"))
+            return props;
+    }
+    return {};
+}
+
+// Whether holding a computer key sounds at the synth's JACK ports within a second.
+bool keySounds(ProgramOnX& program, unsigned long window)
+{
+    SoundOnset listener("listener");
+    const auto ports = audioOutputs(listener.client(), "^Tonvelo");
+    for (size_t i = 0; i < ports.size() && i < 2; ++i)
+        jack_connect(listener.client(), ports[i].c_str(), listener.portName(static_cast<int>(i)).c_str());
+    listener.arm(0.01f);
+    const Environment env { "DISPLAY=" + program.display() };
+    runCommand({ "xdotool", "windowfocus", "--sync", std::to_string(window), "keydown", "q" }, 10s, env);
+    const bool sounded = listener.waitForOnset(1s).has_value();
+    runCommand({ "xdotool", "keyup", "q" }, 10s, env);
+    return sounded;
+}
+
+long long millis(Clock::duration d)
+{
+    return static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
+}
+
+} // namespace
+
+TEST(Stalls, AFrozenJackServerKeepsTheOneClientAndNeitherStartNorCloseWaitsForIt)
+{
+    JackServer jack;
+    ASSERT_TRUE(jack.running()) << "jackd did not start";
+    XvfbServer x;
+    ASSERT_TRUE(x.running()) << "Xvfb did not start";
+    const Environment onJack { "JACK_DEFAULT_SERVER=" + jack.name() };
+    {
+        Program program(x, onJack);
+        const auto [window, shown] = program.window();
+        ASSERT_NE(window, 0u) << program.log();
+        ASSERT_TRUE(keySounds(program.run, window)) << program.log();
+
+        // Frozen for 1.5 s while a key is held: a stall, not a death.
+        const Environment env { "DISPLAY=" + x.display() };
+        runCommand({ "xdotool", "keydown", "w" }, 10s, env);
+        kill(jack.pid(), SIGSTOP);
+        std::this_thread::sleep_for(1500ms);
+        kill(jack.pid(), SIGCONT);
+        runCommand({ "xdotool", "keyup", "w" }, 10s, env);
+        std::this_thread::sleep_for(1s);
+        SoundOnset lister("lister");
+        EXPECT_EQ(audioOutputs(lister.client(), "^Tonvelo").size(), 2u) << "not one client\n"
+                                                                        << program.log();
+        EXPECT_TRUE(keySounds(program.run, window)) << "silent after the stall\n" << program.log();
+
+        // Closing on a frozen server.
+        kill(jack.pid(), SIGSTOP);
+        const auto [took, clean] = program.close(window);
+        kill(jack.pid(), SIGCONT);
+        EXPECT_LE(took, 500ms) << millis(took) << " ms to close on a frozen server\n" << program.log();
+        EXPECT_TRUE(clean) << program.log();
+    }
+    {
+        // Frozen before the program starts: the message, then the window.
+        kill(jack.pid(), SIGSTOP);
+        Program program(x, onJack);
+        const auto [window, shown] = program.window();
+        kill(jack.pid(), SIGCONT);
+        ASSERT_NE(window, 0u) << program.log();
+        EXPECT_LE(shown, 2s) << millis(shown) << " ms to show\n" << program.log();
+        EXPECT_EQ(program.run.boxesAnswered(), 1);
+        // Thawed, the server takes the synth.
+        EXPECT_TRUE(waitUntil([&] { return keySounds(program.run, window); }, 3s)) << program.log();
+        EXPECT_TRUE(program.close(window).second) << program.log();
+    }
+}
+
+TEST(Stalls, ServersThatAnswerNothingDoNotHoldTheWindowBack)
+{
+    XvfbServer x;
+    ASSERT_TRUE(x.running()) << "Xvfb did not start";
+    const PrivateRuntimeDir hung;
+    const SilentSocket pipewire(hung.path() + "/pipewire-0");
+    const SilentSocket pulse(hung.path() + "/pulse");
+    Program program(
+        x, { "PIPEWIRE_RUNTIME_DIR=" + hung.path(), "PULSE_SERVER=unix:" + hung.path() + "/pulse" });
+    const auto [window, shown] = program.window();
+    ASSERT_NE(window, 0u) << program.log();
+    EXPECT_LE(shown, 2s) << millis(shown) << " ms to show\n" << program.log();
+    EXPECT_EQ(program.run.boxesAnswered(), 1);
+    const auto [took, clean] = program.close(window);
+    EXPECT_LE(took, 500ms) << millis(took) << " ms to close\n" << program.log();
+    EXPECT_TRUE(clean) << program.log();
+}
+
+TEST(Stalls, TheSynthFollowsServersThatStartLateOrQuitAndKnowsPipeWireUnderJacksName)
+{
+    PipeWireServer pipewire;
+    ASSERT_TRUE(pipewire.running()) << "PipeWire did not start";
+    XvfbServer x;
+    ASSERT_TRUE(x.running()) << "Xvfb did not start";
+    {
+        // Started before the server, as at login.
+        pipewire.kill();
+        Program program(x, pipewire.environment());
+        const auto [window, shown] = program.window();
+        ASSERT_NE(window, 0u) << program.log();
+        EXPECT_EQ(program.run.boxesAnswered(), 1);
+        ASSERT_TRUE(pipewire.start()) << "PipeWire did not start again";
+        EXPECT_TRUE(waitUntil([&] { return !synthNode(pipewire).isEmpty(); }, 2s)) << program.log();
+        EXPECT_TRUE(program.close(window).second) << program.log();
+    }
+    {
+        // JACK quits: PipeWire takes over.
+        JackServer jack;
+        ASSERT_TRUE(jack.running()) << "jackd did not start";
+        Environment env = pipewire.environment();
+        env.push_back("JACK_DEFAULT_SERVER=" + jack.name());
+        Program program(x, env);
+        const auto [window, shown] = program.window();
+        ASSERT_NE(window, 0u) << program.log();
+        ASSERT_TRUE(keySounds(program.run, window)) << program.log();
+        EXPECT_TRUE(synthNode(pipewire).isEmpty()) << "on PipeWire beside JACK";
+        jack.kill();
+        EXPECT_TRUE(waitUntil([&] { return !synthNode(pipewire).isEmpty(); }, 2s)) << program.log();
+        EXPECT_TRUE(program.close(window).second) << program.log();
+    }
+    {
+        // PipeWire's own JACK library: its native stream plays, at its own quantum.
+        const auto library = runCommand({ "pw-jack", "printenv", "LD_LIBRARY_PATH" });
+        Environment env = pipewire.environment();
+        env.push_back("LD_LIBRARY_PATH=" + library.output.substr(0, library.output.find('\n')));
+        env.push_back("JACK_DEFAULT_SERVER");
+        Program program(x, env);
+        const auto [window, shown] = program.window();
+        ASSERT_NE(window, 0u) << program.log();
+        QJsonObject node;
+        ASSERT_TRUE(waitUntil([&] { return !(node = synthNode(pipewire)).isEmpty(); }, 2s)) << program.log();
+        EXPECT_EQ(node["node.latency"].toString(), QStringLiteral("64/48000")) << program.log();
+        EXPECT_NE(node["client.api"].toString(), QStringLiteral("jack"));
+        program.close(window);
+    }
+}
