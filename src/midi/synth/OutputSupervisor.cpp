@@ -21,7 +21,7 @@ constexpr auto lookEvery = 100ms;
 // Logged as a stall: no cycle for this long while the synth is awake.
 constexpr auto stallAfter = 500ms;
 // Closing a client takes milliseconds; past this the owner does not wait.
-constexpr auto closeWait = 300ms;
+constexpr auto closeWait = 150ms;
 
 int64_t nanosNow()
 {
