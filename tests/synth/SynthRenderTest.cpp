@@ -5,7 +5,9 @@
 
 #include "Pitch.h"
 #include "midi/MidiMessage.h"
+#include "midi/synth/PeakLimiter.h"
 #include "midi/synth/SynthEngine.h"
+#include "window/KeyMap.h"
 
 namespace {
 
@@ -84,5 +86,26 @@ TEST(BuiltInSynth, EveryChannelOfTheKeyboardPlaysThePianoWithReverbOn)
         EXPECT_GT(rms(held, 4800, 4800), 0.001) << "channel " << channel;
         EXPECT_NEAR(dominantPitch(steady, rate), 261.63, 261.63 * 0.02) << "channel " << channel;
         render(engine, 3.0);
+    }
+}
+
+TEST(BuiltInSynth, OneNoteAtFullVelocityPeaksWellUnderFullScaleAndAllTheKeysTogetherStayUnderTheCeiling)
+{
+    for (const bool everyKey : { false, true }) {
+        SynthEngine engine(SoundfontSearch::system(), rate);
+        ASSERT_TRUE(engine.ok());
+        for (const KeyBinding& key : KeyMap)
+            if (everyKey || key.slot == 1) // A: middle C
+                engine.play(midi::noteOnValue(midi::noteOfKey(key.keyIndex), 0, 127));
+        float block[128], peak = 0;
+        for (int i = 0; i < rate; i += 64) {
+            engine.renderer().render(block, block + 1, 64, 2);
+            for (float sample : block)
+                peak = std::max(peak, std::fabs(sample));
+        }
+        if (everyKey)
+            EXPECT_LE(peak, PeakLimiter::ceiling);
+        else
+            EXPECT_NEAR(20 * std::log10(peak), -9.0, 3.0);
     }
 }
