@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -17,7 +18,7 @@ std::vector<float> render(SynthEngine& engine, double seconds)
 {
     const int frames = static_cast<int>(seconds * rate);
     std::vector<float> left(static_cast<size_t>(frames)), right(static_cast<size_t>(frames));
-    fluid_synth_write_float(engine.synth(), frames, left.data(), 0, 1, right.data(), 0, 1);
+    engine.renderer().render(left.data(), right.data(), frames, 1);
     return left;
 }
 
@@ -29,9 +30,14 @@ double rms(const std::vector<float>& s, size_t from, size_t count)
     return std::sqrt(sum / double(count));
 }
 
+float peakOf(const std::vector<float>& s)
+{
+    return std::fabs(std::ranges::max(s, {}, [](float x) { return std::fabs(x); }));
+}
+
 } // namespace
 
-TEST(BuiltInSynth, MiddleCSoundsAt261HzAndFadesAfterItsNoteOff)
+TEST(BuiltInSynth, MiddleCAtFullVelocitySoundsAt261HzAbout9dBUnderFullScaleAndFadesAfterItsNoteOff)
 {
     SynthEngine engine(SoundfontSearch::system(), rate);
     ASSERT_TRUE(engine.ok()) << "no General MIDI soundfont found";
@@ -44,6 +50,7 @@ TEST(BuiltInSynth, MiddleCSoundsAt261HzAndFadesAfterItsNoteOff)
 
     const std::vector<float> steady(held.begin() + 4800, held.begin() + 4800 + 16384);
     EXPECT_NEAR(dominantPitch(steady, rate), 261.63, 261.63 * 0.02);
+    EXPECT_NEAR(20 * std::log10(peakOf(held)), -9.0, 3.0) << "dBFS";
 
     const double whileHeld = rms(held, held.size() - 4800, 4800);
     const double afterRelease = rms(released, released.size() - 4800, 4800);
@@ -89,23 +96,11 @@ TEST(BuiltInSynth, EveryChannelOfTheKeyboardPlaysThePianoWithReverbOn)
     }
 }
 
-TEST(BuiltInSynth, OneNoteAtFullVelocityPeaksWellUnderFullScaleAndAllTheKeysTogetherStayUnderTheCeiling)
+TEST(BuiltInSynth, AllTheComputerKeysAtFullVelocityTogetherStayUnderTheCeiling)
 {
-    for (const bool everyKey : { false, true }) {
-        SynthEngine engine(SoundfontSearch::system(), rate);
-        ASSERT_TRUE(engine.ok());
-        for (const KeyBinding& key : KeyMap)
-            if (everyKey || key.slot == 1) // A: middle C
-                engine.play(midi::noteOnValue(midi::noteOfKey(key.keyIndex), 0, 127));
-        float block[128], peak = 0;
-        for (int i = 0; i < rate; i += 64) {
-            engine.renderer().render(block, block + 1, 64, 2);
-            for (float sample : block)
-                peak = std::max(peak, std::fabs(sample));
-        }
-        if (everyKey)
-            EXPECT_LE(peak, PeakLimiter::ceiling);
-        else
-            EXPECT_NEAR(20 * std::log10(peak), -9.0, 3.0);
-    }
+    SynthEngine engine(SoundfontSearch::system(), rate);
+    ASSERT_TRUE(engine.ok());
+    for (const KeyBinding& key : KeyMap)
+        engine.play(midi::noteOnValue(midi::noteOfKey(key.keyIndex), 0, 127));
+    EXPECT_LE(peakOf(render(engine, 1.0)), PeakLimiter::ceiling);
 }
