@@ -4,7 +4,9 @@
 // 48 kHz), beside FluidSynth's own output before anything the program adds.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
