@@ -2,12 +2,13 @@
 
 #include <array>
 
-// Keeps the synth's output under full scale, however many notes pile up,
-// and leaves anything quieter than its ceiling exactly as it was. It adds no
-// latency: it looks ahead only within the block it is handed, ramping the
-// gain down before a peak there, and drops it at once for a peak at the very
-// start of a block. The gain is held for a moment after a peak, then eases
-// back, so that a chord's level does not pump with its beats.
+// Keeps the synth's output under full scale, however many notes pile up.
+// Sound under the ceiling passes exactly as it was, but for the millisecond
+// before a peak and the release after one. It adds no latency: it looks ahead
+// only within the block it is handed, ramping the gain down before a peak
+// there, and drops it at once for a peak at the very start of a block. The
+// gain is held for a moment after a peak, then eases back, so that a chord's
+// level does not pump with its beats.
 class PeakLimiter {
 public:
     // -0.3 dBFS.
