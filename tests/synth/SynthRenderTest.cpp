@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "Pitch.h"
 #include "midi/MidiMessage.h"
+#include "midi/synth/PeakLimiter.h"
 #include "midi/synth/SynthEngine.h"
+#include "window/KeyMap.h"
 
 namespace {
 
@@ -15,7 +18,7 @@ std::vector<float> render(SynthEngine& engine, double seconds)
 {
     const int frames = static_cast<int>(seconds * rate);
     std::vector<float> left(static_cast<size_t>(frames)), right(static_cast<size_t>(frames));
-    fluid_synth_write_float(engine.synth(), frames, left.data(), 0, 1, right.data(), 0, 1);
+    engine.renderer().render(left.data(), right.data(), frames, 1);
     return left;
 }
 
@@ -27,9 +30,14 @@ double rms(const std::vector<float>& s, size_t from, size_t count)
     return std::sqrt(sum / double(count));
 }
 
+float peakOf(const std::vector<float>& s)
+{
+    return std::fabs(std::ranges::max(s, {}, [](float x) { return std::fabs(x); }));
+}
+
 } // namespace
 
-TEST(BuiltInSynth, MiddleCSoundsAt261HzAndFadesAfterItsNoteOff)
+TEST(BuiltInSynth, MiddleCAtFullVelocitySoundsAt261HzAbout9dBUnderFullScaleAndFadesAfterItsNoteOff)
 {
     SynthEngine engine(SoundfontSearch::system(), rate);
     ASSERT_TRUE(engine.ok()) << "no General MIDI soundfont found";
@@ -42,6 +50,7 @@ TEST(BuiltInSynth, MiddleCSoundsAt261HzAndFadesAfterItsNoteOff)
 
     const std::vector<float> steady(held.begin() + 4800, held.begin() + 4800 + 16384);
     EXPECT_NEAR(dominantPitch(steady, rate), 261.63, 261.63 * 0.02);
+    EXPECT_NEAR(20 * std::log10(peakOf(held)), -9.0, 3.0) << "dBFS";
 
     const double whileHeld = rms(held, held.size() - 4800, 4800);
     const double afterRelease = rms(released, released.size() - 4800, 4800);
@@ -85,4 +94,13 @@ TEST(BuiltInSynth, EveryChannelOfTheKeyboardPlaysThePianoWithReverbOn)
         EXPECT_NEAR(dominantPitch(steady, rate), 261.63, 261.63 * 0.02) << "channel " << channel;
         render(engine, 3.0);
     }
+}
+
+TEST(BuiltInSynth, AllTheComputerKeysAtFullVelocityTogetherStayUnderTheCeiling)
+{
+    SynthEngine engine(SoundfontSearch::system(), rate);
+    ASSERT_TRUE(engine.ok());
+    for (const KeyBinding& key : KeyMap)
+        engine.play(midi::noteOnValue(midi::noteOfKey(key.keyIndex), 0, 127));
+    EXPECT_LE(peakOf(render(engine, 1.0)), PeakLimiter::ceiling);
 }

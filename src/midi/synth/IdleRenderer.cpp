@@ -17,6 +17,7 @@ constexpr double quietSecondsBeforeIdle = 0.5;
 
 IdleRenderer::IdleRenderer(fluid_synth_t* synth, double sampleRate)
     : synth_(synth)
+    , limiter_(sampleRate)
     , framesBeforeIdle_(static_cast<int>(sampleRate * quietSecondsBeforeIdle))
 {
 }
@@ -44,6 +45,7 @@ void IdleRenderer::render(float* left, float* right, int frames, int step)
         return;
     }
     fluid_synth_write_float(synth_, frames, left, 0, step, right, 0, step);
+    limiter_.process(left, right, frames, step);
     rendered_.fetch_add(static_cast<uint64_t>(frames), std::memory_order_relaxed);
 
     float peak = 0.0f;
@@ -52,6 +54,7 @@ void IdleRenderer::render(float* left, float* right, int frames, int step)
     quietFrames_ = peak < inaudible ? quietFrames_ + frames : 0;
     if (quietFrames_ >= framesBeforeIdle_) {
         idle_.store(true);
+        limiter_.reset();
         if (Listener* listener = listener_.load(std::memory_order_acquire))
             listener->wentIdle();
     }

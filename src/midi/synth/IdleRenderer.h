@@ -5,6 +5,8 @@
 
 #include <fluidsynth.h>
 
+#include "midi/synth/PeakLimiter.h"
+
 // Renders the synth for whichever audio output plays it. Once the output has
 // stayed below hearing for a while and no message came since, it hands
 // silence without rendering: an idle synth then costs next to nothing.
@@ -38,6 +40,7 @@ public:
 
 private:
     fluid_synth_t* synth_;
+    PeakLimiter limiter_; // every output's last stage, so none goes over full scale
     int framesBeforeIdle_;
     int quietFrames_ = 0; // touched by the rendering thread only
     std::atomic<bool> wakeRequested_ { true };

@@ -14,6 +14,10 @@ SynthEngine::SynthEngine(double sampleRate)
     fluid_settings_setnum(settings_.get(), "synth.sample-rate", sampleRate);
     // Loads samples on first use, so a 140 MB soundfont opens in tens of milliseconds.
     fluid_settings_setint(settings_.get(), "synth.dynamic-sample-loading", 1);
+    // FluidSynth's default of 0.2 leaves a note at full velocity some 23 dB
+    // under full scale, far quieter than a keyboard; at unity it peaks about
+    // 9 dB under, and the renderer's limiter catches what many notes add up to.
+    fluid_settings_setnum(settings_.get(), "synth.gain", 1.0);
     synth_.reset(new_fluid_synth(settings_.get()));
     event_.reset(new_fluid_midi_event());
     renderer_ = std::make_unique<IdleRenderer>(synth_.get(), sampleRate);
