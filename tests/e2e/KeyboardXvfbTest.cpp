@@ -168,3 +168,31 @@ TEST_F(KeyboardOnX11, LayoutsAndLayoutSwitchesKeepEveryReleaseWithItsPress)
             { 0x90, 48, 127 }, { 0x80, 48, 0 }, { 0x90, 60, 127 }, { 0x80, 60, 0 }, { 0x90, 74, 127 },
             { 0x80, 74, 0 } }));
 }
+
+TEST_F(KeyboardOnX11, UnderAWindowManagerF10RightDownReturnChoosesAChannelAndTheKeysPlayOn)
+{
+    RunningProgram openbox({ "openbox" }, { "DISPLAY=" + x.display() });
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return runCommand(
+                       { "xprop", "-root", "_NET_SUPPORTING_WM_CHECK" }, 10s, { "DISPLAY=" + x.display() })
+                       .output.find("window id")
+                != std::string::npos;
+        },
+        10s))
+        << "openbox did not start";
+    ASSERT_TRUE(desktop->xdotool({ "windowactivate", "--sync", std::to_string(window) }));
+    ASSERT_TRUE(desktop->xdotool({ "key", "z" })); // the focus on a key, as after any note
+    ASSERT_TRUE(desktop->xdotool({ "key", "F10" }));
+    const unsigned long devices = desktop->openMenu();
+    ASSERT_NE(devices, 0u) << "F10 opened no menu";
+    ASSERT_TRUE(desktop->xdotool({ "key", "Right" }));
+    ASSERT_NE(desktop->openMenu(devices), 0u) << "the channel menu did not open";
+    ASSERT_TRUE(desktop->xdotool({ "key", "Down", "Return" }));
+    ASSERT_TRUE(desktop->menuClosed());
+    ASSERT_TRUE(desktop->xdotool({ "key", "x" }));
+    capture.waitFor(4, 10s);
+    std::this_thread::sleep_for(300ms); // anything more would show by now
+    EXPECT_EQ(
+        capture.bytes(), (Bytes { { 0x90, 48, 127 }, { 0x80, 48, 0 }, { 0x91, 50, 127 }, { 0x81, 50, 0 } }));
+}
