@@ -172,17 +172,12 @@ TEST_F(KeyboardOnX11, LayoutsAndLayoutSwitchesKeepEveryReleaseWithItsPress)
 TEST_F(KeyboardOnX11, UnderAWindowManagerF10RightDownReturnChoosesAChannelAndTheKeysPlayOn)
 {
     RunningProgram openbox({ "openbox" }, { "DISPLAY=" + x.display() });
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            return runCommand(
-                       { "xprop", "-root", "_NET_SUPPORTING_WM_CHECK" }, 10s, { "DISPLAY=" + x.display() })
-                       .output.find("window id")
-                != std::string::npos;
-        },
-        10s))
+    // Desktops are counted once a window manager says it can.
+    ASSERT_TRUE(waitUntil([&] { return desktop->xdotool({ "get_num_desktops" }); }, 10s))
         << "openbox did not start";
     ASSERT_TRUE(desktop->xdotool({ "windowactivate", "--sync", std::to_string(window) }));
-    ASSERT_TRUE(desktop->xdotool({ "key", "z" })); // the focus on a key, as after any note
+    // The focus on a key, as after any note; openbox may still be moving it, so its note may be lost.
+    ASSERT_TRUE(desktop->xdotool({ "key", "z" }));
     ASSERT_TRUE(desktop->xdotool({ "key", "F10" }));
     const unsigned long devices = desktop->openMenu();
     ASSERT_NE(devices, 0u) << "F10 opened no menu";
@@ -190,9 +185,11 @@ TEST_F(KeyboardOnX11, UnderAWindowManagerF10RightDownReturnChoosesAChannelAndThe
     ASSERT_NE(desktop->openMenu(devices), 0u) << "the channel menu did not open";
     ASSERT_TRUE(desktop->xdotool({ "key", "Down", "Return" }));
     ASSERT_TRUE(desktop->menuClosed());
+    const size_t before = capture.bytes().size();
     ASSERT_TRUE(desktop->xdotool({ "key", "x" }));
-    capture.waitFor(4, 10s);
+    capture.waitFor(before + 2, 10s);
     std::this_thread::sleep_for(300ms); // anything more would show by now
-    EXPECT_EQ(
-        capture.bytes(), (Bytes { { 0x90, 48, 127 }, { 0x80, 48, 0 }, { 0x91, 50, 127 }, { 0x81, 50, 0 } }));
+    const Bytes bytes = capture.bytes();
+    EXPECT_EQ(Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(before), bytes.end()),
+        (Bytes { { 0x91, 50, 127 }, { 0x81, 50, 0 } }));
 }
