@@ -9,6 +9,8 @@
 #include <QShortcut>
 
 #include "midi/MidiMessage.h"
+#include "window/AccessibleControls.h"
+#include "window/MenuBarFocus.h"
 
 namespace {
 
@@ -33,6 +35,7 @@ Form1::Form1(MidiPort& port, QWidget* parent)
     : QMainWindow(parent)
     , port_(port)
 {
+    installAccessibleControls();
     setWindowTitle(QStringLiteral("Tonvelo"));
     auto* client = new QWidget(this);
     client->setFixedSize(clientTwips.toPixels().size());
@@ -72,8 +75,10 @@ void Form1::buildMenus()
 {
     midiDevices_ = menuBar()->addMenu(QStringLiteral("Midi设备"));
     for (int i = 0; i < deviceEntries; ++i) {
-        auto* entry = midiDevices_->addAction(QString());
+        // Checkable before it joins the menu, so that it is a choice from the first.
+        auto* entry = new QAction(midiDevices_);
         entry->setCheckable(true);
+        midiDevices_->addAction(entry);
         entry->setVisible(false);
         entry->setEnabled(false);
         connect(entry, &QAction::triggered, this, [this, i] { device_Click(static_cast<int16_t>(i)); });
@@ -81,8 +86,9 @@ void Form1::buildMenus()
     }
     channelOption_ = menuBar()->addMenu(QStringLiteral("通道"));
     for (int k = 0; k < channelEntries; ++k) {
-        auto* entry = channelOption_->addAction(QString::number(k + 1));
+        auto* entry = new QAction(QString::number(k + 1), channelOption_);
         entry->setCheckable(true);
+        channelOption_->addAction(entry);
         connect(entry, &QAction::triggered, this, [this, k] { chan_Click(static_cast<int16_t>(k)); });
         chan_[static_cast<size_t>(k)] = entry;
     }
@@ -90,6 +96,7 @@ void Form1::buildMenus()
     auto* openMenuBar = new QShortcut(QKeySequence(Qt::Key_F10), this);
     connect(openMenuBar, &QShortcut::activated, this,
         [this] { menuBar()->setActiveAction(midiDevices_->menuAction()); });
+    new MenuBarFocus(*menuBar());
 }
 
 void Form1::buildVelocityBar(QWidget* client)
@@ -98,6 +105,8 @@ void Form1::buildVelocityBar(QWidget* client)
         client, QStringLiteral("音   量"), QStringLiteral("宋体"), 14.25, { 6120, 3600, 255, 975 });
 
     vol_ = new VelocityBar(client);
+    // The label names the bar for assistive technology.
+    label1_->setBuddy(vol_);
     vol_->setGeometry(TwipsRect { 6120, 4800, 375, 2655 }.toPixels());
     vol_->setSingleStep(1);
     vol_->setPageStep(10);
@@ -228,6 +237,7 @@ void Form1::Form_KeyDown(int16_t keyCode, int16_t)
     Command1(key->keyIndex)->setFocus(Qt::OtherFocusReason);
     NoteOn(key->keyIndex);
     held = keyCode;
+    showHeld(key->keyIndex);
 }
 
 void Form1::Form_KeyUp(int16_t keyCode, int16_t)
@@ -238,6 +248,7 @@ void Form1::Form_KeyUp(int16_t keyCode, int16_t)
     // Sent even when the slot shows no press: the press may have gone to another window.
     NoteOff(key->keyIndex);
     heldKeys[static_cast<size_t>(key->slot - 1)] = 0;
+    showHeld(key->keyIndex);
 }
 
 void Form1::Form_Deactivate()
@@ -247,8 +258,18 @@ void Form1::Form_Deactivate()
         if (held != 0) {
             NoteOff(key.keyIndex);
             held = 0;
+            showHeld(key.keyIndex);
         }
     }
+}
+
+void Form1::showHeld(int16_t keyIndex)
+{
+    // Two computer keys may hold one key.
+    const bool held = std::any_of(KeyMap.begin(), KeyMap.end(), [&](const KeyBinding& key) {
+        return key.keyIndex == keyIndex && heldKeys[static_cast<size_t>(key.slot - 1)] != 0;
+    });
+    Command1(keyIndex)->setHeldByKeys(held);
 }
 
 void Form1::buildDemoButton(QWidget* client)

@@ -86,6 +86,8 @@ private:
     void Form_Unload();
     void Command1_MouseDown(int index);
     void Command1_MouseUp(int index);
+    // Tells key `keyIndex` whether a computer key holds it.
+    void showHeld(int16_t keyIndex);
 
     void buildMenus();
     void buildVelocityBar(QWidget* client);

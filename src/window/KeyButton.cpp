@@ -2,9 +2,12 @@
 
 #include <algorithm>
 
+#include <QAccessible>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionFocusRect>
+
+#include "window/KeyPitch.h"
 
 namespace {
 
@@ -27,6 +30,11 @@ KeyButton::KeyButton(const KeyInfo& key, QWidget* parent)
     , face_(key.kind == KeyKind::White ? whiteColor : blackColor)
 {
     setGeometry(key.rect.toPixels());
+    // The caption is numbered notation, the same for several keys; a screen
+    // reader says the pitch.
+    setAccessibleName(pitchName(key.index));
+    setAccessibleDescription(
+        key.kind == KeyKind::White ? QStringLiteral("white key") : QStringLiteral("black key"));
 }
 
 QRect KeyButton::captionArea(const KeyInfo& key)
@@ -40,19 +48,40 @@ void KeyButton::mousePressEvent(QMouseEvent* event)
     // Qt delivers the matching release to this widget even when the pointer
     // has left it, so each press is paired with its own release.
     setFocus(Qt::MouseFocusReason);
+    const bool wasHeld = isHeld();
     ++mouseButtonsHeld_;
+    announceHeld(wasHeld);
     update();
     emit mouseDown(index_, event->button());
 }
 
 void KeyButton::mouseReleaseEvent(QMouseEvent* event)
 {
+    const bool wasHeld = isHeld();
     mouseButtonsHeld_ = std::max(0, mouseButtonsHeld_ - 1);
+    announceHeld(wasHeld);
     update();
     emit mouseUp(index_, event->button());
 }
 
 void KeyButton::mouseMoveEvent(QMouseEvent*) { }
+
+void KeyButton::setHeldByKeys(bool held)
+{
+    const bool wasHeld = isHeld();
+    heldByKeys_ = held;
+    announceHeld(wasHeld);
+}
+
+void KeyButton::announceHeld(bool wasHeld)
+{
+    if (isHeld() == wasHeld)
+        return;
+    QAccessible::State changed;
+    changed.pressed = true;
+    QAccessibleStateChangeEvent event(this, changed);
+    QAccessible::updateAccessibility(&event);
+}
 
 void KeyButton::paintEvent(QPaintEvent*)
 {

@@ -22,6 +22,11 @@ public:
 
     int index() const { return index_; }
 
+    // Held by a mouse button or, as the window tells it, by the computer
+    // keyboard: while its note sounds the key reports itself pressed.
+    bool isHeld() const { return mouseButtonsHeld_ > 0 || heldByKeys_; }
+    void setHeldByKeys(bool held);
+
 signals:
     void mouseDown(int index, Qt::MouseButton button);
     void mouseUp(int index, Qt::MouseButton button);
@@ -33,7 +38,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void announceHeld(bool wasHeld);
+
     int index_;
     QColor face_;
     int mouseButtonsHeld_ = 0;
+    bool heldByKeys_ = false;
 };

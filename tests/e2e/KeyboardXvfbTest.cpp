@@ -168,3 +168,28 @@ TEST_F(KeyboardOnX11, LayoutsAndLayoutSwitchesKeepEveryReleaseWithItsPress)
             { 0x90, 48, 127 }, { 0x80, 48, 0 }, { 0x90, 60, 127 }, { 0x80, 60, 0 }, { 0x90, 74, 127 },
             { 0x80, 74, 0 } }));
 }
+
+TEST_F(KeyboardOnX11, UnderAWindowManagerF10RightDownReturnChoosesAChannelAndTheKeysPlayOn)
+{
+    RunningProgram openbox({ "openbox" }, { "DISPLAY=" + x.display() });
+    // Desktops are counted once a window manager says it can.
+    ASSERT_TRUE(waitUntil([&] { return desktop->xdotool({ "get_num_desktops" }); }, 10s))
+        << "openbox did not start";
+    ASSERT_TRUE(desktop->xdotool({ "windowactivate", "--sync", std::to_string(window) }));
+    // The focus on a key, as after any note; openbox may still be moving it, so its note may be lost.
+    ASSERT_TRUE(desktop->xdotool({ "key", "z" }));
+    ASSERT_TRUE(desktop->xdotool({ "key", "F10" }));
+    const unsigned long devices = desktop->openMenu();
+    ASSERT_NE(devices, 0u) << "F10 opened no menu";
+    ASSERT_TRUE(desktop->xdotool({ "key", "Right" }));
+    ASSERT_NE(desktop->openMenu(devices), 0u) << "the channel menu did not open";
+    ASSERT_TRUE(desktop->xdotool({ "key", "Down", "Return" }));
+    ASSERT_TRUE(desktop->menuClosed());
+    const size_t before = capture.bytes().size();
+    ASSERT_TRUE(desktop->xdotool({ "key", "x" }));
+    capture.waitFor(before + 2, 10s);
+    std::this_thread::sleep_for(300ms); // anything more would show by now
+    const Bytes bytes = capture.bytes();
+    EXPECT_EQ(Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(before), bytes.end()),
+        (Bytes { { 0x91, 50, 127 }, { 0x81, 50, 0 } }));
+}
