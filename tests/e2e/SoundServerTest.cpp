@@ -38,16 +38,24 @@ std::unique_ptr<SoundOnset> listenToSynth(std::chrono::milliseconds timeout)
     return ports.size() >= 2 ? std::move(listener) : nullptr;
 }
 
-bool soundsOnJack(MidiOutput& synth, std::chrono::milliseconds portsTimeout = 5s)
+// Whether a note sounds on the synth's JACK ports within `timeout`. Ports
+// show a little before a reopened synth plays, so the note is played again
+// until it sounds.
+bool soundsOnJack(MidiOutput& synth, std::chrono::milliseconds timeout = 5s)
 {
-    auto listener = listenToSynth(portsTimeout);
-    if (!listener)
-        return false;
-    listener->arm(0.01f);
-    synth.send(midi::noteOnValue(60, 0, 127));
-    const bool sounded = listener->waitForOnset(1s).has_value();
-    synth.send(midi::noteOffValue(60, 0));
-    return sounded;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    auto listener = listenToSynth(timeout);
+    return listener
+        && waitUntil(
+            [&] {
+                listener->arm(0.01f);
+                synth.send(midi::noteOnValue(60, 0, 127));
+                const bool sounded = listener->waitForOnset(200ms).has_value();
+                synth.send(midi::noteOffValue(60, 0));
+                return sounded;
+            },
+            std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now()));
 }
 
 } // namespace
