@@ -33,8 +33,6 @@ ServerProcess::Setup setup(const std::string& name, int periodFrames, int sample
         std::to_string(sampleRate), "-p", std::to_string(periodFrames) };
     if (mode == JackServer::Mode::Synchronous)
         args.insert(args.begin() + 1, "--sync");
-    jack_set_error_function([](const char*) {});
-    jack_set_info_function([](const char*) {});
     return { .args = args,
         .ready = [name] { return serverAnswers(name); },
         .exports = { "JACK_DEFAULT_SERVER=" + name },
@@ -52,6 +50,8 @@ JackServer::JackServer(std::string name, int periodFrames, int sampleRate, Mode 
     : ServerProcess(setup(name, periodFrames, sampleRate, mode))
     , name_(std::move(name))
 {
+    jack_set_error_function([](const char*) {});
+    jack_set_info_function([](const char*) {});
     start();
 }
 
