@@ -37,8 +37,8 @@ QJsonObject synthNode(const PipeWireServer& server)
     return {};
 }
 
-// A listener fed by the synth's two ports.
-std::unique_ptr<SoundOnset> listenToSynth()
+// A listener fed by the synth's two ports, once they show within `timeout`.
+std::unique_ptr<SoundOnset> listenToSynth(std::chrono::milliseconds timeout)
 {
     auto listener = std::make_unique<SoundOnset>("listener");
     if (!listener->ok())
@@ -48,7 +48,7 @@ std::unique_ptr<SoundOnset> listenToSynth()
             return jack_connect(listener->client(), "Tonvelo:output_FL", listener->portName(0).c_str()) == 0
                 && jack_connect(listener->client(), "Tonvelo:output_FR", listener->portName(1).c_str()) == 0;
         },
-        10s);
+        timeout);
     return linked ? std::move(listener) : nullptr;
 }
 
@@ -89,7 +89,7 @@ TEST(ProgramOnPipeWire, KeyTwelveSoundsMiddleCThroughItsOwnStreamAndPlaysAgainAf
     };
 
     {
-        auto listener = listenToSynth();
+        auto listener = listenToSynth(10s);
         ASSERT_TRUE(listener) << "could not listen to the synth's node";
         ASSERT_TRUE(press());
         const auto held = listener->record(0.01f, 24000, 5s);
@@ -107,11 +107,10 @@ TEST(ProgramOnPipeWire, KeyTwelveSoundsMiddleCThroughItsOwnStreamAndPlaysAgainAf
     EXPECT_FALSE(xwindows::grab(x.display(), window).isNull());
     ASSERT_TRUE(program.process().running());
 
-    // Back: a second later the synth plays again by itself.
-    ASSERT_TRUE(pipewire.start()) << "PipeWire did not start again";
-    std::this_thread::sleep_for(1s);
+    // Back: within a second the synth plays again by itself.
+    ASSERT_TRUE(pipewire.restart()) << "PipeWire did not start again";
     {
-        auto listener = listenToSynth();
+        auto listener = listenToSynth(1s);
         ASSERT_TRUE(listener) << "the synth did not come back";
         listener->arm(0.01f);
         ASSERT_TRUE(press());
