@@ -6,6 +6,8 @@
 #include <map>
 #include <sstream>
 
+#include <unistd.h>
+
 #include <QFile>
 #include <QImage>
 #include <QXmlStreamReader>
@@ -30,6 +32,7 @@ std::vector<std::string> expectedFiles()
         "share/applications/" + appId + ".desktop",
         "share/metainfo/" + appId + ".metainfo.xml",
         "share/icons/hicolor/scalable/apps/" + appId + ".svg",
+        "share/man/man1/tonvelo.1.gz",
     };
     std::istringstream sizes(TONVELO_ICON_SIZES);
     std::string size;
@@ -206,6 +209,42 @@ TEST_F(Installed, PackageHoldsTheFilesAndDeclaresWhatTheProgramNeeds)
         }
         EXPECT_TRUE(found) << "no package here for: " << group;
     }
+}
+
+TEST_F(Installed, LintianFindsNoErrorAndNoWarningInThePackage)
+{
+    ASSERT_FALSE(deb_.empty()) << cpack_.output;
+    const auto lint
+        = runCommand({ "lintian", "--fail-on", "error,warning", deb_.string() }, std::chrono::seconds(300));
+    EXPECT_EQ(lint.exitCode, 0) << lint.output;
+}
+
+// The README's commands run on the user's own desktop. apt, asked to install
+// a desktop's sound packages with a list on a machine that has nothing yet,
+// fails when anything in the list conflicts with them.
+TEST(SetUp, TheRunListHoldsNoTestToolAndNeitherListDisplacesADesktopsSound)
+{
+    const std::string script = TONVELO_SOURCE_DIR "/scripts/install-deps.sh";
+    const auto run = runCommand({ script, "--list", "run" });
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    for (const char* tool :
+        { "xvfb", "sway", "jackd2", "libgtest-dev", "clang-format", "lintian", "pulseaudio" })
+        EXPECT_EQ(("\n" + run.output).find("\n" + std::string(tool) + "\n"), std::string::npos) << tool;
+
+    const fs::path empty = fs::temp_directory_path() / ("tonvelo-status-" + std::to_string(getpid()));
+    std::ofstream(empty).flush();
+    for (const char* list : { "run", "test" }) {
+        std::vector<std::string> install { "apt-get", "-s", "-o", "Dir::State::status=" + empty.string(),
+            "install", "--no-remove", "--no-install-recommends", "pipewire-audio", "pipewire-alsa",
+            "pipewire-pulse", "wireplumber" };
+        std::istringstream packages(runCommand({ script, "--list", list }).output);
+        for (std::string p; packages >> p;)
+            install.push_back(p);
+        const auto simulated = runCommand(install, std::chrono::seconds(240));
+        EXPECT_EQ(simulated.exitCode, 0) << list << ": " << simulated.output;
+        EXPECT_EQ(simulated.output.find("\nRemv "), std::string::npos) << list;
+    }
+    fs::remove(empty);
 }
 
 TEST_F(Installed, ProgramFromThePackageStartsWithItsIconAndName)
