@@ -34,6 +34,8 @@ test_packages=(
   jackd2 pipewire pipewire-bin wireplumber pipewire-pulse pipewire-jack dbus
   pulseaudio-utils
   xvfb xdotool x11-xserver-utils
+  # a window manager on the tests' X display, for the menus' keyboard focus
+  openbox
   # setxkbmap, for the keyboard layout tests
   x11-xkb-utils
   # real key presses sent by the keyboard tests and the latency benchmark (XTEST)
