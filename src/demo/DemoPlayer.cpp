@@ -184,6 +184,9 @@ void DemoPlayer::playOnce(std::span<const DemoStep> tune, const Perform& perform
 
 void DemoPlayer::waitUntil(DemoClock::time_point deadline)
 {
+    // Even a step that is late already takes what came meanwhile, so that a
+    // close request ends the tune before the next step.
+    QCoreApplication::processEvents();
     for (;;) {
         const auto left = clock_->realTime(deadline - clock_->now());
         if (left <= eventMargin || closeRequested_)
