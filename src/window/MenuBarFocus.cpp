@@ -1,65 +1,63 @@
 #include "window/MenuBarFocus.h"
 
+#include <QAccessible>
 #include <QApplication>
-#include <QFocusEvent>
 #include <QMenu>
 #include <QMenuBar>
-#include <QTimer>
+
+namespace {
+
+// An application has one handler of accessibility events, a plain function.
+const MenuBarFocus* listener = nullptr;
+QAccessible::UpdateHandler next = nullptr;
+
+} // namespace
 
 MenuBarFocus::MenuBarFocus(QMenuBar& bar)
     : QObject(&bar)
-    , bar_(bar)
 {
     for (QAction* title : bar.actions()) {
         if (QMenu* menu = title->menu()) {
-            connect(menu, &QMenu::aboutToShow, this, &MenuBarFocus::holdFocus);
-            connect(menu, &QMenu::aboutToHide, this, &MenuBarFocus::handBackLater);
+            // Moving to the next menu, this one hides before that one shows.
+            connect(menu, &QMenu::aboutToShow, this, &MenuBarFocus::listen);
+            connect(menu, &QMenu::aboutToHide, this, &MenuBarFocus::stopListening);
         }
     }
-    bar.installEventFilter(this);
 }
 
-void MenuBarFocus::holdFocus()
+MenuBarFocus::~MenuBarFocus()
 {
-    QWidget* focus = QApplication::focusWidget();
-    // Moving from one menu to the next, the bar or the open menu has it already.
-    if (!focus || focus == &bar_ || focus->window() != bar_.window())
+    stopListening();
+}
+
+void MenuBarFocus::listen()
+{
+    if (listener)
         return;
-    owner_ = focus;
-    bar_.setFocus(Qt::MenuBarFocusReason);
+    listener = this;
+    next = QAccessible::installUpdateHandler(&MenuBarFocus::update);
 }
 
-bool MenuBarFocus::eventFilter(QObject*, QEvent* event)
+void MenuBarFocus::stopListening()
 {
-    switch (event->type()) {
-    case QEvent::KeyPress: // Escape leaves the bar once its menus are shut
-    case QEvent::MouseButtonRelease:
-        handBackLater();
-        break;
-    case QEvent::FocusOut:
-        // Taken elsewhere (a click, a played key): nothing to hand back.
-        if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
-            owner_ = nullptr;
-        break;
-    default:
-        break;
+    if (listener != this)
+        return;
+    listener = nullptr;
+    QAccessible::installUpdateHandler(next);
+}
+
+void MenuBarFocus::update(QAccessibleEvent* event)
+{
+    const auto* widget = qobject_cast<const QWidget*>(event->object());
+    if (event->type() == QAccessible::Focus && widget && widget->window()->windowType() != Qt::Popup
+        && qobject_cast<const QMenu*>(QApplication::activePopupWidget()))
+        return;
+    if (next) {
+        next(event);
+        return;
     }
-    return false;
-}
-
-// Once the event at hand is done: a menu closing may be the bar moving to the next.
-void MenuBarFocus::handBackLater()
-{
-    QTimer::singleShot(0, this, &MenuBarFocus::handBack);
-}
-
-void MenuBarFocus::handBack()
-{
-    // A highlighted title without its menu is Qt's keyboard navigation of the bar.
-    if (!owner_ || QApplication::activePopupWidget() || bar_.activeAction()
-        || QApplication::focusWidget() != &bar_)
-        return;
-    QWidget* owner = owner_;
-    owner_ = nullptr;
-    owner->setFocus(Qt::MenuBarFocusReason);
+    // The platform's bridge is reached only by Qt's own path, which a handler replaces.
+    QAccessible::installUpdateHandler(nullptr);
+    QAccessible::updateAccessibility(event);
+    QAccessible::installUpdateHandler(&MenuBarFocus::update);
 }

@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include <QAccessible>
 #include <QMenuBar>
+#include <private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 
 #include "FormFixture.h"
 
@@ -11,6 +17,27 @@ QAccessibleInterface* face(QObject* object)
 {
     return QAccessible::queryAccessibleInterface(object);
 }
+
+// What a screen reader is told took the focus, while one lives; Qt tells
+// nothing unless one listens.
+struct FocusAnnouncements {
+    FocusAnnouncements()
+    {
+        QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(true);
+        QAccessible::installUpdateHandler(&hear);
+    }
+    ~FocusAnnouncements()
+    {
+        QAccessible::installUpdateHandler(nullptr);
+        QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(false);
+    }
+    static void hear(QAccessibleEvent* event)
+    {
+        if (event->type() == QAccessible::Focus)
+            heard.push_back(event->object());
+    }
+    static inline std::vector<QObject*> heard;
+};
 
 } // namespace
 
@@ -91,6 +118,7 @@ TEST(Accessibility, MovingFromMenuToMenuKeepsTheFocusInTheMenusUntilOneCloses)
     ASSERT_TRUE(QTest::qWaitForWindowActive(&f.form));
     QTest::keyClick(f.window(), Qt::Key_Z);
     const auto key = [](Qt::Key k) { QTest::keyClick(QGuiApplication::focusWindow(), k); };
+    const FocusAnnouncements announcements;
     key(Qt::Key_F10);
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return QApplication::activePopupWidget() == f.form.midi_devices(); }, 2000));
@@ -98,8 +126,10 @@ TEST(Accessibility, MovingFromMenuToMenuKeepsTheFocusInTheMenusUntilOneCloses)
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return QApplication::activePopupWidget() == f.form.channeloption(); }, 2000));
     // Qt's bar hands the window's focus back to whatever held it when it
-    // moves to the next menu, and a screen reader then announces that.
-    EXPECT_EQ(f.form.focusWidget(), f.form.menuBar());
+    // moves to the next menu; that is not for a screen reader to announce.
+    const auto& heard = FocusAnnouncements::heard;
+    EXPECT_EQ(std::count(heard.begin(), heard.end(), f.form.Command1(0)), 0);
+    EXPECT_GT(std::count(heard.begin(), heard.end(), f.form.channeloption()), 0);
     key(Qt::Key_Down);
     key(Qt::Key_Return);
     EXPECT_TRUE(QTest::qWaitFor([&] { return f.form.Command1(0)->hasFocus(); }, 2000));
