@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <QJsonArray>
@@ -99,6 +100,20 @@ TEST(ProgramOnPipeWire, KeyTwelveSoundsMiddleCThroughItsOwnStreamAndPlaysAgainAf
         ASSERT_TRUE(desktop.xdotool({ "mouseup", "1" }));
         EXPECT_TRUE(listener->waitForSilence(0.001f, 300ms, 10s)) << "the note went on after the release";
     }
+    EXPECT_EQ(synthNode(pipewire)["node.latency"].toString(), QStringLiteral("64/48000"))
+        << "a quiet run asked for longer cycles";
+
+    // A graph that keeps stalling: the stream, still in the graph a while
+    // after the note, asks for longer cycles, and keeps them.
+    for (int i = 0; i < 5; ++i) {
+        kill(pipewire.pid(), SIGSTOP);
+        std::this_thread::sleep_for(150ms);
+        kill(pipewire.pid(), SIGCONT);
+        std::this_thread::sleep_for(600ms);
+    }
+    EXPECT_TRUE(waitUntil(
+        [&] { return synthNode(pipewire)["node.latency"].toString() == QStringLiteral("128/48000"); }, 5s))
+        << "the stream did not ask for longer cycles";
 
     // Gone: the window stays usable, a note played meanwhile is lost.
     pipewire.kill();
@@ -118,6 +133,7 @@ TEST(ProgramOnPipeWire, KeyTwelveSoundsMiddleCThroughItsOwnStreamAndPlaysAgainAf
         EXPECT_TRUE(listener->waitForOnset(1s)) << "no sound a second after the server came back";
         ASSERT_TRUE(desktop.xdotool({ "mouseup", "1" }));
     }
+    EXPECT_EQ(synthNode(pipewire)["node.latency"].toString(), QStringLiteral("128/48000"));
 
     // Closing while the server is gone ends the program at once, quietly.
     pipewire.kill();

@@ -22,6 +22,8 @@ public:
     bool running() const { return ready_; }
     const std::string& runtimeDir() const { return dir_.path(); }
     Environment environment() const;
+    // The pipewire process itself, whose thread drives the graph.
+    pid_t pid() const { return pipewire_ ? pipewire_->pid() : -1; }
 
     // Ends the three servers now, as a crash would (SIGKILL); the bus stays.
     void kill();
