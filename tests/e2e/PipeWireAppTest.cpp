@@ -136,7 +136,8 @@ TEST(ProgramOnPipeWire, KeyTwelveSoundsMiddleCThroughItsOwnStreamAndPlaysAgainAf
     ASSERT_TRUE(pipewire.start()) << "PipeWire did not start again";
     std::this_thread::sleep_for(1s);
     playMiddleC(44100, 1s);
-    EXPECT_EQ(synthNode(pipewire)["node.latency"].toString(), asked) << "back to shorter cycles";
+    EXPECT_EQ(synthNode(pipewire)["node.latency"].toString(), asked.section('/', 0, 0) + "/44100")
+        << "back to shorter cycles";
 
     // Closing while the server is gone ends the program at once, quietly.
     pipewire.kill();

@@ -87,6 +87,7 @@ struct PipeWireOutput::Stream {
     static void onWake(void* self, uint64_t count);
     static void onLeave(void* self, uint64_t expirations);
     static void onMissedCycles(void* self, uint64_t count);
+    void askForCycles(int frames);
 
     bool start();
     bool connect();
@@ -361,7 +362,10 @@ void PipeWireOutput::Stream::onParamChanged(void* data, uint32_t id, const spa_p
         qCInfo(outputLog, "pipewire: the graph runs at %u Hz; the synth follows", info.rate);
         self->engine.setSampleRate(info.rate);
     }
-    self->rate.store(static_cast<int>(info.rate), std::memory_order_relaxed);
+    // The same cycle in frames at this rate: the graph takes the request in time.
+    if (self->rate.exchange(static_cast<int>(info.rate), std::memory_order_relaxed)
+        != static_cast<int>(info.rate))
+        self->askForCycles(self->cycles.frames());
 }
 
 void PipeWireOutput::Stream::onIoChanged(void* data, uint32_t id, void* area, uint32_t size)
@@ -379,10 +383,17 @@ void PipeWireOutput::Stream::onMissedCycles(void* data, uint64_t)
     const int frames = self->cycles.judge(monotonicNanos());
     if (!self->stream || self->latencyChosen || frames == 0)
         return;
-    const std::string value = latency(frames, self->rate.load(std::memory_order_relaxed));
-    const spa_dict_item item = SPA_DICT_ITEM_INIT(PW_KEY_NODE_LATENCY, value.c_str());
-    const spa_dict dict = SPA_DICT_INIT(&item, 1);
-    pw_stream_update_properties(self->stream, &dict);
+    self->askForCycles(frames);
     settledFrames.store(frames);
     qCInfo(outputLog, "pipewire: the stream missed cycles; asking for %d-frame cycles", frames);
+}
+
+void PipeWireOutput::Stream::askForCycles(int frames)
+{
+    if (!stream || latencyChosen)
+        return;
+    const std::string value = latency(frames, rate.load(std::memory_order_relaxed));
+    const spa_dict_item item = SPA_DICT_ITEM_INIT(PW_KEY_NODE_LATENCY, value.c_str());
+    const spa_dict dict = SPA_DICT_INIT(&item, 1);
+    pw_stream_update_properties(stream, &dict);
 }
