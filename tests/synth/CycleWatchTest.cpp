@@ -26,8 +26,7 @@ int run(CycleWatch& watch, int64_t start, int cycles, int lateFrom = -1, int lat
 TEST(CycleWatch, OneStallKeepsTheCycleAStallingMachineStepsUpTwiceAndNoFurther)
 {
     CycleWatch watch;
-    EXPECT_EQ(run(watch, 0, 3000), 0) << "steady cycles";
-    EXPECT_EQ(run(watch, 4000, 300, 10, 200), 0) << "one stall of a quarter second";
+    EXPECT_EQ(run(watch, 0, 3000, 10, 200), 0) << "one stall of a quarter second";
     watch.resync();
     EXPECT_EQ(run(watch, 20000, 10), 0) << "the cycles skipped while out of the graph";
 
@@ -37,5 +36,4 @@ TEST(CycleWatch, OneStallKeepsTheCycleAStallingMachineStepsUpTwiceAndNoFurther)
     EXPECT_EQ(asked, 128);
     EXPECT_EQ(run(watch, 40000, 750 * 10, 0, 750 * 10), 256) << "late all along";
     EXPECT_EQ(run(watch, 60000, 750 * 10, 0, 750 * 10), 0) << "256 is the longest";
-    EXPECT_EQ(CycleWatch(128).frames(), 128);
 }
