@@ -29,6 +29,10 @@
 #include <random>
 #include <thread>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include "Desktop.h"
 #include "FakeKeys.h"
 #include "GraphProfile.h"
@@ -301,9 +305,11 @@ DemoRun playDemo(
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(tuneMs) + 2s);
     const auto dump = runCommand({ "pw-dump" }, 10s, env).output;
-    const auto at = dump.find("\"node.latency\": \"", dump.find("\"node.name\": \"Tonvelo\""));
-    if (at != std::string::npos)
-        run.latency = dump.substr(at + 16, dump.find('"', at + 16) - at - 16);
+    for (const auto& object : QJsonDocument::fromJson(QByteArray::fromStdString(dump)).array()) {
+        const auto props = object.toObject()["info"].toObject()["props"].toObject();
+        if (props["node.name"].toString() == QStringLiteral("Tonvelo"))
+            run.latency = props["node.latency"].toString().toStdString();
+    }
     run.gaps = listener.gaps() - gapsBefore;
     run.streamMissed = missedWakeups(readFrom(logPath, noLog ? 0 : logBefore));
     run.soundingCycles = listener.soundingCycles() - soundingBefore;
