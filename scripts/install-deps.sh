@@ -1,39 +1,75 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Tonvelo needs to build, run and test.
-# Idempotent and quiet when everything is already there.
+# Installs the Debian packages Tonvelo needs: `install-deps.sh run` what
+# building and running it take, `install-deps.sh test` that and what the tests
+# take. `--list` prints the packages instead. Idempotent and quiet when
+# everything is already there.
+#
+# This runs on the user's own desktop: it never removes a package (apt fails
+# instead) and installs nothing that conflicts with a desktop's own sound
+# set-up (pipewire-audio, pipewire-alsa, pipewire-pulse, wireplumber), so no
+# PulseAudio daemon.
 set -euo pipefail
 
-packages=(
-  build-essential cmake pkg-config git
-  qt6-base-dev qt6-qpa-plugins libgl-dev libx11-dev
-  libfluidsynth-dev fluidsynth fluid-soundfont-gm
-  librtmidi-dev libjack-jackd2-dev libasound2-dev jackd2
+run_packages=(
+  build-essential cmake pkg-config
+  qt6-base-dev libgl-dev libx11-dev
+  libfluidsynth-dev librtmidi-dev libjack-jackd2-dev libasound2-dev
   # the synth's own PipeWire stream
   libpipewire-0.3-dev
-  # private sound servers for the tests: PipeWire as desktops run it (with its
-  # session manager, PulseAudio service and JACK interface), and PulseAudio alone
-  pipewire pipewire-bin wireplumber pipewire-pulse pipewire-jack dbus
-  pulseaudio pulseaudio-utils
+  # Qt's X11 and native Wayland platforms
+  qt6-qpa-plugins qt6-wayland
+  # the synth's soundfont; the fonts the captions name, or their stand-ins
+  fluid-soundfont-gm
+  fonts-arphic-ukai fonts-arphic-uming fonts-noto-cjk fonts-liberation2
+  # PNG icons drawn from the SVG at build time, and the theme that finds them
+  librsvg2-bin hicolor-icon-theme
+)
+
+test_packages=(
   libgtest-dev
   # the code layout the tests check
   clang-format
+  # private sound servers: JACK, and PipeWire as desktops run it (session
+  # manager, PulseAudio service, JACK interface); pactl asks the PulseAudio one
+  jackd2 pipewire pipewire-bin wireplumber pipewire-pulse pipewire-jack dbus
+  pulseaudio-utils
   xvfb xdotool x11-xserver-utils
+  # a window manager on the tests' X display, for the menus' keyboard focus
+  openbox
   # setxkbmap, for the keyboard layout tests
   x11-xkb-utils
-  # real key presses sent by the latency benchmark (XTEST)
+  # real key presses sent by the keyboard tests and the latency benchmark (XTEST)
   libxtst-dev
-  fonts-arphic-ukai fonts-arphic-uming fonts-noto-cjk fonts-liberation2
-  # PNG icons drawn from the SVG at build time; the package's checks and its
-  # computed library dependencies (dpkg-shlibdeps, which CPack finds with file)
-  librsvg2-bin hicolor-icon-theme
-  desktop-file-utils appstream dpkg-dev file
+  # the package and desktop files' checks; dpkg-shlibdeps, which CPack finds with file
+  desktop-file-utils appstream dpkg-dev file lintian
   # Qt's platform interface headers: the demo tests queue input the way a
   # window system does
   qt6-base-private-dev
-  # native Wayland client; the Wayland test's compositor and its picture
-  # taker (no Xwayland, so that nothing falls back to X11 unseen)
-  qt6-wayland sway grim
+  # the Wayland test's compositor and its picture taker (no Xwayland, so that
+  # nothing falls back to X11 unseen)
+  sway grim
 )
+
+usage() {
+  echo "usage: $0 [--list] run|test" >&2
+  exit 2
+}
+
+list_only=false
+if [ "${1:-}" = --list ]; then
+  list_only=true
+  shift
+fi
+case "${1:-}" in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  *) usage ;;
+esac
+
+if $list_only; then
+  printf '%s\n' "${packages[@]}"
+  exit 0
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -46,4 +82,5 @@ as_root=()
 export DEBIAN_FRONTEND=noninteractive
 echo "Installing: ${missing[*]}"
 "${as_root[@]}" apt-get update -qq
-"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# --no-remove: should anything have to go to make room, apt stops instead.
+"${as_root[@]}" apt-get install -y -qq --no-remove --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
-# Installs what Tonvelo needs, builds it with warnings as errors and runs
+# Installs what Tonvelo and its tests need, builds it with warnings as errors and runs
 # every test: once in a normal build, once under AddressSanitizer and
 # UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh
+./scripts/install-deps.sh test
 
 jobs=$(nproc)
 build_and_test() {
   local dir=$1; shift
-  cmake -S . -B "$dir" -DTONVELO_WERROR=ON "$@" >/dev/null
+  cmake -S . -B "$dir" -DTONVELO_WERROR=ON -DBUILD_TESTING=ON "$@" >/dev/null
   cmake --build "$dir" -j "$jobs" >/dev/null
   (cd "$dir" && ctest --output-on-failure -j "$jobs")
 }

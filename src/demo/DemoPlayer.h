@@ -1,10 +1,12 @@
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <span>
 
 #include <QObject>
+#include <QPointer>
 
 #include "demo/DemoClock.h"
 #include "demo/DemoTune.h"
@@ -13,15 +15,15 @@ class QWidget;
 
 // Plays a tune on the calling thread, as a handler that sleeps between its
 // steps would: the call returns after the last pause, and until then no user
-// input is handled; it waits in the queue and follows in order. Unlike a
-// sleep, the window keeps painting meanwhile, and each step goes out at the
-// start time plus the pauses before it, so late wake-ups never add up.
+// input is handled; it is held and handed on afterwards, in order. Unlike a
+// sleep, the window keeps painting meanwhile, a close request ends the tune and
+// closes the window at once, and each step goes out at the start time plus the
+// pauses before it, so late wake-ups never add up.
 class DemoPlayer : public QObject {
     Q_OBJECT
 public:
     using Perform = std::function<void(const DemoStep&)>;
 
-    // Closing `window` while a tune plays waits until it has ended.
     explicit DemoPlayer(QWidget* window);
     ~DemoPlayer() override;
 
@@ -38,11 +40,15 @@ protected:
 private:
     void playOnce(std::span<const DemoStep> tune, const Perform& perform);
     void waitUntil(DemoClock::time_point deadline);
+    void handOnHeldInput();
 
     QWidget* window_;
     std::unique_ptr<DemoClock> clock_;
     bool playing_ = false;
     int replays_ = 0;
-    bool closeHeld_ = false;
+    bool closeRequested_ = false;
     bool activationLost_ = false;
+    // Input that came in while a tune played, with the window it came to.
+    std::deque<std::pair<QPointer<QObject>, std::function<void(QObject*)>>> held_;
+    bool holding_ = false;
 };

@@ -3,10 +3,13 @@
 #include <algorithm>
 
 #include <QCloseEvent>
+#include <QGridLayout>
+#include <QGuiApplication>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
 #include <QShortcut>
+#include <QWindow>
 
 #include "midi/MidiMessage.h"
 #include "window/AccessibleControls.h"
@@ -27,6 +30,21 @@ QLabel* makeLabel(QWidget* parent, const QString& text, const QString& family, d
     return label;
 }
 
+// A desktop that draws the title bar itself (GNOME) fits the title and its
+// buttons into the box's width; a box as narrow as its message cut the title short.
+void widenForTitle(QMessageBox& box)
+{
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    const QString title
+        = box.windowTitle().isEmpty() ? QGuiApplication::applicationDisplayName() : box.windowTitle();
+    constexpr int buttonsAndMargins = 160;
+    const int width = QFontMetrics(titleFont).horizontalAdvance(title) + buttonsAndMargins;
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(),
+            0, 1, grid->columnCount());
+}
+
 } // namespace
 
 const QString Form1::failedOpenMessage = QStringLiteral("不能打开midi输出！");
@@ -37,6 +55,10 @@ Form1::Form1(MidiPort& port, QWidget* parent)
 {
     installAccessibleControls();
     setWindowTitle(QStringLiteral("Tonvelo"));
+    // A window that cannot grow offers no maximise, neither its button nor a
+    // double click on its title.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+        | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     auto* client = new QWidget(this);
     client->setFixedSize(clientTwips.toPixels().size());
     setCentralWidget(client);
@@ -156,8 +178,61 @@ void Form1::Form_Load()
     heldKeys.fill(0);
 }
 
+bool Form1::fitToScreen()
+{
+    return fitInto(screen()->availableGeometry().size());
+}
+
+bool Form1::fitInto(QSize available)
+{
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QSize client = clientTwips.toPixels().size();
+    const int menu = height() - clientArea()->height();
+    const double scale
+        = std::min({ 1.0, double(available.width() - frame.left() - frame.right()) / client.width(),
+            double(available.height() - frame.top() - frame.bottom() - menu) / client.height() });
+    if (scale == scale_)
+        return false;
+    setLayoutScale(scale);
+    return true;
+}
+
+void Form1::setLayoutScale(double scale)
+{
+    if (unscaled_.empty())
+        for (QWidget* control : clientArea()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            unscaled_.push_back({ control, control->geometry(), control->font() });
+    for (const auto& [control, rect, font] : unscaled_) {
+        if (auto* key = qobject_cast<KeyButton*>(control))
+            key->setScale(scale);
+        else
+            control->setGeometry(
+                TwipsRect { rect.x() * 15, rect.y() * 15, rect.width() * 15, rect.height() * 15 }.toPixels(
+                    scale));
+        QFont scaled = font;
+        scaled.setPointSizeF(font.pointSizeF() * scale);
+        control->setFont(scaled);
+    }
+    scale_ = scale;
+    clientArea()->setFixedSize(clientTwips.toPixels(scale).size());
+    setFixedSize(sizeHint());
+}
+
+void Form1::changeEvent(QEvent* event)
+{
+    // The desktop has framed the window by the time it first activates it.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && centred_ && !framed_) {
+        framed_ = true;
+        if (fitToScreen())
+            centreOnScreen();
+    }
+    QMainWindow::changeEvent(event);
+}
+
 void Form1::centreOnScreen()
 {
+    centred_ = true;
+    fitToScreen();
     const QRect available = screen()->availableGeometry();
     QRect frame = frameGeometry();
     frame.moveCenter(available.center());
@@ -200,6 +275,7 @@ void Form1::SelectDevice(int32_t newId)
     hMidiOut = 0;
     if (port_.open(deviceId, hMidiOut) != 0) {
         QMessageBox box(QMessageBox::NoIcon, QString(), failedOpenMessage, QMessageBox::Ok, this);
+        widenForTitle(box);
         box.exec();
     }
 }
@@ -234,7 +310,8 @@ void Form1::Form_KeyDown(int16_t keyCode, int16_t)
     int16_t& held = heldKeys[static_cast<size_t>(key->slot - 1)];
     if (held == keyCode)
         return; // the platform repeating a held key
-    Command1(key->keyIndex)->setFocus(Qt::OtherFocusReason);
+    // A focus moved from the keyboard, so that the key shows the style's focus indicator.
+    Command1(key->keyIndex)->setFocus(Qt::ShortcutFocusReason);
     NoteOn(key->keyIndex);
     held = keyCode;
     showHeld(key->keyIndex);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include <QAction>
 #include <QLabel>
@@ -28,9 +29,14 @@ public:
 
     // Start-up: opens the output; a failed open is reported before the window shows.
     void Form_Load();
-    // Centred on its screen; on a screen too small for it, its top-left
-    // corner (frame and menu bar included) stays on the screen.
+    // Centred on its screen, laid out first at the scale that fits it there.
     void centreOnScreen();
+    // On a screen whose available area cannot hold the window (frame included
+    // once the desktop reports it), the client area is laid out at the largest
+    // uniform scale that fits, every control and font alike. True when that
+    // changed the scale.
+    bool fitToScreen();
+    bool fitInto(QSize available);
 
     void NoteOn(int16_t keyIndex);
     void NoteOff(int16_t keyIndex);
@@ -81,6 +87,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void Form_Unload();
@@ -92,6 +99,7 @@ private:
     void buildMenus();
     void buildVelocityBar(QWidget* client);
     void fillDeviceMenu();
+    void setLayoutScale(double scale);
 
     MidiPort& port_;
     std::array<KeyButton*, keyGrid.size()> keys_ {};
@@ -107,6 +115,16 @@ private:
     void buildDemoButton(QWidget* client);
     QPushButton* command2_ = nullptr;
     DemoPlayer demo_ { this };
+
+    struct Unscaled {
+        QWidget* control;
+        QRect rect;
+        QFont font;
+    };
+    std::vector<Unscaled> unscaled_;
+    double scale_ = 1.0;
+    bool centred_ = false;
+    bool framed_ = false;
 
     // Last, so that it is gone before the rest of the window.
     KeyFilter keyFilter_ { *this };

@@ -37,10 +37,17 @@ KeyButton::KeyButton(const KeyInfo& key, QWidget* parent)
         key.kind == KeyKind::White ? QStringLiteral("white key") : QStringLiteral("black key"));
 }
 
-QRect KeyButton::captionArea(const KeyInfo& key)
+QRect KeyButton::captionArea(const KeyInfo& key, double scale)
 {
-    const QRect whole(QPoint(0, 0), key.rect.toPixels().size());
-    return key.kind == KeyKind::White ? whole.adjusted(0, blackKeyBand.toPixels().height(), 0, 0) : whole;
+    const QRect whole(QPoint(0, 0), key.rect.toPixels(scale).size());
+    return key.kind == KeyKind::White ? whole.adjusted(0, blackKeyBand.toPixels(scale).height(), 0, 0)
+                                      : whole;
+}
+
+void KeyButton::setScale(double scale)
+{
+    scale_ = scale;
+    setGeometry(keyGrid[static_cast<size_t>(index_)].rect.toPixels(scale));
 }
 
 void KeyButton::mousePressEvent(QMouseEvent* event)
@@ -96,7 +103,7 @@ void KeyButton::paintEvent(QPaintEvent*)
     const QColor face = mouseButtonsHeld_ > 0 ? face_.darker(115) : face_;
     painter.fillRect(rect().adjusted(1, 1, -1, -1), face);
     painter.setPen(Qt::black);
-    painter.drawText(captionArea(keyGrid[static_cast<size_t>(index_)]), Qt::AlignCenter, text());
+    painter.drawText(captionArea(keyGrid[static_cast<size_t>(index_)], scale_), Qt::AlignCenter, text());
     if (hasFocus()) {
         QStyleOptionFocusRect option;
         option.initFrom(this);

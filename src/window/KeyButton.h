@@ -18,9 +18,11 @@ public:
 
     // Where in the key (its own pixels) the caption is centred: a white
     // key's below the black keys, which cover its upper part.
-    static QRect captionArea(const KeyInfo& key);
+    static QRect captionArea(const KeyInfo& key, double scale = 1.0);
 
     int index() const { return index_; }
+    // The key's place and caption at the window's layout scale.
+    void setScale(double scale);
 
     // Held by a mouse button or, as the window tells it, by the computer
     // keyboard: while its note sounds the key reports itself pressed.
@@ -42,6 +44,7 @@ private:
 
     int index_;
     QColor face_;
+    double scale_ = 1.0;
     int mouseButtonsHeld_ = 0;
     bool heldByKeys_ = false;
 };

@@ -186,20 +186,39 @@ TEST(App, WithNoOutputTheMessageShowsBeforeTheWindowAndClosingEndsTheProgram)
     EXPECT_EQ(app.output(), "");
 }
 
-TEST(App, OnAScreenTooSmallForItTheWindowStartsWithItsTopLeftCornerOnTheScreen)
+TEST(App, OnAScreenTooSmallForItTheWholeWindowFitsAtASmallerScale)
 {
-    // At scale 2 this screen is 800 x 600: wide enough for the window, not tall enough.
-    XvfbServer xvfb("1600x1200x24");
+    // A 1280x720 laptop screen under a top bar.
+    XvfbServer xvfb("1280x688x24");
     ASSERT_TRUE(xvfb.running()) << "Xvfb did not start";
     RuntimeDir runtime;
-    ProgramOnX program(
-        TONVELO_PROGRAM, xvfb.display(), { "QT_SCALE_FACTOR=2", "XDG_RUNTIME_DIR=" + runtime.path });
+    ProgramOnX program(TONVELO_PROGRAM, xvfb.display(), { "XDG_RUNTIME_DIR=" + runtime.path });
     const unsigned long window = program.waitForMainWindow(60s);
     ASSERT_NE(window, 0u) << "the keyboard window did not show";
     const QRect placed = xwindows::geometry(xvfb.display(), window);
-    ASSERT_GT(placed.height(), 1200);
-    EXPECT_EQ(placed.top(), 0);
-    EXPECT_NEAR(placed.center().x(), 800, 2);
+    EXPECT_TRUE(QRect(0, 0, 1280, 688).contains(placed)) << placed.y() << " " << placed.height();
+    EXPECT_LT(placed.width(), Form1::clientTwips.toPixels().width());
+}
+
+TEST(App, ClosingTheWindowDuringTheDemoEndsTheProgramAtOnce)
+{
+    XvfbServer xvfb;
+    ASSERT_TRUE(xvfb.running()) << "Xvfb did not start";
+    RuntimeDir runtime;
+    ProgramOnX program(TONVELO_PROGRAM, xvfb.display(), { "XDG_RUNTIME_DIR=" + runtime.path });
+    const unsigned long window = program.waitForMainWindow(60s);
+    ASSERT_NE(window, 0u) << "the keyboard window did not show";
+    const QImage picture = program.settledPicture(window, 30s);
+    const QPoint button = xwindows::geometry(xvfb.display(), window).topLeft() + clientOrigin(picture, 1)
+        + TwipsRect { 1920, 9120, 2535, 735 }.toPixels().center();
+    ASSERT_TRUE(xdotool(xvfb.display(),
+        { "mousemove", "--sync", std::to_string(button.x()), std::to_string(button.y()), "click", "1" }));
+    std::this_thread::sleep_for(3s);
+
+    xwindows::close(xvfb.display(), window);
+    const auto closed = std::chrono::steady_clock::now();
+    ASSERT_TRUE(program.process().wait(10s)) << "the program went on after its window closed";
+    EXPECT_LT(std::chrono::steady_clock::now() - closed, 1s);
 }
 
 TEST(App, WithoutADisplayTheProgramSaysSoFirstThenWhyAndDoesNotCrash)

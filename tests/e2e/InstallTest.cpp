@@ -6,6 +6,8 @@
 #include <map>
 #include <sstream>
 
+#include <unistd.h>
+
 #include <QFile>
 #include <QImage>
 #include <QXmlStreamReader>
@@ -30,6 +32,7 @@ std::vector<std::string> expectedFiles()
         "share/applications/" + appId + ".desktop",
         "share/metainfo/" + appId + ".metainfo.xml",
         "share/icons/hicolor/scalable/apps/" + appId + ".svg",
+        "share/man/man1/tonvelo.1.gz",
     };
     std::istringstream sizes(TONVELO_ICON_SIZES);
     std::string size;
@@ -169,7 +172,7 @@ TEST_F(Installed, DesktopEntryAndMetainfoValidateAndAgree)
     EXPECT_FALSE(info.screenshot.empty());
 }
 
-TEST_F(Installed, PackageHoldsTheFilesAndDeclaresWhatTheProgramNeeds)
+TEST_F(Installed, PackageHoldsTheFilesDeclaresWhatTheProgramNeedsAndPassesLintian)
 {
     ASSERT_FALSE(deb_.empty()) << cpack_.output;
     const auto arch = runCommand({ "dpkg", "--print-architecture" });
@@ -206,6 +209,36 @@ TEST_F(Installed, PackageHoldsTheFilesAndDeclaresWhatTheProgramNeeds)
         }
         EXPECT_TRUE(found) << "no package here for: " << group;
     }
+
+    const auto lint
+        = runCommand({ "lintian", "--fail-on", "error,warning", deb_.string() }, std::chrono::seconds(300));
+    EXPECT_EQ(lint.exitCode, 0) << lint.output;
+}
+
+// The README's commands run on the user's desktop. On a machine with nothing yet,
+// apt fails to install a desktop's sound packages with a list that conflicts with them.
+TEST(SetUp, TheRunListHoldsNoTestToolAndNeitherListDisplacesADesktopsSound)
+{
+    const fs::path empty = fs::temp_directory_path() / ("tonvelo-status-" + std::to_string(getpid()));
+    std::ofstream(empty).flush();
+    for (const std::string list : { "run", "test" }) {
+        const auto packages
+            = runCommand({ TONVELO_SOURCE_DIR "/scripts/install-deps.sh", "--list", list }).output;
+        for (const char* tool : { "xvfb", "sway", "jackd2", "libgtest-dev", "lintian" })
+            EXPECT_EQ(
+                ("\n" + packages).find("\n" + std::string(tool) + "\n") == std::string::npos, list == "run")
+                << list << " " << tool;
+        std::vector<std::string> install { "apt-get", "-s", "-o", "Dir::State::status=" + empty.string(),
+            "install", "--no-remove", "--no-install-recommends", "pipewire-audio", "pipewire-alsa",
+            "pipewire-pulse", "wireplumber" };
+        std::istringstream names(packages);
+        for (std::string p; names >> p;)
+            install.push_back(p);
+        const auto simulated = runCommand(install, std::chrono::seconds(240));
+        EXPECT_EQ(simulated.exitCode, 0) << list << ": " << simulated.output;
+        EXPECT_EQ(simulated.output.find("\nRemv "), std::string::npos) << list;
+    }
+    fs::remove(empty);
 }
 
 TEST_F(Installed, ProgramFromThePackageStartsWithItsIconAndName)

@@ -138,12 +138,13 @@ TEST_F(Screenshot, TextIsDrawnAtDeviceResolutionNotEnlarged)
 }
 
 // The README's copy is refreshed by `cmake --build build --target screenshot`.
-// Fonts differ between machines, so it is held to the layout, not to every pixel.
+// Fonts differ between machines, so it is held to the layout, not to every pixel,
+// and not to the menu bar's height, which follows the desktop's default font.
 TEST_F(Screenshot, TheCommittedScreenshotShowsTheCurrentLayout)
 {
     ASSERT_FALSE(shot(1).picture.isNull()) << shot(1).error;
     const QImage committed(QString::fromUtf8(TONVELO_COMMITTED_SCREENSHOT));
     ASSERT_FALSE(committed.isNull()) << TONVELO_COMMITTED_SCREENSHOT << " is missing";
-    EXPECT_EQ(committed.size(), shot(1).picture.size());
+    EXPECT_EQ(committed.width(), shot(1).picture.width());
     EXPECT_EQ(joined(keyRectangleFaults(committed, 1)), "");
 }

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -143,9 +142,9 @@ TEST(Stalls, AFrozenJackServerKeepsTheOneClientAndNeitherStartNorCloseWaitsForIt
         // Frozen for 1.5 s while a key is held: a stall, not a death.
         const Environment env { "DISPLAY=" + x.display() };
         runCommand({ "xdotool", "keydown", "w" }, 10s, env);
-        kill(jack.pid(), SIGSTOP);
+        jack.freeze();
         std::this_thread::sleep_for(1500ms);
-        kill(jack.pid(), SIGCONT);
+        jack.thaw();
         runCommand({ "xdotool", "keyup", "w" }, 10s, env);
         std::this_thread::sleep_for(1s);
         SoundOnset lister("lister");
@@ -154,18 +153,18 @@ TEST(Stalls, AFrozenJackServerKeepsTheOneClientAndNeitherStartNorCloseWaitsForIt
         EXPECT_TRUE(keySounds(program.run, window)) << "silent after the stall\n" << program.log();
 
         // Closing on a frozen server.
-        kill(jack.pid(), SIGSTOP);
+        jack.freeze();
         const auto [took, clean] = program.close(window);
-        kill(jack.pid(), SIGCONT);
+        jack.thaw();
         EXPECT_LE(took, 500ms) << millis(took) << " ms to close on a frozen server\n" << program.log();
         EXPECT_TRUE(clean) << program.log();
     }
     {
         // Frozen before the program starts: the message, then the window.
-        kill(jack.pid(), SIGSTOP);
+        jack.freeze();
         Program program(x, onJack);
         const auto [window, shown] = program.window();
-        kill(jack.pid(), SIGCONT);
+        jack.thaw();
         ASSERT_NE(window, 0u) << program.log();
         EXPECT_LE(shown, 2s) << millis(shown) << " ms to show\n" << program.log();
         EXPECT_EQ(program.run.boxesAnswered(), 1);
@@ -206,7 +205,7 @@ TEST(Stalls, TheSynthFollowsServersThatStartLateOrQuitAndKnowsPipeWireUnderJacks
         const auto [window, shown] = program.window();
         ASSERT_NE(window, 0u) << program.log();
         EXPECT_EQ(program.run.boxesAnswered(), 1);
-        ASSERT_TRUE(pipewire.start()) << "PipeWire did not start again";
+        ASSERT_TRUE(pipewire.restart()) << "PipeWire did not start again";
         EXPECT_TRUE(waitUntil([&] { return !synthNode(pipewire).isEmpty(); }, 2s)) << program.log();
         EXPECT_TRUE(program.close(window).second) << program.log();
     }

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,8 +14,6 @@
 #include <iterator>
 #include <sstream>
 #include <thread>
-
-#include "ChildProcess.h"
 
 extern char** environ;
 
@@ -41,11 +40,54 @@ std::vector<std::string> mergedEnvironment(const Environment& extra)
     return result;
 }
 
-// stdout and stderr go to outFd; the child dies with this process.
+std::vector<char*> pointers(const std::vector<std::string>& strings)
+{
+    std::vector<char*> result;
+    for (const auto& s : strings)
+        result.push_back(const_cast<char*>(s.c_str()));
+    result.push_back(nullptr);
+    return result;
+}
+
+// stdout and stderr go to outFd; the child ends with this process even when
+// the test dies. -1 on failure.
 pid_t spawn(const std::vector<std::string>& args, const Environment& extraEnv, int outFd)
 {
     const auto env = mergedEnvironment(extraEnv);
-    return spawnChild(args, -1, outFd, &env);
+    const auto argv = pointers(args);
+    const auto envp = pointers(env);
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid != 0)
+        return pid;
+    // In the child: only async-signal-safe calls until exec.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent)
+        _exit(127);
+    const int devnull = open("/dev/null", O_RDWR);
+    dup2(devnull, STDIN_FILENO);
+    dup2(outFd, STDOUT_FILENO);
+    dup2(outFd, STDERR_FILENO);
+    for (int fd = 3; fd < 1024; ++fd)
+        close(fd);
+    execvpe(argv[0], argv.data(), envp.data());
+    _exit(127);
+}
+
+// Sends `signal`, waits up to 3 s, then SIGKILL; always reaps.
+void stopChild(pid_t pid, int signal)
+{
+    if (pid <= 0)
+        return;
+    kill(pid, signal);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (waitpid(pid, nullptr, WNOHANG) == pid)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
 }
 
 } // namespace

@@ -1,19 +1,11 @@
 #include "JackServer.h"
 
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <thread>
-#include <vector>
 
 #include <jack/jack.h>
-
-#include "ChildProcess.h"
 
 namespace {
 
@@ -28,85 +20,55 @@ bool serverAnswers(const std::string& name)
     return true;
 }
 
+std::string uniqueName()
+{
+    static std::atomic<int> counter { 0 };
+    return "tonvelo-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+}
+
+ServerProcess::Setup setup(const std::string& name, int periodFrames, int sampleRate, JackServer::Mode mode)
+{
+    // A generous client timeout: tests also run slowly, under sanitizers, on a busy machine.
+    std::vector<std::string> args { "jackd", "--no-realtime", "-t", "5000", "-n", name, "-d", "dummy", "-r",
+        std::to_string(sampleRate), "-p", std::to_string(periodFrames) };
+    if (mode == JackServer::Mode::Synchronous)
+        args.insert(args.begin() + 1, "--sync");
+    return { .args = args,
+        .ready = [name] { return serverAnswers(name); },
+        .exports = { "JACK_DEFAULT_SERVER=" + name },
+        .timeout = std::chrono::seconds(10) };
+}
+
 } // namespace
 
 JackServer::JackServer(int periodFrames, int sampleRate, Mode mode)
-    : periodFrames_(periodFrames)
-    , sampleRate_(sampleRate)
-    , mode_(mode)
+    : JackServer(uniqueName(), periodFrames, sampleRate, mode)
 {
-    static std::atomic<int> counter { 0 };
-    name_ = "tonvelo-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+}
+
+JackServer::JackServer(std::string name, int periodFrames, int sampleRate, Mode mode)
+    : ServerProcess(setup(name, periodFrames, sampleRate, mode))
+    , name_(std::move(name))
+{
     jack_set_error_function([](const char*) {});
     jack_set_info_function([](const char*) {});
     start();
-    if (ready_)
-        setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
-}
-
-JackServer::~JackServer()
-{
-    stop(SIGTERM);
-    if (killed_)
-        cleanUpAfterKill();
-    unsetenv("JACK_DEFAULT_SERVER");
-}
-
-void JackServer::start()
-{
-    // A generous client timeout: tests also run slowly, under sanitizers, on a busy machine.
-    std::vector<std::string> args { "jackd", "--no-realtime", "-t", "5000", "-n", name_, "-d", "dummy", "-r",
-        std::to_string(sampleRate_), "-p", std::to_string(periodFrames_) };
-    if (mode_ == Mode::Synchronous)
-        args.insert(args.begin() + 1, "--sync");
-    pid_ = spawnChild(args);
-    if (pid_ < 0)
-        return;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (serverAnswers(name_)) {
-            ready_ = true;
-            return;
-        }
-        if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-            pid_ = -1;
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-}
-
-void JackServer::kill()
-{
-    stop(SIGKILL);
-    killed_ = true;
-}
-
-bool JackServer::startAgain()
-{
-    start();
-    return ready_;
 }
 
 // A killed server leaves its slot in JACK's shared registry, which has room
 // for only a few servers on the whole machine, and the semaphores of its
 // clients. A server started under the same name takes the slot back and
 // frees it when it ends properly.
-void JackServer::cleanUpAfterKill()
+JackServer::~JackServer()
 {
-    start();
-    stop(SIGTERM);
+    if (running())
+        return;
+    restart();
+    stop();
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ec)) {
         const std::string file = entry.path().filename().string();
         if (file.rfind("jack_sem.", 0) == 0 && file.find("_" + name_ + "_") != std::string::npos)
             std::filesystem::remove(entry.path(), ec);
     }
-}
-
-void JackServer::stop(int signal)
-{
-    stopChild(pid_, signal);
-    pid_ = -1;
-    ready_ = false;
 }

@@ -1,14 +1,13 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <string>
 
-// A private JACK server on the dummy backend, started for one test and
-// ended by its PID. Its name is unique, so it never meets a server that
-// someone else runs on the machine; clients in this process find it through
-// JACK_DEFAULT_SERVER.
-class JackServer {
+#include "ServerProcess.h"
+
+// A private JACK server on the dummy backend, started for one test. Its name
+// is unique, so it never meets a server that someone else runs on the
+// machine; clients in this process find it through JACK_DEFAULT_SERVER.
+class JackServer : public ServerProcess {
 public:
     // Asynchronous is JACK's default. Synchronous makes each cycle wait for
     // every client, so that a client held up by a busy machine delays the
@@ -18,27 +17,10 @@ public:
     explicit JackServer(int periodFrames = 256, int sampleRate = 48000, Mode mode = Mode::Asynchronous);
     ~JackServer();
 
-    JackServer(const JackServer&) = delete;
-    JackServer& operator=(const JackServer&) = delete;
-
-    bool running() const { return ready_; }
     const std::string& name() const { return name_; }
-    pid_t pid() const { return pid_; }
-    // Ends the server now, as a crash would (SIGKILL).
-    void kill();
-    // Starts it again under the same name, as after a restart.
-    bool startAgain();
 
 private:
-    void start();
-    void stop(int signal);
-    void cleanUpAfterKill();
+    JackServer(std::string name, int periodFrames, int sampleRate, Mode mode);
 
-    int periodFrames_;
-    int sampleRate_;
-    Mode mode_;
     std::string name_;
-    pid_t pid_ = -1;
-    bool ready_ = false;
-    bool killed_ = false;
 };

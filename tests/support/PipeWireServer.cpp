@@ -1,15 +1,11 @@
 #include "PipeWireServer.h"
 
-#include <stdlib.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
-#include <thread>
-
-#include "WaitUntil.h"
 
 using namespace std::chrono_literals;
 
@@ -32,73 +28,69 @@ bool listening(const std::string& path)
     return answered;
 }
 
-bool defaultSinkIsThere(const Environment& env)
+Environment nativeAccess(const std::string& dir, PipeWireServer::Access access)
 {
-    const auto deadline = std::chrono::steady_clock::now() + 15s;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (runCommand({ "pactl", "info" }, 5s, env).output.find("Default Sink: auto_null")
-            != std::string::npos)
-            return true;
-        std::this_thread::sleep_for(50ms);
-    }
-    return false;
+    if (access == PipeWireServer::Access::Native)
+        return { "PIPEWIRE_RUNTIME_DIR=" + dir };
+    // A socket path that is not there: no fallback to a default folder.
+    const std::string nowhere = dir + "/no-native-socket";
+    return { "PIPEWIRE_RUNTIME_DIR=" + nowhere, "PIPEWIRE_REMOTE=" + nowhere + "/pipewire-0" };
 }
 
 } // namespace
 
-PipeWireServer::PipeWireServer()
+PipeWireServer::PipeWireServer(Access access)
+    // The session manager keeps its state under HOME; not the user's. What
+    // this process exports for its clients must not lead the servers astray.
+    : serverEnv_ { "XDG_RUNTIME_DIR=" + dir_.path(), "PIPEWIRE_RUNTIME_DIR=" + dir_.path(), "PIPEWIRE_REMOTE",
+        "DBUS_SESSION_BUS_ADDRESS=unix:path=" + dir_.path() + "/bus", "PULSE_SERVER", "HOME=" + dir_.path() }
+    , bus_({ .args = { "dbus-daemon", "--session", "--address=unix:path=" + dir_.path() + "/bus", "--nofork",
+                 "--nopidfile" },
+          .ready = [this] { return std::filesystem::exists(dir_.path() + "/bus"); },
+          .timeout = 10s })
+    // Started before the server listens, the session manager gives up at once.
+    , pipewire_({ .args = { "pipewire" },
+          .env = serverEnv_,
+          .ready = [this] { return listening(dir_.path() + "/pipewire-0"); },
+          .exports = nativeAccess(dir_.path(), access),
+          .timeout = 10s })
+    , sessionManager_({ .args = { "wireplumber" }, .env = serverEnv_ })
+    , pulseService_({ .args = { "pipewire-pulse" },
+          .env = serverEnv_,
+          .ready =
+              [this] {
+                  return runCommand({ "pactl", "info" }, 5s, environment())
+                             .output.find("Default Sink: auto_null")
+                      != std::string::npos;
+              },
+          .exports = { "PULSE_SERVER=unix:" + dir_.path() + "/pulse/native" } })
 {
-    if (dir_.path().empty())
-        return;
-    const std::string bus = dir_.path() + "/bus";
-    bus_ = std::make_unique<RunningProgram>(std::vector<std::string> {
-        "dbus-daemon", "--session", "--address=unix:path=" + bus, "--nofork", "--nopidfile" });
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!std::filesystem::exists(bus) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(10ms);
-    if (!start())
-        return;
-    setenv("PIPEWIRE_RUNTIME_DIR", dir_.path().c_str(), 1);
-    setenv("PULSE_SERVER", ("unix:" + dir_.path() + "/pulse/native").c_str(), 1);
-}
-
-PipeWireServer::~PipeWireServer()
-{
-    pulseService_.reset();
-    sessionManager_.reset();
-    pipewire_.reset();
-    bus_.reset();
-    if (ready_) {
-        unsetenv("PIPEWIRE_RUNTIME_DIR");
-        unsetenv("PULSE_SERVER");
-    }
+    if (!dir_.path().empty() && bus_.start())
+        start();
 }
 
 Environment PipeWireServer::environment() const
 {
-    return { "XDG_RUNTIME_DIR=" + dir_.path(), "PIPEWIRE_RUNTIME_DIR=" + dir_.path(),
-        "DBUS_SESSION_BUS_ADDRESS=unix:path=" + dir_.path() + "/bus",
-        "PULSE_SERVER=unix:" + dir_.path() + "/pulse/native" };
+    Environment env { "XDG_RUNTIME_DIR=" + dir_.path(),
+        "DBUS_SESSION_BUS_ADDRESS=unix:path=" + dir_.path() + "/bus" };
+    for (const auto* server : { &pipewire_, &pulseService_ })
+        env.insert(env.end(), server->environment().begin(), server->environment().end());
+    return env;
 }
 
 bool PipeWireServer::start()
 {
-    auto env = environment();
-    // The session manager keeps its state under HOME; not the user's.
-    env.push_back("HOME=" + dir_.path());
-    pipewire_ = std::make_unique<RunningProgram>(std::vector<std::string> { "pipewire" }, env);
-    // Started before the server listens, the session manager gives up at once.
-    if (!waitUntil([&] { return listening(dir_.path() + "/pipewire-0"); }, 10s))
-        return ready_ = false;
-    sessionManager_ = std::make_unique<RunningProgram>(std::vector<std::string> { "wireplumber" }, env);
-    pulseService_ = std::make_unique<RunningProgram>(std::vector<std::string> { "pipewire-pulse" }, env);
-    ready_ = defaultSinkIsThere(env);
-    return ready_;
+    return pipewire_.start() && sessionManager_.start() && pulseService_.start();
 }
 
 void PipeWireServer::kill()
 {
-    for (auto* program : { pulseService_.get(), sessionManager_.get(), pipewire_.get() })
-        if (program)
-            program->kill();
+    for (auto* server : { &pulseService_, &sessionManager_, &pipewire_ })
+        server->kill();
+}
+
+bool PipeWireServer::restart()
+{
+    kill();
+    return start();
 }

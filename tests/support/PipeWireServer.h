@@ -1,10 +1,10 @@
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include "Command.h"
 #include "PrivateRuntimeDir.h"
+#include "ServerProcess.h"
 
 // A private PipeWire as a desktop runs it: pipewire, wireplumber (which makes
 // the null sink "auto_null" the default) and pipewire-pulse, on a runtime
@@ -13,28 +13,33 @@
 // programs started by the test through environment().
 class PipeWireServer {
 public:
-    PipeWireServer();
-    ~PipeWireServer();
+    // PulseAudioOnly: clients reach only pipewire-pulse's PulseAudio socket,
+    // as on a desktop whose PulseAudio is PipeWire's; the native socket is
+    // out of their reach.
+    enum class Access { Native, PulseAudioOnly };
 
-    PipeWireServer(const PipeWireServer&) = delete;
-    PipeWireServer& operator=(const PipeWireServer&) = delete;
+    explicit PipeWireServer(Access access = Access::Native);
 
-    bool running() const { return ready_; }
+    bool running() const { return pipewire_.running() && pulseService_.running(); }
     const std::string& runtimeDir() const { return dir_.path(); }
     Environment environment() const;
-    // The pipewire process itself, whose thread drives the graph.
-    pid_t pid() const { return pipewire_ ? pipewire_->pid() : -1; }
 
     // Ends the three servers now, as a crash would (SIGKILL); the bus stays.
     void kill();
     // Starts them again; true once the default sink is there.
-    bool start();
+    bool restart();
+    // Holds the graph still: the daemon keeps its sockets but runs no cycle
+    // and answers nothing until thawed.
+    void freeze() { pipewire_.freeze(); }
+    void thaw() { pipewire_.thaw(); }
 
 private:
+    bool start();
+
     PrivateRuntimeDir dir_;
-    std::unique_ptr<RunningProgram> bus_;
-    std::unique_ptr<RunningProgram> pipewire_;
-    std::unique_ptr<RunningProgram> sessionManager_;
-    std::unique_ptr<RunningProgram> pulseService_;
-    bool ready_ = false;
+    Environment serverEnv_;
+    ServerProcess bus_;
+    ServerProcess pipewire_;
+    ServerProcess sessionManager_;
+    ServerProcess pulseService_;
 };

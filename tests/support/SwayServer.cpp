@@ -1,7 +1,6 @@
 #include "SwayServer.h"
 
 #include <pwd.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -11,9 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-
-#include "ChildProcess.h"
-#include "WaitUntil.h"
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -76,6 +72,14 @@ SwayServer::SwayServer(int outputWidth, int outputHeight)
     : x_(std::to_string(outputWidth) + "x" + std::to_string(outputHeight) + "x24")
     , swayRuntime_(privateFolder("tonvelo-sway"))
     , clientRuntime_(privateFolder("tonvelo-wayland-client"))
+    // Its whole environment; the parent-death signal does not survive the
+    // change of user, but sway ends when its X server does.
+    , sway_({ .args
+          = { "env", "-i", "PATH=/usr/bin:/bin", "DISPLAY=" + x_.display(), "XDG_RUNTIME_DIR=" + swayRuntime_,
+              "WLR_BACKENDS=x11", "WLR_RENDERER=pixman", "setpriv", "--reuid=nobody", "--regid=nogroup",
+              "--clear-groups", "sway", "-c", swayRuntime_ + "/config" },
+          .ready = [this] { return serves(); },
+          .timeout = 20s })
 {
     const passwd* nobody = getpwnam("nobody");
     if (!x_.running() || swayRuntime_.empty() || clientRuntime_.empty() || !nobody
@@ -84,31 +88,19 @@ SwayServer::SwayServer(int outputWidth, int outputHeight)
     const std::string configPath = swayRuntime_ + "/config";
     std::ofstream(configPath) << config(outputWidth, outputHeight);
     fs::permissions(configPath, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    sway_.start();
+}
 
-    // Its whole environment; the parent-death signal does not survive the
-    // change of user, but sway ends when its X server does.
-    const std::vector<std::string> env { "PATH=/usr/bin:/bin", "DISPLAY=" + x_.display(),
-        "XDG_RUNTIME_DIR=" + swayRuntime_, "WLR_BACKENDS=x11", "WLR_RENDERER=pixman" };
-    pid_ = spawnChild(
-        { "setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "sway", "-c", configPath }, -1,
-        -1, &env);
-    if (pid_ <= 0)
-        return;
-    waitUntil(
-        [&] {
-            socket_ = socketIn(swayRuntime_, "wayland-");
-            ipc_ = socketIn(swayRuntime_, "sway-ipc.");
-            return (!socket_.empty() && !ipc_.empty() && swaymsg({ "-t", "get_outputs" }).exitCode == 0)
-                || kill(pid_, 0) != 0;
-        },
-        20s);
-    if (ipc_.empty() || swaymsg({ "-t", "get_outputs" }).exitCode != 0)
-        socket_.clear();
+bool SwayServer::serves()
+{
+    socket_ = socketIn(swayRuntime_, "wayland-");
+    ipc_ = socketIn(swayRuntime_, "sway-ipc.");
+    return !socket_.empty() && !ipc_.empty() && swaymsg({ "-t", "get_outputs" }).exitCode == 0;
 }
 
 SwayServer::~SwayServer()
 {
-    stopChild(pid_, SIGTERM);
+    sway_.stop();
     std::error_code ec;
     for (const auto& folder : { swayRuntime_, clientRuntime_ })
         if (!folder.empty())

@@ -9,13 +9,14 @@
 #include <QRect>
 
 #include "Command.h"
+#include "ServerProcess.h"
 #include "XvfbServer.h"
 
 // A private sway compositor for one test, drawn as one window on a private
 // X server of its own: xdotool on that display gives it real pointer and key
 // input, as hands would. sway refuses to run as root, so it runs as nobody;
 // the programs under test, as root, reach it through the full path of its
-// socket. It is ended by its PID, and ends by itself with its X server.
+// socket.
 class SwayServer {
 public:
     // A toplevel window as the compositor sees it.
@@ -34,7 +35,7 @@ public:
     SwayServer(const SwayServer&) = delete;
     SwayServer& operator=(const SwayServer&) = delete;
 
-    bool running() const { return pid_ > 0 && !socket_.empty(); }
+    bool running() const { return sway_.running(); }
     const std::string& xDisplay() const { return x_.display(); }
     // What a program needs to start as a native client of a Wayland
     // session: the socket, a runtime folder of its own, and no X display.
@@ -49,10 +50,12 @@ public:
     bool xdotool(std::vector<std::string> args) const;
 
 private:
+    bool serves();
+
     XvfbServer x_;
     std::string swayRuntime_; // nobody's, holds the sockets
     std::string clientRuntime_;
     std::string socket_;
     std::string ipc_;
-    pid_t pid_ = -1;
+    ServerProcess sway_;
 };

@@ -1,26 +1,20 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <string>
 
+#include "ServerProcess.h"
+
 // A private X server for one test. Xvfb picks a free display number itself
-// (-displayfd), so it never meets another session's server; it is ended by
-// its PID.
-class XvfbServer {
+// (-displayfd), so it never meets another session's server.
+class XvfbServer : public ServerProcess {
 public:
     explicit XvfbServer(const std::string& screen = "1280x1024x24", int dpi = 96);
-    ~XvfbServer();
 
-    XvfbServer(const XvfbServer&) = delete;
-    XvfbServer& operator=(const XvfbServer&) = delete;
-
-    bool running() const { return pid_ > 0 && !display_.empty(); }
     // ":N", for DISPLAY.
     const std::string& display() const { return display_; }
-    pid_t pid() const { return pid_; }
 
 private:
-    pid_t pid_ = -1;
+    bool readDisplay();
+
     std::string display_;
 };

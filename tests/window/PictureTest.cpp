@@ -319,3 +319,43 @@ TEST(Picture, AKeyHeldWithTheMouseShowsAPressedFaceUntilItsLastButtonIsReleased)
     mouse(QEvent::MouseButtonRelease, 0, Qt::RightButton);
     EXPECT_EQ(faceOf(0), white);
 }
+
+TEST(Picture, TheKeyPlayedFromTheKeyboardShowsAFocusIndicator)
+{
+    FormFixture f;
+    f.form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f.form));
+    const auto picture = [&](int key) { return f.form.Command1(key)->grab().toImage(); };
+    const QImage key16 = picture(16);
+
+    QTest::keyClick(f.window(), Qt::Key_D);
+    ASSERT_TRUE(f.form.Command1(16)->hasFocus());
+    EXPECT_NE(picture(16), key16);
+    // Tab moves it on, indicator and all.
+    QTest::keyClick(f.window(), Qt::Key_Tab);
+    EXPECT_EQ(picture(16), key16);
+}
+
+TEST(Picture, OnAScreenTooSmallTheClientAreaShrinksAndEveryKeyKeepsItsPlace)
+{
+    FormFixture f;
+    // A 1280x720 laptop screen under a top bar, and a window frame.
+    const QSize available(1280, 688);
+    EXPECT_TRUE(f.form.fitInto(available));
+    EXPECT_LE(f.form.frameGeometry().height(), available.height());
+    const double scale = double(f.form.clientArea()->width()) / Form1::clientTwips.toPixels().width();
+    EXPECT_LT(scale, 1.0);
+    EXPECT_NEAR(f.form.Label3()->font().pointSizeF(), 15.75 * scale, 0.01);
+    for (const auto& a : keyGrid) {
+        const QRect r = f.form.Command1(a.index)->geometry(), u = a.rect.toPixels();
+        EXPECT_NEAR(r.left(), u.left() * scale, 0.5) << a.index;
+        EXPECT_NEAR(r.top(), u.top() * scale, 0.5) << a.index;
+        EXPECT_NEAR(r.right() + 1, (u.right() + 1) * scale, 0.5) << a.index;
+        EXPECT_NEAR(r.bottom() + 1, (u.bottom() + 1) * scale, 0.5) << a.index;
+        // Keys that met still meet.
+        for (const auto& b : keyGrid)
+            EXPECT_EQ(u.right() == b.rect.toPixels().left() - 1,
+                r.right() == f.form.Command1(b.index)->geometry().left() - 1)
+                << a.index << " " << b.index;
+    }
+}

@@ -14,9 +14,12 @@ using namespace std::chrono_literals;
 
 // A server that answers opens in tens of milliseconds.
 constexpr auto openDeadline = 800ms;
-// While nothing plays the order is walked this often: a server that starts
-// is heard within a second of it, and an absent one costs next to nothing.
-constexpr auto retryEvery = 500ms;
+// While nothing plays the order is walked again and again: often at first,
+// as a server that restarts is back within moments, then seldom, so that an
+// absent one costs next to nothing; one that starts is heard within seconds.
+constexpr auto retrySoonEvery = 200ms;
+constexpr auto retrySoonFor = 10s;
+constexpr auto retryLaterEvery = 1s;
 constexpr auto lookEvery = 100ms;
 // Logged as a stall: no cycle for this long while the synth is awake.
 constexpr auto stallAfter = 500ms;
@@ -80,6 +83,7 @@ bool OutputSupervisor::pause(std::chrono::milliseconds time)
 
 void OutputSupervisor::run()
 {
+    auto lookingSince = Clock::now();
     for (;;) {
         if (auto output = walkOrder())
             adopt(std::move(output), outputName_);
@@ -90,10 +94,12 @@ void OutputSupervisor::run()
             tried_ = true;
         }
         changed_.notify_all();
-        if (output_)
+        if (output_) {
             follow();
-        else if (!pause(retryEvery))
+            lookingSince = Clock::now();
+        } else if (!pause(Clock::now() - lookingSince < retrySoonFor ? retrySoonEvery : retryLaterEvery)) {
             return;
+        }
     }
 }
 
