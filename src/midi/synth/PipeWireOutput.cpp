@@ -244,11 +244,14 @@ bool PipeWireOutput::Stream::connect()
     state = PW_STREAM_STATE_CONNECTING;
     auto flags = static_cast<pw_stream_flags>(
         PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS | PW_STREAM_FLAG_RT_PROCESS);
-    // Opened while the synth sleeps: it joins the graph with the next message.
-    inGraph = !engine.renderer().asleep();
-    if (!inGraph)
-        flags = static_cast<pw_stream_flags>(flags | PW_STREAM_FLAG_INACTIVE);
-    return pw_stream_connect(stream, PW_DIRECTION_OUTPUT, PW_ID_ANY, flags, params, 1) == 0;
+    // In the graph from the start, even while the synth sleeps: it takes the
+    // graph's format now, not at the next note, which a change of rate would cut.
+    inGraph = true;
+    if (pw_stream_connect(stream, PW_DIRECTION_OUTPUT, PW_ID_ANY, flags, params, 1) != 0)
+        return false;
+    if (engine.renderer().asleep())
+        onIdle(this, 0);
+    return true;
 }
 
 void PipeWireOutput::Stream::disconnect()
