@@ -10,6 +10,7 @@
 // a plain player in the same cycles for this machine's floor.
 // `pipewire_bench demo [QUANTUM]` runs that part only, at another quantum if
 // given (the synth then asks for it through PIPEWIRE_LATENCY, as a user can).
+// `pipewire_bench pause` runs only the presses after pauses between phrases.
 // Prints rows of a markdown table: | figure | value | goal |.
 
 #include <X11/keysym.h>
@@ -27,6 +28,10 @@
 #include <iterator>
 #include <random>
 #include <thread>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include "Desktop.h"
 #include "FakeKeys.h"
@@ -51,9 +56,12 @@ constexpr double quantumMs = 1000.0 * quantum / rate;
 constexpr int warmUpPresses = 10;
 constexpr int nativePresses = 200;
 constexpr int pulsePresses = 40;
-constexpr int wakePresses = 20;
-// Long enough for the synth to go idle and take its stream out of the graph.
-constexpr auto idleRest = 2s;
+// A pause between phrases, while the idle stream stays in the graph, and
+// one long enough for it to have left.
+constexpr int pausePresses = 20;
+constexpr auto pauseRest = 3s;
+constexpr int longRestPresses = 5;
+constexpr auto longRest = 20s;
 constexpr auto held = 30ms;
 // As in the JACK benchmark: a note's first cycle is faint, and the last
 // note's reverb must have died away before the next press.
@@ -147,6 +155,7 @@ private:
 
 struct DemoRun {
     GraphProfile::Misses misses;
+    std::string latency; // what the synth's node asked for at the end
     int gaps = 0;
     long streamMissed = 0;
     long soundingCycles = 0;
@@ -295,6 +304,12 @@ DemoRun playDemo(
         return run;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(tuneMs) + 2s);
+    const auto dump = runCommand({ "pw-dump" }, 10s, env).output;
+    for (const auto& object : QJsonDocument::fromJson(QByteArray::fromStdString(dump)).array()) {
+        const auto props = object.toObject()["info"].toObject()["props"].toObject();
+        if (props["node.name"].toString() == QStringLiteral("Tonvelo"))
+            run.latency = props["node.latency"].toString().toStdString();
+    }
     run.gaps = listener.gaps() - gapsBefore;
     run.streamMissed = missedWakeups(readFrom(logPath, noLog ? 0 : logBefore));
     run.soundingCycles = listener.soundingCycles() - soundingBefore;
@@ -328,6 +343,37 @@ std::string counted(const Run& run, int presses)
         + (run.lost ? ", " + std::to_string(run.lost) + " of " + std::to_string(presses) + " lost" : "");
 }
 
+void reportDemo(const DemoRun& demo, int demoFrames)
+{
+    const auto& m = demo.misses;
+    std::cerr << "pipewire_bench: " << m.cycles << " cycles of the synth's node, " << demo.soundingCycles
+              << " sounding; missed at the sink: " << m.first << " by the synth (" << m.firstOnly
+              << " while the plain player kept time), " << m.second << " by the plain player; " << demo.gaps
+              << " broken off into silence; " << demo.streamMissed << " missed by the synth's stream\n";
+    const std::string demoSetting
+        = std::to_string(demoFrames) + "-frame quantum, " + std::to_string(m.cycles) + " cycles";
+    const long dropOuts = m.first + demo.gaps;
+    row("demo through PipeWire: drop-outs at the sink, cycles the synth's node missed (PipeWire's profiler) "
+        "and sound broken off into silence ("
+            + demoSetting + ")",
+        std::to_string(dropOuts)
+            + (dropOuts ? " (" + std::to_string(m.firstOnly) + " while the plain player kept time)" : ""),
+        std::string("0: ") + (dropOuts == 0 ? "met" : "**missed**"));
+    row("the same cycles, a plain player of a sine (pw-cat) beside it in the same graph",
+        std::to_string(m.second), "this machine's floor");
+    row("the same cycles, each node's own part of a cycle it finished, from wake-up to done (median / p99.9 "
+        "/ "
+        "largest): the synth's node, the plain player",
+        medianTailLargest(m.firstWork) + ", " + medianTailLargest(m.secondWork),
+        "well within the " + format(1000.0 * demoFrames / rate) + " cycle");
+    row("demo through PipeWire: xruns of the synth's stream", std::to_string(demo.streamMissed),
+        "for reference");
+    row("demo through PipeWire: the cycle the synth's stream asked for at the end (node.latency; the plain "
+        "player asks for "
+            + std::to_string(demoFrames) + ")",
+        demo.latency, "64/48000 where the machine keeps up; 128 or 256 where it cannot");
+}
+
 int fail(const std::string& why)
 {
     std::cerr << "pipewire_bench: " << why << "\n";
@@ -359,49 +405,48 @@ int main(int argc, char* argv[])
         { "WAYLAND_DISPLAY", "LD_LIBRARY_PATH",
             "JACK_DEFAULT_SERVER=tonvelo-absent-" + std::to_string(getpid()) });
     const bool demoOnly = argc > 1 && std::strcmp(argv[1], "demo") == 0;
+    const bool pauseOnly = argc > 1 && std::strcmp(argv[1], "pause") == 0;
     const int demoFrames = demoOnly && argc > 2 ? std::atoi(argv[2]) : quantum;
     if (demoFrames < 16 || demoFrames > 8192)
         return fail("the quantum is a number of frames from 16 to 8192");
     std::string failure;
-    std::cerr << "pipewire_bench: the demo tune through the synth's own stream\n";
-    const DemoRun demo = playDemo(xvfb, env, pipewire.runtimeDir(), demoFrames, failure);
-    if (!failure.empty())
-        return fail(failure);
-    const auto& m = demo.misses;
-    std::cerr << "pipewire_bench: " << m.cycles << " cycles of the synth's node, " << demo.soundingCycles
-              << " sounding; missed at the sink: " << m.first << " by the synth (" << m.firstOnly
-              << " while the plain player kept time), " << m.second << " by the plain player; " << demo.gaps
-              << " broken off into silence; " << demo.streamMissed << " missed by the synth's stream\n";
-    const std::string demoSetting
-        = std::to_string(demoFrames) + "-frame quantum, " + std::to_string(m.cycles) + " cycles";
-    const long dropOuts = m.first + demo.gaps;
-    row("demo through PipeWire: drop-outs at the sink, cycles the synth's node missed (PipeWire's profiler) "
-        "and sound broken off into silence ("
-            + demoSetting + ")",
-        std::to_string(dropOuts)
-            + (dropOuts ? " (" + std::to_string(m.firstOnly) + " while the plain player kept time)" : ""),
-        std::string("0: ") + (dropOuts == 0 ? "met" : "**missed**"));
-    row("the same cycles, a plain player of a sine (pw-cat) beside it in the same graph",
-        std::to_string(m.second), "this machine's floor");
-    row("the same cycles, each node's own part of a cycle it finished, from wake-up to done (median / p99.9 "
-        "/ "
-        "largest): the synth's node, the plain player",
-        medianTailLargest(m.firstWork) + ", " + medianTailLargest(m.secondWork),
-        "well within the " + format(1000.0 * demoFrames / rate) + " cycle");
-    row("demo through PipeWire: xruns of the synth's stream", std::to_string(demo.streamMissed),
-        "for reference");
+    if (!pauseOnly) {
+        std::cerr << "pipewire_bench: the demo tune through the synth's own stream\n";
+        const DemoRun demo = playDemo(xvfb, env, pipewire.runtimeDir(), demoFrames, failure);
+        if (!failure.empty())
+            return fail(failure);
+        reportDemo(demo, demoFrames);
+    }
     if (demoOnly)
         return 0;
 
+    // The graph held at 64 frames, whatever the synth's stream asks for.
+    runCommand(
+        { "pw-metadata", "-n", "settings", "0", "clock.force-quantum", std::to_string(quantum) }, 10s, env);
     std::cerr << "pipewire_bench: the synth's own stream, " << nativePresses << " presses\n";
-    const Run native = measure(xvfb, env, nativePresses, 0ms, failure);
+    const Run native = pauseOnly ? Run {} : measure(xvfb, env, nativePresses, 0ms, failure);
     if (!failure.empty())
         return fail(failure);
-    std::cerr << "pipewire_bench: the synth's own stream after " << idleRest.count() << " s idle, "
-              << wakePresses << " presses\n";
-    const Run woken = measure(xvfb, env, wakePresses, idleRest, failure);
+    std::cerr << "pipewire_bench: the synth's own stream after pauses of " << pauseRest.count() << " s and "
+              << longRest.count() << " s\n";
+    const Run paused = measure(xvfb, env, pausePresses, pauseRest, failure);
+    const Run rested = failure.empty() ? measure(xvfb, env, longRestPresses, longRest, failure) : Run {};
     if (!failure.empty())
         return fail(failure);
+    const std::string setting
+        = std::to_string(quantum) + "-frame quantum @ " + std::to_string(rate / 1000) + " kHz";
+    const auto pauseRow
+        = [&](const Run& run, std::chrono::seconds rest, int presses, const std::string& goal) {
+              row("the same, first press after " + std::to_string(rest.count())
+                      + " s of silence (median / p99, " + setting + ", " + counted(run, presses) + ")",
+                  format(percentile(run.millis, 0.5)) + " / " + format(percentile(run.millis, 0.99)), goal);
+          };
+    const bool pauseMet = !paused.millis.empty() && percentile(paused.millis, 0.5) <= quantumMs + 0.5;
+    pauseRow(paused, pauseRest, pausePresses,
+        "≤ 1 quantum + 0.5 ms = " + format(quantumMs + 0.5) + ": " + (pauseMet ? "met" : "**missed**"));
+    pauseRow(rested, longRest, longRestPresses, "for reference: the stream has left the graph");
+    if (pauseOnly)
+        return 0;
 
     // No native PipeWire for the program: its PulseAudio service only.
     Environment pulseEnv = env;
@@ -411,8 +456,6 @@ int main(int argc, char* argv[])
     if (!failure.empty())
         return fail(failure);
 
-    const std::string setting
-        = std::to_string(quantum) + "-frame quantum @ " + std::to_string(rate / 1000) + " kHz";
     const double nativeMedian = percentile(native.millis, 0.5), pulseMedian = percentile(pulse.millis, 0.5);
     const double goal = std::min(quantumMs + 0.5, pulseMedian / 10);
     const bool met = !native.millis.empty() && nativeMedian <= goal && native.lost == 0;
@@ -425,11 +468,6 @@ int main(int argc, char* argv[])
     row("real X key press -> first sounding cycle at the synth's PipeWire node, own stream (p99, " + setting
             + ")",
         format(percentile(native.millis, 0.99)), "for reference");
-    row("the same, first press after " + std::to_string(idleRest.count())
-            + " s of silence, the idle stream back in the graph (median / p99, " + counted(woken, wakePresses)
-            + ")",
-        format(percentile(woken.millis, 0.5)) + " / " + format(percentile(woken.millis, 0.99)),
-        "the price of no wake-ups while idle");
     row("real X key press -> first sounding cycle at the synth's node, FluidSynth's PulseAudio driver "
         "through "
         "PipeWire's PulseAudio service (median / p99, the quantum it asks for, "

@@ -40,6 +40,8 @@ struct Program {
     std::string path;
     std::vector<double> startupMs, privateMb, cpuPercent;
     bool failed = false;
+    // An idle synth's PipeWire stream stays in the graph 10 s after its last sound.
+    std::chrono::seconds settle = std::chrono::duration_cast<std::chrono::seconds>(::settle);
 };
 
 // Resident memory that is the process's own: RSS less the pages it shares
@@ -138,7 +140,7 @@ void runOnce(Program& program, const XvfbServer& xvfb, const Environment& env, b
     }
     program.startupMs.push_back(std::chrono::duration<double, std::milli>(mapped->time - start).count());
     if (full) {
-        std::this_thread::sleep_for(settle);
+        std::this_thread::sleep_for(program.settle);
         program.privateMb.push_back(privateMegabytes(app.pid()));
         const double before = cpuNanoseconds(app.pid());
         const auto from = std::chrono::steady_clock::now();
@@ -216,6 +218,7 @@ int main()
     Program bare { "bare Qt window", BARE_WINDOW_BINARY, {}, {}, {} };
     Program keyboard { "Tonvelo", TONVELO_BINARY, {}, {}, {} };
     Program onPipeWire { "Tonvelo on PipeWire", TONVELO_BINARY, {}, {}, {} };
+    onPipeWire.settle = 12s;
     std::vector<double> synthMs;
     bool synthFailed = false;
 
@@ -272,7 +275,8 @@ int main()
         format(jackFloor, 2, "% of a core"), "the floor of any JACK client at this period");
     row("idle CPU over 10 s, Tonvelo (reverb on, " + jackSetting + ")", format(keyCpu, 2, "% of a core"),
         "≤ 0.2 %: " + verdict(keyCpu <= 0.2));
-    row("idle CPU over 10 s, Tonvelo on PipeWire (reverb on, its own stream, 64-frame quantum @ 48 kHz)",
+    row("idle CPU over 10 s from 12 s after start-up, Tonvelo on PipeWire (reverb on, its own stream, "
+        "64-frame quantum @ 48 kHz)",
         format(pwCpu, 2, "% of a core"), "≤ 0.2 %: " + verdict(pwCpu <= 0.2));
     return 0;
 }

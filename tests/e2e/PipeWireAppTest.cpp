@@ -2,6 +2,9 @@
 
 #include <sys/wait.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -25,12 +28,15 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The synth's node as pw-dump shows it: its properties, or an empty object.
+// The synth's node as pw-dump shows it: its properties and, as "rate", its
+// format's rate; or an empty object.
 QJsonObject synthNode(const PipeWireServer& server)
 {
     const auto dump = runCommand({ "pw-dump" }, 10s, server.environment());
     for (const auto& object : QJsonDocument::fromJson(QByteArray::fromStdString(dump.output)).array()) {
-        const auto props = object.toObject()["info"].toObject()["props"].toObject();
+        const auto info = object.toObject()["info"].toObject();
+        auto props = info["props"].toObject();
+        props["rate"] = info["params"].toObject()["Format"].toArray().first().toObject()["rate"];
         if (props["node.name"].toString() == QStringLiteral("Tonvelo"))
             return props;
     }
@@ -99,6 +105,21 @@ TEST(ProgramOnPipeWire, KeyTwelveSoundsMiddleCThroughItsOwnStreamAndPlaysAgainAf
         ASSERT_TRUE(desktop.xdotool({ "mouseup", "1" }));
         EXPECT_TRUE(listener->waitForSilence(0.001f, 300ms, 10s)) << "the note went on after the release";
     }
+    EXPECT_EQ(synthNode(pipewire)["node.latency"].toString(), QStringLiteral("64/48000"))
+        << "a quiet run asked for longer cycles";
+
+    // A graph that keeps stalling while a note plays: the stream asks for
+    // longer cycles, and keeps them.
+    ASSERT_TRUE(press());
+    QString asked;
+    for (int i = 0; i < 8 && (asked = synthNode(pipewire)["node.latency"].toString()) == "64/48000"; ++i) {
+        pipewire.freeze();
+        std::this_thread::sleep_for(150ms);
+        pipewire.thaw();
+        std::this_thread::sleep_for(600ms);
+    }
+    ASSERT_TRUE(desktop.xdotool({ "mouseup", "1" }));
+    EXPECT_TRUE(asked == "128/48000" || asked == "256/48000") << asked.toStdString();
 
     // Gone: the window stays usable, a note played meanwhile is lost.
     pipewire.kill();
@@ -107,7 +128,11 @@ TEST(ProgramOnPipeWire, KeyTwelveSoundsMiddleCThroughItsOwnStreamAndPlaysAgainAf
     EXPECT_FALSE(xwindows::grab(x.display(), window).isNull());
     ASSERT_TRUE(program.process().running());
 
-    // Back: within a second the synth plays again by itself.
+    // Back, on a graph at 44.1 kHz: within a second the synth plays again by
+    // itself, and its stream takes the graph's rate, so nothing resamples it.
+    const std::string conf = pipewire.runtimeDir() + "/.config/pipewire/pipewire.conf.d";
+    std::filesystem::create_directories(conf);
+    std::ofstream(conf + "/rate.conf") << "context.properties = { default.clock.rate = 44100 }\n";
     ASSERT_TRUE(pipewire.restart()) << "PipeWire did not start again";
     {
         auto listener = listenToSynth(1s);
@@ -117,6 +142,9 @@ TEST(ProgramOnPipeWire, KeyTwelveSoundsMiddleCThroughItsOwnStreamAndPlaysAgainAf
         EXPECT_TRUE(listener->waitForOnset(1s)) << "no sound a second after the server came back";
         ASSERT_TRUE(desktop.xdotool({ "mouseup", "1" }));
     }
+    EXPECT_TRUE(waitUntil([&] { return synthNode(pipewire)["rate"].toInt() == 44100; }, 5s));
+    EXPECT_EQ(synthNode(pipewire)["node.latency"].toString(), asked.section('/', 0, 0) + "/44100")
+        << "back to shorter cycles";
 
     // Closing while the server is gone ends the program at once, quietly.
     pipewire.kill();

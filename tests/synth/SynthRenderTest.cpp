@@ -58,6 +58,17 @@ TEST(BuiltInSynth, MiddleCAtFullVelocitySoundsAt261HzAbout9dBUnderFullScaleAndFa
     EXPECT_LT(afterRelease, whileHeld / 10);
 }
 
+TEST(BuiltInSynth, MiddleCKeepsItsPitchWhenTheSynthTakesA44100HzGraphsRate)
+{
+    SynthEngine engine(SoundfontSearch::system(), rate);
+    ASSERT_TRUE(engine.ok()) << "no General MIDI soundfont found";
+    engine.setSampleRate(44100.0);
+    engine.play(midi::noteOnValue(midi::noteOfKey(12), 0, 127));
+    const auto held = render(engine, 1.0);
+    const std::vector<float> steady(held.begin() + 4800, held.begin() + 4800 + 16384);
+    EXPECT_NEAR(dominantPitch(steady, 44100.0), 261.63, 261.63 * 0.02);
+}
+
 TEST(BuiltInSynth, VelocityZeroNoteOnIsHandedOnAndSilencesTheNote)
 {
     SynthEngine engine(SoundfontSearch::system(), rate);

@@ -22,6 +22,12 @@ IdleRenderer::IdleRenderer(fluid_synth_t* synth, double sampleRate)
 {
 }
 
+void IdleRenderer::setSampleRate(double sampleRate)
+{
+    limiter_ = PeakLimiter(sampleRate);
+    framesBeforeIdle_ = static_cast<int>(sampleRate * quietSecondsBeforeIdle);
+}
+
 // The wake and the idle hand-off each store one flag and then load the
 // other's: only sequentially consistent order keeps both sides from missing
 // each other, which would leave a note waiting on an idle output.

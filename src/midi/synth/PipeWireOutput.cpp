@@ -5,23 +5,25 @@
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
+#include <string>
 
 #include <pipewire/pipewire.h>
+#include <spa/node/io.h>
 #include <spa/param/audio/format-utils.h>
 
 #include "midi/OutputLog.h"
+#include "midi/synth/CycleWatch.h"
 #include "midi/synth/SynthEngine.h"
 
 namespace {
 
-constexpr int rate = 48000;
 constexpr int channels = 2;
-// The smallest quantum PipeWire allows by default; the graph follows the
-// smallest that its streams ask for.
-constexpr const char* latency = "64/48000";
+constexpr int defaultRate = 48000;
 // A server that answers takes the stream in tens of milliseconds; the
 // caller gives up on this try a little later than this.
 constexpr std::chrono::milliseconds openTimeout { 700 };
+// Longer than a player's pause between phrases.
+constexpr std::chrono::seconds stayInGraph { 10 };
 
 void initPipeWire()
 {
@@ -35,12 +37,30 @@ void initPipeWire()
     });
 }
 
-pw_properties* streamProperties()
+// The graph follows the smallest cycle that its streams ask for; 64 frames
+// is the smallest PipeWire allows by default.
+std::string latency(int frames, int rate)
+{
+    return std::to_string(frames) + "/" + std::to_string(rate);
+}
+
+pw_properties* streamProperties(int frames)
 {
     return pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback", PW_KEY_MEDIA_ROLE,
         "Music", PW_KEY_NODE_NAME, "Tonvelo", PW_KEY_NODE_DESCRIPTION, "Tonvelo", PW_KEY_APP_NAME, "Tonvelo",
-        PW_KEY_APP_ID, TONVELO_APP_ID, PW_KEY_APP_ICON_NAME, TONVELO_APP_ID, PW_KEY_NODE_LATENCY, latency,
-        nullptr);
+        PW_KEY_APP_ID, TONVELO_APP_ID, PW_KEY_APP_ICON_NAME, TONVELO_APP_ID, PW_KEY_NODE_LATENCY,
+        latency(frames, defaultRate).c_str(), nullptr);
+}
+
+// A stream opened again after its server came back keeps the cycle size the
+// session settled on.
+std::atomic<int> settledFrames { CycleWatch::sizes[0] };
+
+int64_t monotonicNanos()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 } // namespace
@@ -65,6 +85,9 @@ struct PipeWireOutput::Stream {
 
     static void onIdle(void* self, uint64_t count);
     static void onWake(void* self, uint64_t count);
+    static void onLeave(void* self, uint64_t expirations);
+    static void onMissedCycles(void* self, uint64_t count);
+    void askForCycles(int frames);
 
     bool start();
     bool connect();
@@ -73,6 +96,8 @@ struct PipeWireOutput::Stream {
 
     static void onCoreError(void* self, uint32_t id, int seq, int res, const char* message);
     static void onStateChanged(void* self, pw_stream_state old, pw_stream_state state, const char* error);
+    static void onParamChanged(void* self, uint32_t id, const spa_pod* param);
+    static void onIoChanged(void* self, uint32_t id, void* area, uint32_t size);
     static void onProcess(void* self);
 
     SynthEngine& engine;
@@ -85,6 +110,15 @@ struct PipeWireOutput::Stream {
     spa_hook streamListener {};
     spa_source* idleEvent = nullptr;
     spa_source* wakeEvent = nullptr;
+    spa_source* leaveTimer = nullptr;
+    spa_source* missedEvent = nullptr;
+    bool inGraph = true;
+    // The graph's clock, as the server shares it with the rendering thread.
+    std::atomic<spa_io_position*> position { nullptr };
+    CycleWatch cycles { settledFrames.load() };
+    std::atomic<int> rate { defaultRate };
+    // The user chose the cycle: PIPEWIRE_LATENCY.
+    const bool latencyChosen = std::getenv("PIPEWIRE_LATENCY") != nullptr;
     pw_stream_state state = PW_STREAM_STATE_UNCONNECTED;
     std::atomic<bool> gone { false };
 };
@@ -111,8 +145,6 @@ bool PipeWireOutput::alive() const
     return !stream_->gone.load();
 }
 
-// An idle synth takes its stream out of the graph: no wake-ups at all
-// until the next message.
 void PipeWireOutput::wentIdle()
 {
     stream_->signal(stream_->idleEvent);
@@ -137,7 +169,9 @@ bool PipeWireOutput::Stream::start()
         return false;
     idleEvent = pw_loop_add_event(l, &Stream::onIdle, this);
     wakeEvent = pw_loop_add_event(l, &Stream::onWake, this);
-    if (!idleEvent || !wakeEvent || pw_thread_loop_start(loop.get()) != 0)
+    leaveTimer = pw_loop_add_timer(l, &Stream::onLeave, this);
+    missedEvent = pw_loop_add_event(l, &Stream::onMissedCycles, this);
+    if (!idleEvent || !wakeEvent || !leaveTimer || !missedEvent || pw_thread_loop_start(loop.get()) != 0)
         return false;
 
     pw_thread_loop_lock(loop.get());
@@ -162,7 +196,7 @@ PipeWireOutput::Stream::~Stream()
         return;
     pw_thread_loop_lock(loop.get());
     disconnect();
-    for (spa_source* source : { idleEvent, wakeEvent })
+    for (spa_source* source : { idleEvent, wakeEvent, leaveTimer, missedEvent })
         if (source)
             pw_loop_destroy_source(pw_thread_loop_get_loop(loop.get()), source);
     pw_thread_loop_unlock(loop.get());
@@ -184,13 +218,15 @@ bool PipeWireOutput::Stream::connect()
     }();
     pw_core_add_listener(core, &coreListener, &coreEvents, this);
 
-    stream = pw_stream_new(core, "Tonvelo", streamProperties());
+    stream = pw_stream_new(core, "Tonvelo", streamProperties(cycles.frames()));
     if (!stream)
         return false;
     static const pw_stream_events streamEvents = [] {
         pw_stream_events e {};
         e.version = PW_VERSION_STREAM_EVENTS;
         e.state_changed = &Stream::onStateChanged;
+        e.param_changed = &Stream::onParamChanged;
+        e.io_changed = &Stream::onIoChanged;
         e.process = &Stream::onProcess;
         return e;
     }();
@@ -200,7 +236,7 @@ bool PipeWireOutput::Stream::connect()
     spa_pod_builder builder = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
     spa_audio_info_raw info {};
     info.format = SPA_AUDIO_FORMAT_F32;
-    info.rate = rate;
+    // No rate: the stream takes the graph's, so nothing resamples the synth.
     info.channels = channels;
     info.position[0] = SPA_AUDIO_CHANNEL_FL;
     info.position[1] = SPA_AUDIO_CHANNEL_FR;
@@ -208,10 +244,14 @@ bool PipeWireOutput::Stream::connect()
     state = PW_STREAM_STATE_CONNECTING;
     auto flags = static_cast<pw_stream_flags>(
         PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS | PW_STREAM_FLAG_RT_PROCESS);
-    // Opened while the synth sleeps: it joins the graph with the next message.
+    // In the graph from the start, even while the synth sleeps: it takes the
+    // graph's format now, not at the next note, which a change of rate would cut.
+    inGraph = true;
+    if (pw_stream_connect(stream, PW_DIRECTION_OUTPUT, PW_ID_ANY, flags, params, 1) != 0)
+        return false;
     if (engine.renderer().asleep())
-        flags = static_cast<pw_stream_flags>(flags | PW_STREAM_FLAG_INACTIVE);
-    return pw_stream_connect(stream, PW_DIRECTION_OUTPUT, PW_ID_ANY, flags, params, 1) == 0;
+        onIdle(this, 0);
+    return true;
 }
 
 void PipeWireOutput::Stream::disconnect()
@@ -253,19 +293,39 @@ void PipeWireOutput::Stream::onStateChanged(
     pw_thread_loop_signal(self->loop.get(), false);
 }
 
+// An idle synth stays in the graph a while, handing silence: a player who
+// pauses between phrases finds the next press as quick as in steady play.
 void PipeWireOutput::Stream::onIdle(void* data, uint64_t)
 {
     auto* self = static_cast<Stream*>(data);
+    if (!self->stream || !self->inGraph)
+        return;
+    timespec after { std::chrono::duration_cast<std::chrono::seconds>(stayInGraph).count(), 0 };
+    pw_loop_update_timer(pw_thread_loop_get_loop(self->loop.get()), self->leaveTimer, &after, nullptr, false);
+}
+
+// Left alone that long, it leaves the graph: no wake-ups at all until the
+// next message.
+void PipeWireOutput::Stream::onLeave(void* data, uint64_t)
+{
+    auto* self = static_cast<Stream*>(data);
     // A message may have come since the renderer went idle.
-    if (self->stream && self->engine.renderer().asleep())
+    if (self->stream && self->inGraph && self->engine.renderer().asleep()) {
         pw_stream_set_active(self->stream, false);
+        self->inGraph = false;
+    }
 }
 
 void PipeWireOutput::Stream::onWake(void* data, uint64_t)
 {
     auto* self = static_cast<Stream*>(data);
-    if (self->stream)
+    timespec never {};
+    pw_loop_update_timer(pw_thread_loop_get_loop(self->loop.get()), self->leaveTimer, &never, nullptr, false);
+    if (self->stream && !self->inGraph) {
+        self->cycles.resync();
         pw_stream_set_active(self->stream, true);
+        self->inGraph = true;
+    }
 }
 
 void PipeWireOutput::Stream::onProcess(void* data)
@@ -286,4 +346,57 @@ void PipeWireOutput::Stream::onProcess(void* data)
         d.chunk->size = frames * stride;
     }
     pw_stream_queue_buffer(self->stream, b);
+    if (const spa_io_position* position = self->position.load(std::memory_order_acquire)) {
+        const spa_io_clock& clock = position->clock;
+        if (self->cycles.cycleDone(clock.position, clock.duration, clock.next_nsec, monotonicNanos()))
+            self->signal(self->missedEvent);
+    }
+}
+
+void PipeWireOutput::Stream::onParamChanged(void* data, uint32_t id, const spa_pod* param)
+{
+    auto* self = static_cast<Stream*>(data);
+    spa_audio_info_raw info {};
+    if (id != SPA_PARAM_Format || !param || spa_format_audio_raw_parse(param, &info) < 0 || info.rate == 0)
+        return;
+    // The format comes before the stream's first cycle, and no other
+    // output plays the synth while this one opens or plays.
+    if (info.rate != static_cast<uint32_t>(self->engine.sampleRate())) {
+        qCInfo(outputLog, "pipewire: the graph runs at %u Hz; the synth follows", info.rate);
+        self->engine.setSampleRate(info.rate);
+    }
+    // The same cycle in frames at this rate: the graph takes the request in time.
+    if (self->rate.exchange(static_cast<int>(info.rate), std::memory_order_relaxed)
+        != static_cast<int>(info.rate))
+        self->askForCycles(self->cycles.frames());
+}
+
+void PipeWireOutput::Stream::onIoChanged(void* data, uint32_t id, void* area, uint32_t size)
+{
+    auto* self = static_cast<Stream*>(data);
+    if (id == SPA_IO_Position)
+        self->position.store(
+            area && size >= sizeof(spa_io_position) ? static_cast<spa_io_position*>(area) : nullptr,
+            std::memory_order_release);
+}
+
+void PipeWireOutput::Stream::onMissedCycles(void* data, uint64_t)
+{
+    auto* self = static_cast<Stream*>(data);
+    const int frames = self->cycles.judge(monotonicNanos());
+    if (!self->stream || self->latencyChosen || frames == 0)
+        return;
+    self->askForCycles(frames);
+    settledFrames.store(frames);
+    qCInfo(outputLog, "pipewire: the stream missed cycles; asking for %d-frame cycles", frames);
+}
+
+void PipeWireOutput::Stream::askForCycles(int frames)
+{
+    if (!stream || latencyChosen)
+        return;
+    const std::string value = latency(frames, rate.load(std::memory_order_relaxed));
+    const spa_dict_item item = SPA_DICT_ITEM_INIT(PW_KEY_NODE_LATENCY, value.c_str());
+    const spa_dict dict = SPA_DICT_INIT(&item, 1);
+    pw_stream_update_properties(stream, &dict);
 }

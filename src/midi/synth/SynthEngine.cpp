@@ -6,6 +6,7 @@
 #include "midi/QuietLibraries.h"
 
 SynthEngine::SynthEngine(double sampleRate)
+    : sampleRate_(sampleRate)
 {
     quietSoundLibraries();
     settings_.reset(new_fluid_settings());
@@ -64,6 +65,23 @@ void SynthEngine::selectPrograms()
 }
 
 SynthEngine::~SynthEngine() = default;
+
+void SynthEngine::setSampleRate(double rate)
+{
+    if (!synth_ || rate == sampleRate_)
+        return;
+    sampleRate_ = rate;
+    // A FluidSynth driver opened later plays at the same rate.
+    fluid_settings_setnum(settings_.get(), "synth.sample-rate", rate);
+    // Deprecated for changing the rate while rendering; this is the one call
+    // that changes it at all short of a new synth, which would load the
+    // soundfont again.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    fluid_synth_set_sample_rate(synth_.get(), static_cast<float>(rate));
+#pragma GCC diagnostic pop
+    renderer_->setSampleRate(rate);
+}
 
 int SynthEngine::play(uint32_t value)
 {

@@ -32,6 +32,9 @@ public:
     void selectPrograms();
     bool ok() const { return soundfontId_ != FLUID_FAILED; }
     int play(uint32_t value);
+    // Renders at `rate` from now on. Only while no output renders the synth.
+    void setSampleRate(double rate);
+    double sampleRate() const { return sampleRate_; }
 
     fluid_settings_t* settings() const { return settings_.get(); }
     fluid_synth_t* synth() const { return synth_.get(); }
@@ -54,4 +57,5 @@ private:
     std::unique_ptr<fluid_midi_event_t, EventDeleter> event_;
     std::unique_ptr<IdleRenderer> renderer_;
     int soundfontId_ = FLUID_FAILED;
+    double sampleRate_;
 };
