@@ -22,35 +22,19 @@ std::unique_ptr<MidiOutput> openSynth()
     return outputs.open(-1);
 }
 
-// A listener on the synth's JACK ports, once they show within `timeout`.
-std::unique_ptr<SoundOnset> listenToSynth(std::chrono::milliseconds timeout)
-{
-    auto listener = std::make_unique<SoundOnset>("listener");
-    if (!listener->ok())
-        return nullptr;
-    std::vector<std::string> ports;
-    waitUntil([&] { return (ports = audioOutputs(listener->client(), "^Tonvelo:")).size() >= 2; }, timeout);
-    for (size_t i = 0; i < ports.size() && i < 2; ++i)
-        if (jack_connect(
-                listener->client(), ports[i].c_str(), listener->portName(static_cast<int>(i)).c_str())
-            != 0)
-            return nullptr;
-    return ports.size() >= 2 ? std::move(listener) : nullptr;
-}
-
 // Whether a note sounds on the synth's JACK ports within `timeout`. Ports
 // show a little before a reopened synth plays, so the note is played again
 // until it sounds.
 bool soundsOnJack(MidiOutput& synth, std::chrono::milliseconds timeout = 5s)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    auto listener = listenToSynth(timeout);
-    return listener
+    SoundOnset listener("listener");
+    return listener.listenTo("^Tonvelo:", timeout)
         && waitUntil(
             [&] {
-                listener->arm(0.01f);
+                listener.arm(0.01f);
                 synth.send(midi::noteOnValue(60, 0, 127));
-                const bool sounded = listener->waitForOnset(200ms).has_value();
+                const bool sounded = listener.waitForOnset(200ms).has_value();
                 synth.send(midi::noteOffValue(60, 0));
                 return sounded;
             },

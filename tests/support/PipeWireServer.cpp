@@ -1,5 +1,8 @@
 #include "PipeWireServer.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -93,4 +96,17 @@ bool PipeWireServer::restart()
 {
     kill();
     return start();
+}
+
+QJsonObject PipeWireServer::node(const std::string& name) const
+{
+    const auto dump = runCommand({ "pw-dump" }, std::chrono::seconds(10), environment());
+    for (const auto& object : QJsonDocument::fromJson(QByteArray::fromStdString(dump.output)).array()) {
+        const auto info = object.toObject()["info"].toObject();
+        auto props = info["props"].toObject();
+        props["rate"] = info["params"].toObject()["Format"].toArray().first().toObject()["rate"];
+        if (props["node.name"].toString() == QString::fromStdString(name))
+            return props;
+    }
+    return {};
 }

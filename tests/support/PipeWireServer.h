@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include <QJsonObject>
+
 #include "Command.h"
 #include "PrivateRuntimeDir.h"
 #include "ServerProcess.h"
@@ -23,6 +25,9 @@ public:
     bool running() const { return pipewire_.running() && pulseService_.running(); }
     const std::string& runtimeDir() const { return dir_.path(); }
     Environment environment() const;
+    // A node's properties as pw-dump shows them, with its format's rate as
+    // "rate"; empty when no node has that name.
+    QJsonObject node(const std::string& name) const;
 
     // Ends the three servers now, as a crash would (SIGKILL); the bus stays.
     void kill();

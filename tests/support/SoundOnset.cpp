@@ -4,6 +4,8 @@
 #include <cmath>
 #include <thread>
 
+#include "WaitUntil.h"
+
 SoundOnset::SoundOnset(const std::string& clientName, int portCount)
     : client_(clientName, JACK_DEFAULT_AUDIO_TYPE, portCount)
 {
@@ -22,6 +24,19 @@ SoundOnset::SoundOnset(const std::string& clientName, int portCount)
 std::string SoundOnset::portName(int port) const
 {
     return client_.portName(port);
+}
+
+bool SoundOnset::listenTo(const char* pattern, std::chrono::milliseconds timeout)
+{
+    const size_t inputs = client_.ports().size();
+    std::vector<std::string> sources;
+    if (!ok()
+        || !waitUntil([&] { return (sources = audioOutputs(client(), pattern)).size() >= inputs; }, timeout))
+        return false;
+    for (size_t i = 0; i < inputs; ++i)
+        if (jack_connect(client(), sources[i].c_str(), portName(static_cast<int>(i)).c_str()) != 0)
+            return false;
+    return true;
 }
 
 int64_t SoundOnset::nanosNow()

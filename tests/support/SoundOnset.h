@@ -25,6 +25,10 @@ public:
     jack_client_t* client() const { return client_.get(); }
     std::string portName(int port) const;
     int xruns() const { return xruns_; }
+    // Connects the first audio outputs whose names match `pattern` (a
+    // regular expression), one to each input, once they show within
+    // `timeout`; whether it did.
+    bool listenTo(const char* pattern, std::chrono::milliseconds timeout);
 
     // Waits until every cycle for `span` has stayed below `quiet`; false
     // when that does not happen before `timeout` or the cycles stop.

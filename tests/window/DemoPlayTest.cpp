@@ -12,6 +12,7 @@
 
 using Values = std::vector<uint32_t>;
 using Async = QWindowSystemInterface::AsynchronousDelivery;
+using Sync = QWindowSystemInterface::SynchronousDelivery;
 
 namespace {
 
@@ -236,7 +237,7 @@ TEST(DemoTune, ClosingDuringTheTuneEndsItAndClosesTheWindowAtOnce)
         DuringTune during(*f.recording);
         during.at(20, [&] { f.postKey(Qt::Key_Z, QStringLiteral("z")); });
         during.at(30, [&] {
-            fromWindowSystem ? (void)QWindowSystemInterface::handleCloseEvent<Async>(f.window())
+            fromWindowSystem ? (void)QWindowSystemInterface::handleCloseEvent<Sync>(f.window())
                              : (void)f.form.close();
         });
         f.click(f.form.Command2());

@@ -32,7 +32,8 @@ private:
     std::atomic<uint32_t> missed_ { 0 };
 
     // The judging thread's.
-    static constexpr int stallsToStep = 3;
+    // A graph that stalls now and then is no reason; one that keeps stalling is.
+    static constexpr int stallsToStep = 5;
     uint32_t judged_ = 0;
     int64_t stalls_[stallsToStep] {};
     int stallCount_ = 0;
