@@ -4,7 +4,8 @@
 # turn; each prints rows of `| figure | value | goal |`. Progress goes to stderr.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh
+# The benchmarks start the same servers as the tests.
+./scripts/install-deps.sh test
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVELO_BENCH=ON >/dev/null
 cmake --build build --target bench -j "$(nproc)" >/dev/null
 
