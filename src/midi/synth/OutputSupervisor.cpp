@@ -13,7 +13,7 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 // A server that answers opens in tens of milliseconds.
-constexpr auto openDeadline = 800ms;
+constexpr auto openDeadline = 700ms;
 // While nothing plays the order is walked again and again: often at first,
 // as a server that restarts is back within moments, then seldom, so that an
 // absent one costs next to nothing; one that starts is heard within seconds.

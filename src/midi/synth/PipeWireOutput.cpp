@@ -21,7 +21,7 @@ constexpr int channels = 2;
 constexpr int defaultRate = 48000;
 // A server that answers takes the stream in tens of milliseconds; the
 // caller gives up on this try a little later than this.
-constexpr std::chrono::milliseconds openTimeout { 700 };
+constexpr std::chrono::milliseconds openTimeout { 600 };
 // Longer than a player's pause between phrases.
 constexpr std::chrono::seconds stayInGraph { 10 };
 

@@ -8,7 +8,7 @@ namespace {
 
 // The window waits this long at most for a sound server, whatever the
 // servers do; one that answers takes the synth in a fraction of it.
-constexpr std::chrono::milliseconds firstTryBudget { 1500 };
+constexpr std::chrono::milliseconds firstTryBudget { 1200 };
 
 } // namespace
 
