@@ -102,11 +102,6 @@ bool keySounds(ProgramOnX& program, unsigned long window)
     return sounded;
 }
 
-long long millis(Clock::duration d)
-{
-    return static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
-}
-
 } // namespace
 
 TEST(Stalls, AFrozenJackServerKeepsTheOneClientAndNeitherStartNorCloseWaitsForIt)
@@ -139,7 +134,7 @@ TEST(Stalls, AFrozenJackServerKeepsTheOneClientAndNeitherStartNorCloseWaitsForIt
         jack.freeze();
         const auto [took, clean] = program.close(window);
         jack.thaw();
-        EXPECT_LE(took, 500ms) << millis(took) << " ms to close on a frozen server\n" << program.log();
+        EXPECT_LE(took, 500ms) << "to close on a frozen server\n" << program.log();
         EXPECT_TRUE(clean) << program.log();
     }
     {
@@ -149,7 +144,7 @@ TEST(Stalls, AFrozenJackServerKeepsTheOneClientAndNeitherStartNorCloseWaitsForIt
         const auto [window, shown] = program.window();
         jack.thaw();
         ASSERT_NE(window, 0u) << program.log();
-        EXPECT_LE(shown, 2s) << millis(shown) << " ms to show\n" << program.log();
+        EXPECT_LE(shown, 2s) << "to show\n" << program.log();
         EXPECT_EQ(program.run.boxesAnswered(), 1);
         // Thawed, the server takes the synth.
         EXPECT_TRUE(waitUntil([&] { return keySounds(program.run, window); }, 3s)) << program.log();
@@ -168,10 +163,10 @@ TEST(Stalls, ServersThatAnswerNothingDoNotHoldTheWindowBack)
         x, { "PIPEWIRE_RUNTIME_DIR=" + hung.path(), "PULSE_SERVER=unix:" + hung.path() + "/pulse" });
     const auto [window, shown] = program.window();
     ASSERT_NE(window, 0u) << program.log();
-    EXPECT_LE(shown, 2s) << millis(shown) << " ms to show\n" << program.log();
+    EXPECT_LE(shown, 2s) << "to show\n" << program.log();
     EXPECT_EQ(program.run.boxesAnswered(), 1);
     const auto [took, clean] = program.close(window);
-    EXPECT_LE(took, 500ms) << millis(took) << " ms to close\n" << program.log();
+    EXPECT_LE(took, 500ms) << "to close\n" << program.log();
     EXPECT_TRUE(clean) << program.log();
 }
 
