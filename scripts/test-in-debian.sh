@@ -5,10 +5,10 @@
 # (uncommitted changes are not tested) and runs ./scripts/test.sh there.
 #
 # The chroot lives in /var/cache/tonvelo/RELEASE (TONVELO_CHROOT_DIR moves it).
-# It needs root; it binds /proc, /sys, /dev, /dev/pts and /dev/shm into the
-# chroot and unbinds them when it ends, however it ends. The tests choose their
-# own display numbers and server names, so they may share the machine with
-# servers that run outside.
+# It needs root; it binds /proc, /sys, /dev and /dev/pts into the chroot, gives
+# it a /dev/shm of its own, and unmounts them when it ends, however it ends.
+# The tests choose their own display numbers and server names, so they may
+# share the machine with servers that run outside.
 set -euo pipefail
 
 [ $# -eq 1 ] || { echo "usage: $0 RELEASE (e.g. trixie)" >&2; exit 2; }
@@ -56,11 +56,18 @@ unbind() {
   done
 }
 trap unbind EXIT
+# Private mounts: nothing mounted inside reaches this machine's own tree.
 for path in /proc /sys /dev /dev/pts /dev/shm; do
-  if ! mountpoint -q "$root$path"; then
+  mountpoint -q "$root$path" && continue
+  if [ $path = /dev/shm ]; then
+    # One of its own: JACK keeps its servers' registry and a database there,
+    # which this machine's JACK, another version, must not share.
+    mount -t tmpfs -o mode=1777,nosuid,nodev tonvelo-shm "$root$path"
+  else
     mount --bind "$path" "$root$path"
-    bound+=("$root$path")
   fi
+  bound+=("$root$path")
+  mount --make-private "$root$path"
 done
 
 rm -rf --one-file-system "$root/root/tonvelo"
