@@ -200,9 +200,12 @@ TEST(DemoTune, InputDuringTheTuneIsHandledAfterItInOrder)
         f.postClick(f.form.Command1(5));
     });
     during.at(60, [&] { f.postClick(f.form.Command2()); });
+    // F10 opens the menus once everything before it has been handled.
+    during.at(80, [&] { f.postKey(Qt::Key_F10, QString()); });
     f.click(f.form.Command2());
 
     ASSERT_TRUE(f.waitForMessages(3 * DemoTune.size() + 4));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activePopupWidget() == f.form.midi_devices(); }));
     const Values tune = tuneValues(0, 127);
     EXPECT_EQ(f.values(), concat({ tune, tune, { on(53), off(53), on(53), off(53) }, tune }));
     EXPECT_EQ(doubleClicks, 1);
