@@ -1,0 +1,40 @@
+#include "window/LayoutScale.h"
+
+#include <algorithm>
+
+#include <QWidget>
+
+#include "window/KeyButton.h"
+
+LayoutScale::LayoutScale(QWidget& client, TwipsRect clientTwips)
+    : client_(client)
+    , clientTwips_(clientTwips)
+{
+}
+
+double LayoutScale::fitting(QSize available, QMargins frame, int menu) const
+{
+    const QSize client = clientTwips_.toPixels().size();
+    return std::min({ 1.0, double(available.width() - frame.left() - frame.right()) / client.width(),
+        double(available.height() - frame.top() - frame.bottom() - menu) / client.height() });
+}
+
+void LayoutScale::setScale(double scale)
+{
+    if (unscaled_.empty())
+        for (QWidget* control : client_.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            unscaled_.push_back({ control, control->geometry(), control->font() });
+    for (const auto& [control, rect, font] : unscaled_) {
+        if (auto* key = qobject_cast<KeyButton*>(control))
+            key->setScale(scale);
+        else
+            control->setGeometry(
+                TwipsRect { rect.x() * 15, rect.y() * 15, rect.width() * 15, rect.height() * 15 }.toPixels(
+                    scale));
+        QFont scaled = font;
+        scaled.setPointSizeF(font.pointSizeF() * scale);
+        control->setFont(scaled);
+    }
+    scale_ = scale;
+    client_.setFixedSize(clientTwips_.toPixels(scale).size());
+}
