@@ -13,23 +13,7 @@
 #include "window/DeviceCaption.h"
 #include "window/FailedOpenBox.h"
 #include "window/MenuBarFocus.h"
-
-namespace {
-
-QLabel* makeLabel(QWidget* parent, const QString& text, const QString& family, double points, TwipsRect rect)
-{
-    auto* label = new QLabel(text, parent);
-    QFont font(family);
-    font.setPointSizeF(points);
-    font.setWeight(QFont::Normal);
-    label->setFont(font);
-    label->setWordWrap(true);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setGeometry(rect.toPixels());
-    return label;
-}
-
-} // namespace
+#include "window/TwipsControls.h"
 
 const QString Form1::failedOpenMessage = QStringLiteral("不能打开midi输出！");
 
@@ -104,24 +88,13 @@ void Form1::buildVelocityBar(QWidget* client)
     // The label names the bar for assistive technology.
     label1_->setBuddy(vol_);
     vol_->setGeometry(TwipsRect { 6120, 4800, 375, 2655 }.toPixels());
-    vol_->setSingleStep(1);
-    vol_->setPageStep(10);
-    vol_->setFocusPolicy(Qt::StrongFocus);
-    // Qt's own scroll menu (English, and modal) has no place on this bar.
-    vol_->setContextMenuPolicy(Qt::NoContextMenu);
-    // The velocity follows the thumb when a drag ends, not while it moves.
-    vol_->setTracking(false);
     connect(vol_, &VelocityBar::velocityChanged, this, [this] { vol_Change(); });
 }
 
 void Form1::buildDemoButton(QWidget* client)
 {
-    command2_ = new QPushButton(QStringLiteral("雪花神剑"), client);
-    QFont font(QStringLiteral("华文行楷"));
-    font.setPointSizeF(21.75);
-    font.setWeight(QFont::Normal);
-    command2_->setFont(font);
-    command2_->setGeometry(TwipsRect { 1920, 9120, 2535, 735 }.toPixels());
+    command2_ = makeButton(
+        client, QStringLiteral("雪花神剑"), QStringLiteral("华文行楷"), 21.75, { 1920, 9120, 2535, 735 });
     setTabOrder(keys_.back(), command2_);
     connect(command2_, &QPushButton::clicked, this, [this] { Command2_Click(); });
 }
@@ -151,11 +124,8 @@ bool Form1::fitToScreen()
 
 bool Form1::fitInto(QSize available)
 {
-    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    const double scale = layout_->fitting(available, frame, height() - clientArea()->height());
-    if (scale == layout_->scale())
+    if (!layout_->fitWindow(*this, available))
         return false;
-    layout_->setScale(scale);
     setFixedSize(sizeHint());
     return true;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QWidget>
+#include <QWindow>
 
 #include "window/KeyButton.h"
 
@@ -12,11 +13,18 @@ LayoutScale::LayoutScale(QWidget& client, TwipsRect clientTwips)
 {
 }
 
-double LayoutScale::fitting(QSize available, QMargins frame, int menu) const
+bool LayoutScale::fitWindow(const QWidget& window, QSize available)
 {
+    const QMargins frame = window.windowHandle() ? window.windowHandle()->frameMargins() : QMargins();
     const QSize client = clientTwips_.toPixels().size();
-    return std::min({ 1.0, double(available.width() - frame.left() - frame.right()) / client.width(),
-        double(available.height() - frame.top() - frame.bottom() - menu) / client.height() });
+    const int menu = window.height() - client_.height();
+    const double scale
+        = std::min({ 1.0, double(available.width() - frame.left() - frame.right()) / client.width(),
+            double(available.height() - frame.top() - frame.bottom() - menu) / client.height() });
+    if (scale == scale_)
+        return false;
+    setScale(scale);
+    return true;
 }
 
 void LayoutScale::setScale(double scale)

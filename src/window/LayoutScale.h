@@ -3,7 +3,6 @@
 #include <vector>
 
 #include <QFont>
-#include <QMargins>
 #include <QRect>
 #include <QSize>
 
@@ -18,9 +17,10 @@ public:
     LayoutScale(QWidget& client, TwipsRect clientTwips);
 
     double scale() const { return scale_; }
-    // The largest scale, at most 1, at which the client area fits into
-    // `available` with a window frame and a menu bar `menu` pixels high.
-    double fitting(QSize available, QMargins frame, int menu) const;
+    // Lays the client area out at the largest scale, at most 1, at which
+    // `window` fits into `available`, frame and menu bar included. True when
+    // that changed the scale.
+    bool fitWindow(const QWidget& window, QSize available);
     void setScale(double scale);
 
 private:
