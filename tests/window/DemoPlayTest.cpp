@@ -16,7 +16,7 @@ using Sync = QWindowSystemInterface::SynchronousDelivery;
 
 namespace {
 
-constexpr int speed = 50;
+constexpr int speed = 100;
 // How late the test clock wakes the player from each sleep.
 constexpr auto late = std::chrono::milliseconds(5);
 
