@@ -63,6 +63,11 @@ bool JackGraphReader::isPipeWire() const
     return client_ && std::strstr(jack_get_version_string(), "PipeWire") != nullptr;
 }
 
+int JackGraphReader::sampleRate() const
+{
+    return client_ ? static_cast<int>(jack_get_sample_rate(client_->handle)) : 0;
+}
+
 JackGraphReader::~JackGraphReader()
 {
     if (client_)

@@ -22,6 +22,11 @@ bool JackGraphReader::serverGone() const
     return false;
 }
 
+int JackGraphReader::sampleRate() const
+{
+    return 0;
+}
+
 bool JackGraphReader::isPipeWire() const
 {
     return false;

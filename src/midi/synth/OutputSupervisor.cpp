@@ -105,6 +105,10 @@ void OutputSupervisor::run()
 
 std::unique_ptr<AudioOutput> OutputSupervisor::walkOrder()
 {
+    // Notes played while nothing sounded are lost, not played all at once
+    // later. Those played from here on sound once the output opened: its
+    // ports may show before the open returns.
+    fluid_synth_all_sounds_off(engine_->synth(), -1);
     for (size_t i = 0; i < std::size(audioOutputOrder); ++i) {
         if (!pause(0ms))
             return nullptr;
@@ -164,11 +168,10 @@ std::unique_ptr<AudioOutput> OutputSupervisor::tryOpen(const AudioOutputKind& ki
 
 void OutputSupervisor::adopt(std::unique_ptr<AudioOutput> output, const char* name)
 {
-    // Notes played while nothing sounded are lost, not played all at once now.
-    fluid_synth_all_sounds_off(engine_->synth(), -1);
-    output->gate().open();
-    listening_.store(output.get());
     output_ = std::move(output);
+    rate_ = 0;
+    followRate();
+    listening_.store(output_.get());
     adoptedAt_ = nanosNow();
     stalled_ = false;
     playing_.store(true);
@@ -181,6 +184,20 @@ void OutputSupervisor::adopt(std::unique_ptr<AudioOutput> output, const char* na
     lostName_ = nullptr;
 }
 
+void OutputSupervisor::followRate()
+{
+    const double rate = output_->rate();
+    if (rate == rate_ && output_->gate().isOpen())
+        return;
+    output_->gate().close();
+    if (rate != 0 && rate != rate_) {
+        engine_->setSampleRate(rate);
+        rate_ = rate;
+        qCInfo(outputLog, "%s: the synth renders at %g Hz", outputName_, engine_->sampleRate());
+    }
+    output_->gate().open();
+}
+
 void OutputSupervisor::follow()
 {
     while (pause(lookEvery)) {
@@ -191,6 +208,7 @@ void OutputSupervisor::follow()
             letGo(std::move(output_), 0ms);
             return;
         }
+        followRate();
         // An idle output may leave the graph and is then called for nothing.
         const int64_t lastSign = std::max({ output_->gate().lastCall(), lastWake_.load(), adoptedAt_ });
         const bool silent = !engine_->renderer().asleep()

@@ -41,6 +41,8 @@ private:
     std::unique_ptr<AudioOutput> tryOpen(const AudioOutputKind& kind, size_t index);
     void adopt(std::unique_ptr<AudioOutput> output, const char* name);
     void follow();
+    // Sets the synth to the output's rate, with its gate closed.
+    void followRate();
     void letGo(std::unique_ptr<AudioOutput> output, std::chrono::milliseconds waitForClose);
     // Sleeps up to `time`; false when stopping.
     bool pause(std::chrono::milliseconds time);
@@ -60,6 +62,7 @@ private:
     const char* outputName_ = nullptr;
     const char* lostName_ = nullptr;
     bool stalled_ = false;
+    double rate_ = 0;
     int64_t adoptedAt_ = 0;
     std::shared_ptr<PendingOpen> pending_[std::size(audioOutputOrder)];
 

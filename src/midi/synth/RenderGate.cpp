@@ -19,7 +19,7 @@ bool RenderGate::enter()
     return false;
 }
 
-void RenderGate::render(float* left, float* right, int frames, int step)
+bool RenderGate::render(float* left, float* right, int frames, int step)
 {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
     lastCall_.store(
@@ -27,10 +27,11 @@ void RenderGate::render(float* left, float* right, int frames, int step)
     if (!enter()) {
         for (int i = 0; i < frames; ++i)
             left[i * step] = right[i * step] = 0.0f;
-        return;
+        return false;
     }
-    renderer_.render(left, right, frames, step);
+    const bool rendered = renderer_.render(left, right, frames, step);
     inside_.fetch_sub(1);
+    return rendered;
 }
 
 void RenderGate::open()

@@ -12,10 +12,12 @@ class RenderGate {
 public:
     explicit RenderGate(IdleRenderer& renderer);
 
-    // Realtime: renders into the buffers, or writes silence while closed.
-    void render(float* left, float* right, int frames, int step);
+    // Realtime: renders into the buffers, or writes silence while closed;
+    // whether the synth itself was rendered.
+    bool render(float* left, float* right, int frames, int step);
 
     void open();
+    bool isOpen() const { return open_.load(); }
     // Returns once no render is under way; none starts after it.
     void close();
 

@@ -66,12 +66,23 @@ void SynthEngine::selectPrograms()
 
 SynthEngine::~SynthEngine() = default;
 
-void SynthEngine::setSampleRate(double rate)
+double SynthEngine::renderableRate(double rate) const
 {
+    double lowest = 0, highest = 0;
+    if (!settings_)
+        return rate;
+    fluid_settings_getnum_range(settings_.get(), "synth.sample-rate", &lowest, &highest);
+    // Such as a 192 kHz graph: the synth renders at the usual rate instead,
+    // which costs half what the highest would.
+    return rate >= lowest && rate <= highest ? rate : 48000.0;
+}
+
+void SynthEngine::setSampleRate(double wanted)
+{
+    const double rate = renderableRate(wanted);
     if (!synth_ || rate == sampleRate_)
         return;
     sampleRate_ = rate;
-    // A FluidSynth driver opened later plays at the same rate.
     fluid_settings_setnum(settings_.get(), "synth.sample-rate", rate);
     // Deprecated for changing the rate while rendering; this is the one call
     // that changes it at all short of a new synth, which would load the

@@ -32,7 +32,11 @@ public:
     void selectPrograms();
     bool ok() const { return soundfontId_ != FLUID_FAILED; }
     int play(uint32_t value);
-    // Renders at `rate` from now on. Only while no output renders the synth.
+    // `rate` when FluidSynth can render at it, else the rate an output should
+    // ask its server to resample from.
+    double renderableRate(double rate) const;
+    // Renders at renderableRate(rate) from now on. Only while no output
+    // renders the synth: the supervisor, which adopts outputs, calls it.
     void setSampleRate(double rate);
     double sampleRate() const { return sampleRate_; }
 
