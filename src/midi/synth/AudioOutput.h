@@ -24,10 +24,12 @@ public:
     // while not known yet. The supervisor sets the synth to it.
     virtual double rate() const = 0;
     // An output that can leave the server's graph while the synth is idle.
+    // From the audio thread, then from the thread that sent a message.
     virtual void wentIdle() { }
     virtual void woke() { }
 
     RenderGate& gate() { return *gate_; }
+    const RenderGate& gate() const { return *gate_; }
 
 protected:
     // Let go without closing: the gate stays valid for a thread that may

@@ -1,7 +1,11 @@
 #include "midi/synth/FluidDriverOutput.h"
 
+#include <unistd.h>
+
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iterator>
 #include <mutex>
 #include <set>
@@ -109,6 +113,19 @@ template <typename... Parts> void keepForever(Parts*... parts)
     (kept->push_back(parts), ...);
 }
 
+// A JACK server that died never removes the files it made for its clients'
+// wake-ups; those of ours would outlive the program.
+void removeFilesOfDeadServer()
+{
+    const char* server = std::getenv("JACK_DEFAULT_SERVER");
+    const std::string prefix = "jack_sem." + std::to_string(getuid()) + "_"
+        + (server && *server ? server : "default") + "_Tonvelo";
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ec))
+        if (entry.path().filename().string().rfind(prefix, 0) == 0)
+            std::filesystem::remove(entry.path(), ec);
+}
+
 } // namespace
 
 FluidDriverOutput::FluidDriverOutput(SynthEngine& engine, double rate)
@@ -119,8 +136,10 @@ FluidDriverOutput::FluidDriverOutput(SynthEngine& engine, double rate)
 
 FluidDriverOutput::~FluidDriverOutput()
 {
-    if (driver_ && driver_->driver && jack_ && jack_->serverGone())
+    if (driver_ && driver_->driver && jack_ && jack_->serverGone()) {
         keepForever(driver_.release(), releaseGate(), jack_.release());
+        removeFilesOfDeadServer();
+    }
 }
 
 std::unique_ptr<FluidDriverOutput> FluidDriverOutput::open(SynthEngine& engine, const char* name)

@@ -1,0 +1,94 @@
+#include "midi/synth/OutputOpener.h"
+
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <thread>
+
+#include "midi/OutputLog.h"
+#include "midi/synth/SynthEngine.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// A server that answers opens in tens of milliseconds.
+constexpr auto openDeadline = 700ms;
+
+long long millis(Clock::duration d)
+{
+    return static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
+}
+
+} // namespace
+
+// One open under way on a thread of its own. When its caller gave up on it,
+// that thread closes what it opened once the open returns at last.
+struct PendingOpen {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    bool abandoned = false;
+    std::unique_ptr<AudioOutput> output;
+};
+
+OutputOpener::OutputOpener(std::shared_ptr<SynthEngine> engine)
+    : engine_(std::move(engine))
+{
+}
+
+std::unique_ptr<AudioOutput> OutputOpener::tryOpen(const AudioOutputKind& kind, size_t index)
+{
+    // One try of a kind at a time: one that still waits on a hung server
+    // holds the next back.
+    if (auto& earlier = pending_[index]) {
+        std::unique_lock lock(earlier->mutex);
+        if (!earlier->finished)
+            return nullptr;
+        lock.unlock();
+        earlier.reset();
+    }
+    auto pending = std::make_shared<PendingOpen>();
+    // The open try's thread.
+    std::thread([pending, engine = engine_, open = kind.open] {
+        auto output = open(*engine);
+        std::unique_lock lock(pending->mutex);
+        pending->finished = true;
+        if (!pending->abandoned) {
+            pending->output = std::move(output);
+            pending->done.notify_all();
+            return;
+        }
+        lock.unlock();
+        // Its gate never opened: it never reached the synth.
+        output.reset();
+    }).detach();
+
+    const auto start = Clock::now();
+    std::unique_lock lock(pending->mutex);
+    while (!pending->finished && !stopping_.load() && Clock::now() - start < openDeadline)
+        pending->done.wait_for(lock, 50ms);
+    if (pending->finished)
+        return std::move(pending->output);
+    pending->abandoned = true;
+    pending_[index] = pending;
+    if (!stopping_.load())
+        qCInfo(outputLog, "%s: no answer within %lld ms; the open is left to finish on its own", kind.name,
+            millis(Clock::now() - start));
+    return nullptr;
+}
+
+void OutputOpener::close(std::unique_ptr<AudioOutput> output, std::chrono::milliseconds wait)
+{
+    std::promise<void> closed;
+    auto done = closed.get_future();
+    // The close thread: closing may wait on a server that hangs.
+    std::thread([output = std::move(output), engine = engine_, closed = std::move(closed)]() mutable {
+        output.reset();
+        closed.set_value();
+    }).detach();
+    if (wait > 0ms && done.wait_for(wait) != std::future_status::ready)
+        qCInfo(
+            outputLog, "synth: an output did not close within %lld ms; it closes on its own", millis(wait));
+}
