@@ -84,7 +84,7 @@ std::unique_ptr<AudioOutput> OutputSupervisor::walkOrder()
     // Notes played while nothing sounded are lost, not played all at once
     // later. Those played from here on sound once an output opens: its
     // ports may show before the open returns.
-    fluid_synth_all_sounds_off(engine_->synth(), -1);
+    engine_->silence();
     for (size_t i = 0; i < std::size(audioOutputOrder); ++i) {
         if (!pause(0ms))
             return nullptr;

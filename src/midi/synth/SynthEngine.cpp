@@ -83,6 +83,7 @@ void SynthEngine::setSampleRate(double wanted)
     if (!synth_ || rate == sampleRate_)
         return;
     sampleRate_ = rate;
+    std::lock_guard lock(heldMutex_);
     fluid_settings_setnum(settings_.get(), "synth.sample-rate", rate);
     // Deprecated for changing the rate while rendering; this is the one call
     // that changes it at all short of a new synth, which would load the
@@ -92,6 +93,19 @@ void SynthEngine::setSampleRate(double wanted)
     fluid_synth_set_sample_rate(synth_.get(), static_cast<float>(rate));
 #pragma GCC diagnostic pop
     renderer_->setSampleRate(rate);
+    // Such as a key pressed the moment a server came back, before its output was adopted.
+    for (int channel = 0; channel < 16; ++channel)
+        for (int key = 0; key < 128; ++key)
+            if (const int velocity = held_[channel][key])
+                fluid_synth_noteon(synth_.get(), channel, key, velocity);
+}
+
+void SynthEngine::silence()
+{
+    std::lock_guard lock(heldMutex_);
+    held_ = {};
+    if (synth_)
+        fluid_synth_all_sounds_off(synth_.get(), -1);
 }
 
 int SynthEngine::play(uint32_t value)
@@ -106,5 +120,9 @@ int SynthEngine::play(uint32_t value)
     fluid_midi_event_set_velocity(event_.get(), bytes[2]);
     // Before the message is queued, so that the block that takes it is rendered.
     renderer_->wake();
+    std::lock_guard lock(heldMutex_);
+    const int type = bytes[0] & 0xF0;
+    if (type == 0x90 || type == 0x80)
+        held_[bytes[0] & 0x0F][bytes[1] & 0x7F] = type == 0x90 ? bytes[2] : 0;
     return fluid_synth_handle_midi_event(synth_.get(), event_.get()) == FLUID_OK ? 0 : 1;
 }

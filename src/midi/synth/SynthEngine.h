@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <array>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -37,7 +39,10 @@ public:
     double renderableRate(double rate) const;
     // Renders at renderableRate(rate) from now on. Only while no output
     // renders the synth: the supervisor, which adopts outputs, calls it.
+    // FluidSynth ends every voice then; the keys held sound again.
     void setSampleRate(double rate);
+    // Ends every note, and forgets the keys held: nothing sounds of them later.
+    void silence();
     double sampleRate() const { return sampleRate_; }
 
     fluid_settings_t* settings() const { return settings_.get(); }
@@ -60,6 +65,10 @@ private:
     std::unique_ptr<fluid_synth_t, SynthDeleter> synth_;
     std::unique_ptr<fluid_midi_event_t, EventDeleter> event_;
     std::unique_ptr<IdleRenderer> renderer_;
+    // Velocity of each key held, per channel, 0 when up; the sending
+    // thread's and the supervisor's.
+    std::mutex heldMutex_;
+    std::array<std::array<uint8_t, 128>, 16> held_ {};
     int soundfontId_ = FLUID_FAILED;
     double sampleRate_;
 };
