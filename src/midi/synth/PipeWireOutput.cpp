@@ -133,6 +133,8 @@ bool PipeWireOutput::Stream::start()
 
 PipeWireOutput::Stream::~Stream()
 {
+    if (!loop.ready())
+        return;
     loop.lock();
     disconnect();
     loop.close();

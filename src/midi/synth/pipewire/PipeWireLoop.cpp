@@ -25,6 +25,14 @@ void initPipeWire()
 PipeWireLoop::PipeWireLoop()
 {
     initPipeWire();
+    loop_.reset(pw_thread_loop_new("tonvelo-pipewire", nullptr));
+    if (!loop_)
+        return;
+    // The realtime client set-up: the stream's data thread, which renders
+    // the synth, then runs at realtime priority where the system allows it,
+    // as the server's own threads do; at normal priority it missed cycles.
+    context_.reset(
+        pw_context_new(loop(), pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", nullptr), 0));
 }
 
 PipeWireLoop::~PipeWireLoop()
@@ -36,15 +44,7 @@ PipeWireLoop::~PipeWireLoop()
 
 bool PipeWireLoop::start()
 {
-    loop_.reset(pw_thread_loop_new("tonvelo-pipewire", nullptr));
-    if (!loop_)
-        return false;
-    // The realtime client set-up: the stream's data thread, which renders
-    // the synth, then runs at realtime priority where the system allows it,
-    // as the server's own threads do; at normal priority it missed cycles.
-    context_.reset(
-        pw_context_new(loop(), pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", nullptr), 0));
-    if (!context_)
+    if (!loop_ || !context_)
         return false;
     started_ = pw_thread_loop_start(loop_.get()) == 0;
     return started_;

@@ -11,6 +11,7 @@
 // with the loop locked; so do the core's and the stream's events.
 class PipeWireLoop {
 public:
+    // Sources can be added from here on, before the thread starts.
     PipeWireLoop();
     // Call close() first.
     ~PipeWireLoop();
@@ -18,7 +19,8 @@ public:
     PipeWireLoop(const PipeWireLoop&) = delete;
     PipeWireLoop& operator=(const PipeWireLoop&) = delete;
 
-    // Starts the thread; false when PipeWire cannot even set up a client.
+    // False when PipeWire cannot even set up a client.
+    bool ready() const { return loop_ && context_; }
     bool start();
     // With the loop locked: the connection to the server, made on the first
     // call; null when none answers.
