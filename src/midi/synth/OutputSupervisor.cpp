@@ -115,11 +115,13 @@ void OutputSupervisor::adopt(std::unique_ptr<AudioOutput> output)
 
 void OutputSupervisor::followRate()
 {
+    // The gate opens once the output knows its rate: a note played before
+    // waits for it, rather than sounding at another pitch.
     const double rate = output_->rate();
-    if (rate == rate_ && output_->gate().isOpen())
+    if (rate == 0 || (rate == rate_ && output_->gate().isOpen()))
         return;
     output_->gate().close();
-    if (rate != 0 && rate != rate_) {
+    if (rate != rate_) {
         engine_->setSampleRate(rate);
         rate_ = rate;
         qCInfo(outputLog, "%s: the synth renders at %g Hz", outputName_, engine_->sampleRate());

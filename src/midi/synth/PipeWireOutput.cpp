@@ -15,8 +15,8 @@ namespace {
 
 constexpr int channels = 2;
 constexpr int defaultRate = 48000;
-// A server that answers takes the stream and tells its format in tens of
-// milliseconds; the caller gives up on this try a little later than this.
+// A server that answers takes the stream in tens of milliseconds; the
+// caller gives up on this try a little later than this.
 constexpr std::chrono::milliseconds openTimeout { 600 };
 
 pw_properties* streamProperties(const std::string& latency)
@@ -112,12 +112,9 @@ bool PipeWireOutput::Stream::start()
         return false;
     loop.lock();
     bool ok = connect(0);
-    // Until the format is there, a rate the synth can render: the synth is
-    // set to it before its gate opens.
     const auto deadline = std::chrono::steady_clock::now() + openTimeout;
-    const auto waiting = [&] {
-        return !loop.gone() && !failed.load() && (state == PW_STREAM_STATE_CONNECTING || rate.load() == 0);
-    };
+    const auto waiting
+        = [&] { return !loop.gone() && !failed.load() && state == PW_STREAM_STATE_CONNECTING; };
     while (ok && waiting() && std::chrono::steady_clock::now() < deadline)
         loop.wait();
     const bool answered = !waiting();
