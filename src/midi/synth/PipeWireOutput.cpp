@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 
 #include <spa/param/audio/format-utils.h>
 
@@ -195,7 +196,12 @@ void PipeWireOutput::Stream::onStateChanged(
 {
     auto* self = static_cast<Stream*>(data);
     self->state = state;
-    if (state == PW_STREAM_STATE_ERROR) {
+    // The session manager says so of a stream that met a graph whose sink
+    // is not there yet, such as a server that restarts: it links the
+    // stream once the sink shows, and the stream's ports stay as they are.
+    if (state == PW_STREAM_STATE_ERROR && error && std::strcmp(error, "no node available") == 0)
+        qCInfo(outputLog, "pipewire: no sink yet; the stream waits for one");
+    else if (state == PW_STREAM_STATE_ERROR) {
         qCInfo(outputLog, "pipewire: the stream failed (%s)", error ? error : "");
         self->failed.store(true);
     }
