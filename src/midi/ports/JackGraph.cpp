@@ -6,9 +6,9 @@
 
 #include <jack/jack.h>
 
-#include "midi/OutputLog.h"
-#include "midi/QuietLibraries.h"
-#include "midi/SoundLibraryLogs.h"
+#include "midi/log/OutputLog.h"
+#include "midi/log/QuietLibraries.h"
+#include "midi/log/SoundLibraryLogs.h"
 
 namespace {
 

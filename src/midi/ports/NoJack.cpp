@@ -1,6 +1,6 @@
 #include "midi/ports/JackGraph.h"
 
-#include "midi/SoundLibraryLogs.h"
+#include "midi/log/SoundLibraryLogs.h"
 
 // Built without JACK: no server ever answers, no port is ever listed.
 

@@ -14,8 +14,8 @@
 
 #include <fluidsynth.h>
 
-#include "midi/OutputLog.h"
-#include "midi/QuietLibraries.h"
+#include "midi/log/OutputLog.h"
+#include "midi/log/QuietLibraries.h"
 #include "midi/ports/JackGraph.h"
 #include "midi/synth/SynthEngine.h"
 
@@ -88,7 +88,7 @@ struct FluidDriverOutput::Driver {
             delete_fluid_audio_driver(driver);
     }
 
-    // FluidSynth's driver thread.
+    // The driver's audio thread: FluidSynth's own, or libjack's process thread.
     static int render(void* self, int frames, int nfx, float* fx[], int nout, float* out[]);
 
     std::unique_ptr<fluid_settings_t, SettingsDeleter> settings { new_fluid_settings() };

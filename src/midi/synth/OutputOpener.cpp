@@ -5,7 +5,7 @@
 #include <mutex>
 #include <thread>
 
-#include "midi/OutputLog.h"
+#include "midi/log/OutputLog.h"
 #include "midi/synth/SynthEngine.h"
 
 namespace {

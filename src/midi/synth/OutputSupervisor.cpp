@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "midi/OutputLog.h"
+#include "midi/log/OutputLog.h"
 #include "midi/synth/SynthEngine.h"
 
 namespace {

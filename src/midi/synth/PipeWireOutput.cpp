@@ -6,7 +6,7 @@
 
 #include <spa/param/audio/format-utils.h>
 
-#include "midi/OutputLog.h"
+#include "midi/log/OutputLog.h"
 #include "midi/synth/SynthEngine.h"
 #include "midi/synth/pipewire/CycleSize.h"
 #include "midi/synth/pipewire/GraphStay.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "midi/OutputLog.h"
+#include "midi/log/OutputLog.h"
 #include "midi/synth/AudioOutput.h"
 #include "midi/synth/IdleRenderer.h"
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "midi/MidiMessage.h"
-#include "midi/QuietLibraries.h"
+#include "midi/log/QuietLibraries.h"
 
 SynthEngine::SynthEngine(double sampleRate)
     : sampleRate_(sampleRate)

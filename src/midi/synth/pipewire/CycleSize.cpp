@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "midi/OutputLog.h"
+#include "midi/log/OutputLog.h"
 #include "midi/synth/pipewire/PipeWireLoop.h"
 
 namespace {

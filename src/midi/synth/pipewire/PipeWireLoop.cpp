@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "midi/OutputLog.h"
+#include "midi/log/OutputLog.h"
 
 namespace {
 
