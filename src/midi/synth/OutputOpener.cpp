@@ -15,6 +15,9 @@ using namespace std::chrono_literals;
 
 // A server that answers opens in tens of milliseconds.
 constexpr auto openDeadline = 700ms;
+// A try given up on that opened at last waits this long for the next walk,
+// which comes within a second while nothing plays, to take its output.
+constexpr auto lateKeep = 1500ms;
 
 long long millis(Clock::duration d)
 {
@@ -23,13 +26,15 @@ long long millis(Clock::duration d)
 
 } // namespace
 
-// One open under way on a thread of its own. When its caller gave up on it,
-// that thread closes what it opened once the open returns at last.
+// One open under way on a thread of its own. When its caller gave up on it
+// and the open returns at last, what it opened waits a while for the next
+// try of its kind, and that thread closes it when none comes.
 struct PendingOpen {
     std::mutex mutex;
     std::condition_variable done;
     bool finished = false;
     bool abandoned = false;
+    bool taken = false;
     std::unique_ptr<AudioOutput> output;
 };
 
@@ -46,8 +51,19 @@ std::unique_ptr<AudioOutput> OutputOpener::tryOpen(const AudioOutputKind& kind, 
         std::unique_lock lock(earlier->mutex);
         if (!earlier->finished)
             return nullptr;
+        auto late = std::move(earlier->output);
+        earlier->taken = true;
+        earlier->done.notify_all();
         lock.unlock();
         earlier.reset();
+        // Its ports may have shown already: taking it, rather than opening
+        // another, keeps a press made meanwhile.
+        if (late && late->alive()) {
+            qCInfo(outputLog, "%s: an open given up on answered at last; taken now", kind.name);
+            return late;
+        }
+        if (late)
+            close(std::move(late), 0ms);
     }
     auto pending = std::make_shared<PendingOpen>();
     // The open try's thread.
@@ -55,14 +71,15 @@ std::unique_ptr<AudioOutput> OutputOpener::tryOpen(const AudioOutputKind& kind, 
         auto output = open(*engine);
         std::unique_lock lock(pending->mutex);
         pending->finished = true;
-        if (!pending->abandoned) {
-            pending->output = std::move(output);
-            pending->done.notify_all();
+        pending->output = std::move(output);
+        pending->done.notify_all();
+        if (!pending->abandoned || !pending->output)
             return;
-        }
+        pending->done.wait_for(lock, lateKeep, [&] { return pending->taken; });
+        auto left = std::move(pending->output);
         lock.unlock();
-        // Its gate never opened: it never reached the synth.
-        output.reset();
+        // Not taken: its gate never opened, so it never reached the synth.
+        left.reset();
     }).detach();
 
     const auto start = Clock::now();

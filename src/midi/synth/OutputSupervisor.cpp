@@ -19,6 +19,9 @@ constexpr auto retryLaterEvery = 1s;
 constexpr auto lookEvery = 100ms;
 // Closing a client takes milliseconds; past this the owner does not wait.
 constexpr auto closeWait = 150ms;
+// Longer than an output's ports may show before it is adopted: by an open
+// that returns, or one given up on that opened at last.
+constexpr auto recentPress = 500ms;
 
 } // namespace
 
@@ -81,10 +84,6 @@ void OutputSupervisor::run()
 
 std::unique_ptr<AudioOutput> OutputSupervisor::walkOrder()
 {
-    // Notes played while nothing sounded are lost, not played all at once
-    // later. Those played from here on sound once an output opens: its
-    // ports may show before the open returns.
-    engine_->silence();
     for (size_t i = 0; i < std::size(audioOutputOrder); ++i) {
         if (!pause(0ms))
             return nullptr;
@@ -99,6 +98,7 @@ std::unique_ptr<AudioOutput> OutputSupervisor::walkOrder()
 void OutputSupervisor::adopt(std::unique_ptr<AudioOutput> output)
 {
     output_ = std::move(output);
+    engine_->keepRecent(recentPress);
     rate_ = 0;
     followRate();
     listenerDoor_.open();

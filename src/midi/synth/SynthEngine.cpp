@@ -94,18 +94,29 @@ void SynthEngine::setSampleRate(double wanted)
 #pragma GCC diagnostic pop
     renderer_->setSampleRate(rate);
     // Such as a key pressed the moment a server came back, before its output was adopted.
-    for (int channel = 0; channel < 16; ++channel)
-        for (int key = 0; key < 128; ++key)
-            if (const int velocity = held_[channel][key])
-                fluid_synth_noteon(synth_.get(), channel, key, velocity);
+    strikeHeld();
 }
 
-void SynthEngine::silence()
+void SynthEngine::keepRecent(std::chrono::milliseconds age)
 {
+    if (!synth_)
+        return;
     std::lock_guard lock(heldMutex_);
-    held_ = {};
-    if (synth_)
-        fluid_synth_all_sounds_off(synth_.get(), -1);
+    fluid_synth_all_sounds_off(synth_.get(), -1);
+    const auto oldest = std::chrono::steady_clock::now() - age;
+    for (auto& channel : held_)
+        for (HeldKey& key : channel)
+            if (key.since < oldest)
+                key.velocity = 0;
+    strikeHeld();
+}
+
+void SynthEngine::strikeHeld()
+{
+    for (int channel = 0; channel < 16; ++channel)
+        for (int key = 0; key < 128; ++key)
+            if (const int velocity = held_[channel][key].velocity)
+                fluid_synth_noteon(synth_.get(), channel, key, velocity);
 }
 
 int SynthEngine::play(uint32_t value)
@@ -123,6 +134,7 @@ int SynthEngine::play(uint32_t value)
     std::lock_guard lock(heldMutex_);
     const int type = bytes[0] & 0xF0;
     if (type == 0x90 || type == 0x80)
-        held_[bytes[0] & 0x0F][bytes[1] & 0x7F] = type == 0x90 ? bytes[2] : 0;
+        held_[bytes[0] & 0x0F][bytes[1] & 0x7F]
+            = { static_cast<uint8_t>(type == 0x90 ? bytes[2] : 0), std::chrono::steady_clock::now() };
     return fluid_synth_handle_midi_event(synth_.get(), event_.get()) == FLUID_OK ? 0 : 1;
 }

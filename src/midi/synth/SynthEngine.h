@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -41,8 +42,11 @@ public:
     // renders the synth: the supervisor, which adopts outputs, calls it.
     // FluidSynth ends every voice then; the keys held sound again.
     void setSampleRate(double rate);
-    // Ends every note, and forgets the keys held: nothing sounds of them later.
-    void silence();
+    // Ends every note but those of keys pressed within `age` and still
+    // held, which sound again: notes played while nothing sounded are lost,
+    // not played all at once when an output is adopted, but a key pressed
+    // the moment the output's ports showed sounds.
+    void keepRecent(std::chrono::milliseconds age);
     double sampleRate() const { return sampleRate_; }
 
     fluid_settings_t* settings() const { return settings_.get(); }
@@ -65,10 +69,14 @@ private:
     std::unique_ptr<fluid_synth_t, SynthDeleter> synth_;
     std::unique_ptr<fluid_midi_event_t, EventDeleter> event_;
     std::unique_ptr<IdleRenderer> renderer_;
-    // Velocity of each key held, per channel, 0 when up; the sending
-    // thread's and the supervisor's.
+    // Each key held, per channel; the sending thread's and the supervisor's.
+    struct HeldKey {
+        uint8_t velocity = 0; // 0 when up
+        std::chrono::steady_clock::time_point since;
+    };
+    void strikeHeld();
     std::mutex heldMutex_;
-    std::array<std::array<uint8_t, 128>, 16> held_ {};
+    std::array<std::array<HeldKey, 128>, 16> held_ {};
     int soundfontId_ = FLUID_FAILED;
     double sampleRate_;
 };
