@@ -96,6 +96,14 @@ std::unique_ptr<AudioOutput> OutputOpener::tryOpen(const AudioOutputKind& kind, 
     return nullptr;
 }
 
+bool OutputOpener::tryLeftPending() const
+{
+    for (const auto& pending : pending_)
+        if (pending)
+            return true;
+    return false;
+}
+
 void OutputOpener::close(std::unique_ptr<AudioOutput> output, std::chrono::milliseconds wait)
 {
     std::promise<void> closed;

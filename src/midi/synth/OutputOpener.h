@@ -23,6 +23,9 @@ public:
     // The supervisor's thread: closes the output, whose gate is closed,
     // waiting for it up to `wait`.
     void close(std::unique_ptr<AudioOutput> output, std::chrono::milliseconds wait);
+    // The supervisor's thread: a try given up on may still answer, and its
+    // output waits to be taken.
+    bool tryLeftPending() const;
     // Any thread: a try under way gives up now.
     void stop() { stopping_.store(true); }
 

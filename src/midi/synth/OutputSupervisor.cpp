@@ -21,7 +21,7 @@ constexpr auto lookEvery = 100ms;
 constexpr auto closeWait = 150ms;
 // Longer than an output's ports may show before it is adopted: by an open
 // that returns, or one given up on that opened at last.
-constexpr auto recentPress = 500ms;
+constexpr auto recentPress = 1s;
 
 } // namespace
 
@@ -76,7 +76,9 @@ void OutputSupervisor::run()
         if (output_) {
             follow();
             lookingSince = Clock::now();
-        } else if (!pause(Clock::now() - lookingSince < retrySoonFor ? retrySoonEvery : retryLaterEvery)) {
+        } else if (!pause(Clock::now() - lookingSince < retrySoonFor || opener_.tryLeftPending()
+                           ? retrySoonEvery
+                           : retryLaterEvery)) {
             return;
         }
     }
