@@ -115,8 +115,10 @@ void SynthEngine::strikeHeld()
 {
     for (int channel = 0; channel < 16; ++channel)
         for (int key = 0; key < 128; ++key)
-            if (const int velocity = held_[channel][key].velocity)
+            if (const int velocity = held_[channel][key].velocity) {
+                renderer_->wake();
                 fluid_synth_noteon(synth_.get(), channel, key, velocity);
+            }
 }
 
 int SynthEngine::play(uint32_t value)
