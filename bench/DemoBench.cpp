@@ -16,8 +16,8 @@
 #include "JackCapture.h"
 #include "JackServer.h"
 #include "demo/DemoTune.h"
-#include "midi/SoundEnvironment.h"
 #include "midi/SystemOutputs.h"
+#include "midi/log/SoundEnvironment.h"
 #include "window/Fonts.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <chrono>
 #include <cstdio>
 
-#include "midi/SoundEnvironment.h"
 #include "midi/SystemOutputs.h"
+#include "midi/log/SoundEnvironment.h"
 
 int main()
 {

@@ -13,6 +13,8 @@ set -euo pipefail
 run_packages=(
   build-essential cmake pkg-config
   qt6-base-dev libgl-dev libx11-dev
+  # Qt's platform interface: input held during the demo goes back through it
+  qt6-base-private-dev
   libfluidsynth-dev librtmidi-dev libjack-jackd2-dev libasound2-dev
   # the synth's own PipeWire stream
   libpipewire-0.3-dev
@@ -42,9 +44,6 @@ test_packages=(
   libxtst-dev
   # the package and desktop files' checks; dpkg-shlibdeps, which CPack finds with file
   desktop-file-utils appstream dpkg-dev file lintian
-  # Qt's platform interface headers: the demo tests queue input the way a
-  # window system does
-  qt6-base-private-dev
   # the Wayland test's compositor and its picture taker (no Xwayland, so that
   # nothing falls back to X11 unseen)
   sway grim

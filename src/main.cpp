@@ -3,8 +3,8 @@
 #include <QThread>
 
 #include "midi/MidiPort.h"
-#include "midi/SoundEnvironment.h"
 #include "midi/SystemOutputs.h"
+#include "midi/log/SoundEnvironment.h"
 #include "window/Fonts.h"
 #include "window/Form1.h"
 #include "window/WindowSystemStart.h"

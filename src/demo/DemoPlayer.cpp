@@ -1,10 +1,7 @@
 #include "demo/DemoPlayer.h"
 
-#include <thread>
-
 #include <QCoreApplication>
 #include <QEvent>
-#include <QMouseEvent>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
@@ -72,74 +69,11 @@ bool DemoPlayer::play(std::span<const DemoStep> tune, const Perform& perform)
 
 void DemoPlayer::handOnHeldInput()
 {
-    while (!held_.empty() && window_->isVisible()) {
-        auto [receiver, handOn] = std::move(held_.front());
-        held_.pop_front();
-        if (receiver)
-            handOn(receiver);
-    }
+    // A tune started by held input holds what comes meanwhile behind the rest.
+    while (!held_.empty() && window_->isVisible())
+        held_.handOnNext();
     held_.clear();
 }
-
-namespace {
-
-bool isUserInput(QEvent::Type type)
-{
-    switch (type) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::NonClientAreaMouseButtonPress:
-    case QEvent::NonClientAreaMouseButtonRelease:
-    case QEvent::NonClientAreaMouseButtonDblClick:
-    case QEvent::NonClientAreaMouseMove:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::Wheel:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TouchCancel:
-    case QEvent::TabletPress:
-    case QEvent::TabletMove:
-    case QEvent::TabletRelease:
-    case QEvent::ContextMenu:
-    case QEvent::Enter:
-    case QEvent::Leave:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// How to hand an event on later. A pointer event shares its point with the
-// device, which moves it on meanwhile: a mouse or enter event is made afresh,
-// from its positions now, when it is handed on.
-std::function<void(QObject*)> handOnLater(const QEvent* event)
-{
-    if (const auto* m = dynamic_cast<const QMouseEvent*>(event)) {
-        return
-            [type = m->type(), pos = m->position(), scene = m->scenePosition(), global = m->globalPosition(),
-                button = m->button(), buttons = m->buttons(), modifiers = m->modifiers(),
-                device = m->pointingDevice(), time = m->timestamp()](QObject* receiver) {
-                QMouseEvent copy(type, pos, scene, global, button, buttons, modifiers, device);
-                copy.setTimestamp(time);
-                QCoreApplication::sendEvent(receiver, &copy);
-            };
-    }
-    if (const auto* e = dynamic_cast<const QEnterEvent*>(event)) {
-        return [pos = e->position(), scene = e->scenePosition(), global = e->globalPosition()](
-                   QObject* receiver) {
-            QEnterEvent copy(pos, scene, global);
-            QCoreApplication::sendEvent(receiver, &copy);
-        };
-    }
-    return [copy = std::shared_ptr<QEvent>(event->clone())](
-               QObject* receiver) { QCoreApplication::sendEvent(receiver, copy.get()); };
-}
-
-} // namespace
 
 bool DemoPlayer::eventFilter(QObject* watched, QEvent* event)
 {
@@ -164,10 +98,7 @@ bool DemoPlayer::eventFilter(QObject* watched, QEvent* event)
         event->accept();
         return true;
     }
-    if (!isUserInput(event->type()))
-        return false;
-    held_.emplace_back(watched, handOnLater(event));
-    return true;
+    return held_.hold(static_cast<QWindow*>(watched), event);
 }
 
 void DemoPlayer::playOnce(std::span<const DemoStep> tune, const Perform& perform)
@@ -187,10 +118,8 @@ void DemoPlayer::waitUntil(DemoClock::time_point deadline)
     // Even a step that is late already takes what came meanwhile, so that a
     // close request ends the tune before the next step.
     QCoreApplication::processEvents();
-    for (;;) {
-        const auto left = clock_->realTime(deadline - clock_->now());
-        if (left <= eventMargin || closeRequested_)
-            break;
+    const auto left = clock_->realTime(deadline - clock_->now());
+    if (left > eventMargin && !closeRequested_) {
         QTimer wake;
         wake.setSingleShot(true);
         wake.setTimerType(Qt::PreciseTimer);
@@ -200,8 +129,8 @@ void DemoPlayer::waitUntil(DemoClock::time_point deadline)
         while (wake.isActive() && !closeRequested_)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-    if (closeRequested_)
-        return;
-    for (auto left = deadline - clock_->now(); left > left.zero(); left = deadline - clock_->now())
-        std::this_thread::sleep_for(clock_->realTime(left));
+    // The rest is slept through on the clock: a wake-up that comes late
+    // never moves the deadlines after it.
+    if (!closeRequested_)
+        clock_->sleepUntil(deadline);
 }

@@ -1,15 +1,14 @@
 #pragma once
 
-#include <deque>
 #include <functional>
 #include <memory>
 #include <span>
 
 #include <QObject>
-#include <QPointer>
 
 #include "demo/DemoClock.h"
 #include "demo/DemoTune.h"
+#include "demo/HeldInput.h"
 
 class QWidget;
 
@@ -48,7 +47,7 @@ private:
     int replays_ = 0;
     bool closeRequested_ = false;
     bool activationLost_ = false;
-    // Input that came in while a tune played, with the window it came to.
-    std::deque<std::pair<QPointer<QObject>, std::function<void(QObject*)>>> held_;
+    // Input that came in while a tune played.
+    HeldInput held_;
     bool holding_ = false;
 };

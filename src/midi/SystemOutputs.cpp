@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "midi/OutputLog.h"
+#include "midi/log/OutputLog.h"
 #include "midi/ports/JackGraph.h"
 #include "midi/ports/PortOutput.h"
 #include "midi/synth/SynthOutput.h"

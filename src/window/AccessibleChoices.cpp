@@ -94,14 +94,14 @@ public:
     {
     }
 
-    int childCount() const override { return static_cast<int>(menu()->actions().size()); }
+    int childCount() const override { return static_cast<int>(shownEntries().size()); }
     QAccessibleInterface* child(int index) const override
     {
-        return QAccessible::queryAccessibleInterface(menu()->actions().value(index));
+        return QAccessible::queryAccessibleInterface(shownEntries().value(index));
     }
     int indexOfChild(const QAccessibleInterface* child) const override
     {
-        return static_cast<int>(menu()->actions().indexOf(qobject_cast<QAction*>(child->object())));
+        return static_cast<int>(shownEntries().indexOf(qobject_cast<QAction*>(child->object())));
     }
     // The menu's title on the menu bar, as for Qt's own menus.
     QAccessibleInterface* parent() const override
@@ -117,6 +117,13 @@ public:
 
 private:
     QMenu* menu() const { return static_cast<QMenu*>(object()); }
+    // Entries kept hidden (device slots with no port) are no choice at all.
+    QList<QAction*> shownEntries() const
+    {
+        QList<QAction*> shown = menu()->actions();
+        shown.removeIf([](const QAction* entry) { return !entry->isVisible(); });
+        return shown;
+    }
 };
 
 } // namespace

@@ -2,7 +2,7 @@
 
 #include <array>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include <QAction>
 #include <QLabel>
@@ -11,16 +11,25 @@
 #include <QPushButton>
 
 #include "demo/DemoPlayer.h"
-#include "midi/MidiPort.h"
+#include "window/CheckMenu.h"
+#include "window/HeldKeys.h"
+#include "window/Instrument.h"
 #include "window/KeyButton.h"
 #include "window/KeyFilter.h"
-#include "window/KeyMap.h"
+#include "window/LayoutScale.h"
 #include "window/VelocityBar.h"
 
-// The keyboard window. It holds all of the program's state: the open port,
-// the channel and velocity of the notes it sends, and the computer keys held.
+class MidiPort;
+
+// The keyboard window. It builds the controls and wires them to the
+// instrument it plays and to the computer keys it holds.
 class Form1 : public QMainWindow {
     Q_OBJECT
+
+    // First, so that the names below that stand for their state can refer to it.
+    Instrument instrument_;
+    HeldKeys computerKeys_;
+
 public:
     static const QString failedOpenMessage;
 
@@ -33,13 +42,12 @@ public:
     void centreOnScreen();
     // On a screen whose available area cannot hold the window (frame included
     // once the desktop reports it), the client area is laid out at the largest
-    // uniform scale that fits, every control and font alike. True when that
-    // changed the scale.
+    // uniform scale that fits. True when that changed the scale.
     bool fitToScreen();
     bool fitInto(QSize available);
 
-    void NoteOn(int16_t keyIndex);
-    void NoteOff(int16_t keyIndex);
+    void NoteOn(int16_t keyIndex) { instrument_.NoteOn(keyIndex); }
+    void NoteOff(int16_t keyIndex) { instrument_.NoteOff(keyIndex); }
     void SelectDevice(int32_t newId);
 
     // Menu and bar handlers, public so that tests click exactly as a user would.
@@ -48,10 +56,10 @@ public:
     void vol_Change();
 
     KeyButton* Command1(int index) const { return keys_[static_cast<size_t>(index)]; }
-    QAction* device(int index) const { return device_[static_cast<size_t>(index)]; }
-    QAction* chan(int index) const { return chan_[static_cast<size_t>(index)]; }
-    QMenu* midi_devices() const { return midiDevices_; }
-    QMenu* channeloption() const { return channelOption_; }
+    QAction* device(int index) const { return devices_->entry(index); }
+    QAction* chan(int index) const { return channels_->entry(index); }
+    QMenu* midi_devices() const { return devices_->menu(); }
+    QMenu* channeloption() const { return channels_->menu(); }
     VelocityBar* vol() const { return vol_; }
     QLabel* Label1() const { return label1_; }
     QLabel* Label2() const { return label2_; }
@@ -69,10 +77,11 @@ public:
     static constexpr int deviceEntries = 11; // "MIDI Mapper" and up to 10 ports
     static constexpr int channelEntries = 6;
 
-    int32_t deviceId = 0;
-    int32_t hMidiOut = 0;
-    int16_t channel = 0;
-    int16_t velocity = 0;
+    // The instrument's state under the names the handlers use.
+    int32_t& deviceId = instrument_.deviceId;
+    int32_t& hMidiOut = instrument_.hMidiOut;
+    int16_t& channel = instrument_.channel;
+    int16_t& velocity = instrument_.velocity;
 
     // Computer-keyboard play. KeyFilter calls these for every real press and
     // release of the window, before the focused control sees the key.
@@ -83,49 +92,42 @@ public:
     void Form_Deactivate();
 
     // Slot s of KeyMap is heldKeys[s - 1]: its key code while the key is held, else 0.
-    std::array<int16_t, KeyMap.size()> heldKeys {};
+    std::array<int16_t, KeyMap.size()>& heldKeys = computerKeys_.codes;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
-    void Form_Unload();
-    void Command1_MouseDown(int index);
-    void Command1_MouseUp(int index);
+    void Form_Unload() { instrument_.close(); }
+    void Command1_MouseDown(int index) { NoteOn(static_cast<int16_t>(index)); }
+    void Command1_MouseUp(int index) { NoteOff(static_cast<int16_t>(index)); }
     // Tells key `keyIndex` whether a computer key holds it.
     void showHeld(int16_t keyIndex);
 
     void buildMenus();
+    void buildKeys(QWidget* client);
     void buildVelocityBar(QWidget* client);
-    void fillDeviceMenu();
-    void setLayoutScale(double scale);
+    void buildDemoButton(QWidget* client);
 
     MidiPort& port_;
     std::array<KeyButton*, keyGrid.size()> keys_ {};
-    QMenu* midiDevices_ = nullptr;
-    QMenu* channelOption_ = nullptr;
-    std::array<QAction*, deviceEntries> device_ {};
-    std::array<QAction*, channelEntries> chan_ {};
+    std::unique_ptr<CheckMenu> devices_;
+    std::unique_ptr<CheckMenu> channels_;
     VelocityBar* vol_ = nullptr;
     QLabel* label1_ = nullptr;
     QLabel* label2_ = nullptr;
     QLabel* label3_ = nullptr;
-
-    void buildDemoButton(QWidget* client);
     QPushButton* command2_ = nullptr;
     DemoPlayer demo_ { this };
 
-    struct Unscaled {
-        QWidget* control;
-        QRect rect;
-        QFont font;
-    };
-    std::vector<Unscaled> unscaled_;
-    double scale_ = 1.0;
+    std::unique_ptr<LayoutScale> layout_;
     bool centred_ = false;
     bool framed_ = false;
 
     // Last, so that it is gone before the rest of the window.
-    KeyFilter keyFilter_ { *this };
+    KeyFilter keyFilter_ { *this, computerKeys_,
+        { [this](int16_t code, int16_t shift) { Form_KeyDown(code, shift); },
+            [this](int16_t code, int16_t shift) { Form_KeyUp(code, shift); },
+            [this] { Form_Deactivate(); } } };
 };

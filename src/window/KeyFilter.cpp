@@ -2,15 +2,17 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QWidget>
 #include <QWindow>
 
 #include "window/AutoRepeat.h"
-#include "window/Form1.h"
 #include "window/KeyCode.h"
 #include "window/KeyMap.h"
 
-KeyFilter::KeyFilter(Form1& form)
-    : form_(form)
+KeyFilter::KeyFilter(QWidget& window, const HeldKeys& held, KeyHandlers handlers)
+    : window_(window)
+    , held_(held)
+    , handlers_(std::move(handlers))
 {
     useDetectableAutoRepeat();
     // Watching the application rather than a widget: a key event first
@@ -40,9 +42,9 @@ bool KeyFilter::eventFilter(QObject* watched, QEvent* event)
         const int16_t code = matchToPress(press, key->nativeScanCode(), keyCodeOf(*key));
         const int16_t shift = shiftStateOf(key->modifiers());
         if (press)
-            form_.Form_KeyDown(code, shift);
+            handlers_.keyDown(code, shift);
         else
-            form_.Form_KeyUp(code, shift);
+            handlers_.keyUp(code, shift);
         break;
     }
     case QEvent::WindowDeactivate:
@@ -51,7 +53,7 @@ bool KeyFilter::eventFilter(QObject* watched, QEvent* event)
         if (watched->isWidgetType() && isFormOrItsMenu(static_cast<const QWidget*>(watched))
             && !isFormOrItsMenu(QApplication::activeWindow())) {
             pressed_.clear();
-            form_.Form_Deactivate();
+            handlers_.deactivate();
         }
         break;
     default:
@@ -76,7 +78,7 @@ int16_t KeyFilter::matchToPress(bool press, quint32 physicalKey, int16_t code)
     // are still taken for repeats after a change of layout.
     const auto [it, fresh] = pressed_.try_emplace(physicalKey, code);
     const KeyBinding* held = findKey(it->second);
-    if (!fresh && held && form_.heldKeys[static_cast<size_t>(held->slot - 1)] == it->second)
+    if (!fresh && held && held_.holds(*held, it->second))
         return it->second;
     it->second = code;
     return code;
@@ -84,19 +86,19 @@ int16_t KeyFilter::matchToPress(bool press, quint32 physicalKey, int16_t code)
 
 bool KeyFilter::isFormOrItsMenu(const QWidget* widget) const
 {
-    if (widget == &form_)
+    if (widget == &window_)
         return true;
     if (!widget || widget->windowType() != Qt::Popup)
         return false;
     for (const QObject* o = widget; o; o = o->parent())
-        if (o == &form_)
+        if (o == &window_)
             return true;
     return false;
 }
 
 bool KeyFilter::isFormWindow(const QObject* window) const
 {
-    if (window == form_.windowHandle())
+    if (window == window_.windowHandle())
         return true;
     // While one of the window's own menus is open the keys go to the menu's
     // window; they are still the keys of this window.

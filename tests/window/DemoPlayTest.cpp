@@ -16,7 +16,9 @@ using Sync = QWindowSystemInterface::SynchronousDelivery;
 
 namespace {
 
-constexpr int speed = 50;
+constexpr int speed = 100;
+// How late the test clock wakes the player from each sleep.
+constexpr auto late = std::chrono::milliseconds(5);
 
 Values tuneValues(int channel, int velocity)
 {
@@ -78,27 +80,26 @@ struct DemoForm : FormFixture {
         return QTest::qWaitFor([&] { return recording->messages.size() >= count; }, 30000);
     }
 
-    FastClock* clock = new FastClock(speed);
+    FastClock* clock = new FastClock(speed, late);
     bool active = false;
 };
 
 // Runs actions from inside the tune's waits, each once the recording holds a
-// given number of messages.
+// given number of messages: after the sleep that follows that step.
 class DuringTune {
 public:
-    explicit DuringTune(const Recording& recording)
-        : recording_(recording)
+    DuringTune(const Recording& recording, FastClock& clock)
+        : clock_(clock)
     {
-        timer_.setInterval(1);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
+        clock.slept = [this, &recording] {
             for (auto& cue : cues_)
-                if (!cue.done && recording_.messages.size() >= cue.messages) {
+                if (!cue.done && recording.messages.size() >= cue.messages) {
                     cue.done = true;
                     cue.action();
                 }
-        });
-        timer_.start();
+        };
     }
+    ~DuringTune() { clock_.slept = nullptr; }
 
     void at(size_t messages, std::function<void()> action)
     {
@@ -111,9 +112,26 @@ private:
         std::function<void()> action;
         bool done = false;
     };
-    const Recording& recording_;
+    FastClock& clock_;
     std::vector<Cue> cues_;
-    QTimer timer_;
+};
+
+// Calls `seen` for each event of one type that reaches `target`.
+struct EventSpy : QObject {
+    EventSpy(QObject* target, QEvent::Type type, std::function<void()> seen)
+        : type(type)
+        , seen(std::move(seen))
+    {
+        target->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == type)
+            seen();
+        return false;
+    }
+    QEvent::Type type;
+    std::function<void()> seen;
 };
 
 } // namespace
@@ -152,32 +170,46 @@ TEST(DemoTune, PlaysEveryStepInTableOrderOnTheCurrentChannelAndVelocity)
 
     // A note-on at velocity 0 stays a note-on (0x92), it does not become a note-off.
     EXPECT_EQ(f.values(), tuneValues(2, 0));
-    // No step goes out before click time + the pauses before it, and the click
-    // returns only after the last pause.
+    // Each step goes out at click time + the pauses before it, however late
+    // the sleep before it woke, and the click returns after the last pause.
+    std::vector<size_t> offTime;
     auto due = clicked;
-    int early = 0;
     for (size_t i = 0; i < DemoTune.size() && i < f.recording->messages.size(); ++i) {
-        early += f.clock->at(f.recording->messages[i].time) < due;
+        const auto sent = f.clock->at(f.recording->messages[i].time);
+        if (sent < due || sent > due + late)
+            offTime.push_back(i + 1);
         due += std::chrono::milliseconds(DemoTune[i].pause);
     }
-    EXPECT_EQ(early, 0);
+    EXPECT_EQ(offTime, std::vector<size_t> {});
     EXPECT_GE(returned - clicked, std::chrono::milliseconds(72860));
+    EXPECT_LE(returned - clicked, std::chrono::milliseconds(72860) + late);
 }
 
 TEST(DemoTune, InputDuringTheTuneIsHandledAfterItInOrder)
 {
     DemoForm f;
     ASSERT_TRUE(f.active);
-    DuringTune during(*f.recording);
+    int doubleClicks = 0;
+    const EventSpy spy(f.form.Command1(5), QEvent::MouseButtonDblClick, [&] { ++doubleClicks; });
+    DuringTune during(*f.recording, *f.clock);
     // Space on the focused button, a key played with the mouse, a second click on the button.
     during.at(20, [&] { f.postKey(Qt::Key_Space, QStringLiteral(" ")); });
-    during.at(40, [&] { f.postClick(f.form.Command1(5)); });
+    // A double click on a key: one click, then Qt's double click.
+    during.at(40, [&] {
+        f.postClick(f.form.Command1(5));
+        f.postClick(f.form.Command1(5));
+    });
     during.at(60, [&] { f.postClick(f.form.Command2()); });
+    // F10 opens the menus once everything before it has been handled.
+    during.at(80, [&] { f.postKey(Qt::Key_F10, QString()); });
     f.click(f.form.Command2());
 
-    ASSERT_TRUE(f.waitForMessages(3 * DemoTune.size() + 2));
+    ASSERT_TRUE(f.waitForMessages(3 * DemoTune.size() + 4));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activePopupWidget() == f.form.midi_devices(); }));
     const Values tune = tuneValues(0, 127);
-    EXPECT_EQ(f.values(), concat({ tune, tune, { on(53), off(53) }, tune }));
+    EXPECT_EQ(f.values(), concat({ tune, tune, { on(53), off(53), on(53), off(53) }, tune }));
+    EXPECT_EQ(doubleClicks, 1);
+    EXPECT_FALSE(f.form.Command1(5)->isHeld());
 }
 
 TEST(DemoTune, AKeyReleasedInAnotherWindowDuringTheTuneIsNotLeftHeld)
@@ -185,7 +217,7 @@ TEST(DemoTune, AKeyReleasedInAnotherWindowDuringTheTuneIsNotLeftHeld)
     DemoForm f;
     ASSERT_TRUE(f.active);
     QWidget other;
-    DuringTune during(*f.recording);
+    DuringTune during(*f.recording, *f.clock);
     // X held, another window takes the activation, X comes up there, and this window is active again.
     during.at(20, [&] { DemoForm::postKey(f.window(), QEvent::KeyPress, Qt::Key_X, QStringLiteral("x")); });
     during.at(30, [&] {
@@ -212,18 +244,9 @@ TEST(DemoTune, TheWindowPaintsDuringTheTune)
     DemoForm f;
     // How many messages had gone out at each paint of one key.
     std::vector<size_t> paints;
-    struct PaintSpy : QObject {
-        std::function<void()> painted;
-        bool eventFilter(QObject*, QEvent* e) override
-        {
-            if (e->type() == QEvent::Paint)
-                painted();
-            return false;
-        }
-    } spy;
-    spy.painted = [&] { paints.push_back(f.recording->messages.size()); };
-    f.form.Command1(0)->installEventFilter(&spy);
-    DuringTune during(*f.recording);
+    const EventSpy spy(
+        f.form.Command1(0), QEvent::Paint, [&] { paints.push_back(f.recording->messages.size()); });
+    DuringTune during(*f.recording, *f.clock);
     during.at(30, [&] { f.form.Command1(0)->update(); });
     f.click(f.form.Command2());
     const auto duringTune = [](size_t sent) { return sent >= 30 && sent < DemoTune.size(); };
@@ -234,7 +257,7 @@ TEST(DemoTune, ClosingDuringTheTuneEndsItAndClosesTheWindowAtOnce)
 {
     for (bool fromWindowSystem : { true, false }) {
         DemoForm f;
-        DuringTune during(*f.recording);
+        DuringTune during(*f.recording, *f.clock);
         during.at(20, [&] { f.postKey(Qt::Key_Z, QStringLiteral("z")); });
         during.at(30, [&] {
             fromWindowSystem ? (void)QWindowSystemInterface::handleCloseEvent<Sync>(f.window())
@@ -253,7 +276,7 @@ TEST(DemoTune, ClosingDuringTheTuneEndsItAndClosesTheWindowAtOnce)
 TEST(DemoTune, AClickFromWithinTheTunePlaysItOnceMoreAfterwards)
 {
     DemoForm f;
-    DuringTune during(*f.recording);
+    DuringTune during(*f.recording, *f.clock);
     during.at(30, [&] { f.form.Command2()->click(); });
     f.click(f.form.Command2());
     EXPECT_EQ(f.values(), concat({ tuneValues(0, 127), tuneValues(0, 127) }));

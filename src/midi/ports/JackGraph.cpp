@@ -6,9 +6,9 @@
 
 #include <jack/jack.h>
 
-#include "midi/OutputLog.h"
-#include "midi/QuietLibraries.h"
-#include "midi/SoundLibraryLogs.h"
+#include "midi/log/OutputLog.h"
+#include "midi/log/QuietLibraries.h"
+#include "midi/log/SoundLibraryLogs.h"
 
 namespace {
 
@@ -61,6 +61,11 @@ bool JackGraphReader::serverGone() const
 bool JackGraphReader::isPipeWire() const
 {
     return client_ && std::strstr(jack_get_version_string(), "PipeWire") != nullptr;
+}
+
+int JackGraphReader::sampleRate() const
+{
+    return client_ ? static_cast<int>(jack_get_sample_rate(client_->handle)) : 0;
 }
 
 JackGraphReader::~JackGraphReader()

@@ -32,6 +32,8 @@ public:
     bool serverGone() const;
     // PipeWire's JACK library stands in for JACK's on some systems.
     bool isPipeWire() const;
+    // The server's frames per second; 0 when no server answers.
+    int sampleRate() const;
 
 private:
     struct Client;

@@ -1,6 +1,6 @@
 #include "midi/ports/JackGraph.h"
 
-#include "midi/SoundLibraryLogs.h"
+#include "midi/log/SoundLibraryLogs.h"
 
 // Built without JACK: no server ever answers, no port is ever listed.
 
@@ -20,6 +20,11 @@ JackGraphReader::~JackGraphReader() = default;
 bool JackGraphReader::serverGone() const
 {
     return false;
+}
+
+int JackGraphReader::sampleRate() const
+{
+    return 0;
 }
 
 bool JackGraphReader::isPipeWire() const

@@ -7,8 +7,8 @@
 #include <RtMidi.h>
 
 #include "midi/MidiMessage.h"
-#include "midi/OutputLog.h"
-#include "midi/QuietLibraries.h"
+#include "midi/log/OutputLog.h"
+#include "midi/log/QuietLibraries.h"
 #include "midi/ports/JackGraph.h"
 
 namespace {

@@ -20,11 +20,16 @@ public:
     // False once its server or device is gone for good; a server that only
     // stalls keeps it alive.
     virtual bool alive() const = 0;
+    // The rate it wants the synth rendered at, one FluidSynth can render; 0
+    // while not known yet. The supervisor sets the synth to it.
+    virtual double rate() const = 0;
     // An output that can leave the server's graph while the synth is idle.
+    // From the audio thread, then from the thread that sent a message.
     virtual void wentIdle() { }
     virtual void woke() { }
 
     RenderGate& gate() { return *gate_; }
+    const RenderGate& gate() const { return *gate_; }
 
 protected:
     // Let go without closing: the gate stays valid for a thread that may

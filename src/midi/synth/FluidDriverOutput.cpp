@@ -1,15 +1,62 @@
 #include "midi/synth/FluidDriverOutput.h"
 
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
 #include <mutex>
 #include <set>
+#include <string>
 #include <vector>
 
-#include "midi/OutputLog.h"
-#include "midi/QuietLibraries.h"
+#include <fluidsynth.h>
+
+#include "midi/log/OutputLog.h"
+#include "midi/log/QuietLibraries.h"
 #include "midi/ports/JackGraph.h"
 #include "midi/synth/SynthEngine.h"
 
 namespace {
+
+// PulseAudio and ALSA's default device resample whatever they are handed.
+constexpr double requestedRate = 48000.0;
+
+void configureJack(fluid_settings_t* settings)
+{
+    fluid_settings_setstr(settings, "audio.jack.id", "Tonvelo");
+    fluid_settings_setint(settings, "audio.jack.autoconnect", 1);
+}
+
+void configurePulse(fluid_settings_t* settings)
+{
+    fluid_settings_setstr(settings, "audio.pulseaudio.media-role", "music");
+}
+
+void configureAlsa(fluid_settings_t*) { }
+
+// Each driver's own keys. All of them get about 5 ms of buffer at 48 kHz:
+// short enough to feel instant, long enough for the demo tune to play
+// without drop-outs.
+struct DriverKind {
+    const char* name;
+    void (*configure)(fluid_settings_t*);
+};
+constexpr DriverKind driverKinds[] = {
+    { "jack", configureJack },
+    { "pulseaudio", configurePulse },
+    { "alsa", configureAlsa },
+};
+
+const DriverKind* kindNamed(const char* name)
+{
+    for (const DriverKind& kind : driverKinds)
+        if (std::strcmp(kind.name, name) == 0)
+            return &kind;
+    return nullptr;
+}
 
 bool hasDriver(fluid_settings_t* settings, const char* driver)
 {
@@ -21,64 +68,103 @@ bool hasDriver(fluid_settings_t* settings, const char* driver)
     return drivers.count(driver) != 0;
 }
 
-void configureLowLatency(fluid_settings_t* settings)
-{
-    // About 5 ms of buffer at 48 kHz: short enough to feel instant, long
-    // enough for the demo tune to play without drop-outs.
-    fluid_settings_setint(settings, "audio.period-size", 128);
-    fluid_settings_setint(settings, "audio.periods", 2);
-    fluid_settings_setstr(settings, "audio.jack.id", "Tonvelo");
-    fluid_settings_setint(settings, "audio.jack.autoconnect", 1);
-    fluid_settings_setstr(settings, "audio.pulseaudio.media-role", "music");
-}
+struct SettingsDeleter {
+    void operator()(fluid_settings_t* s) const { delete_fluid_settings(s); }
+};
+
+} // namespace
+
+// The driver with its settings and what its thread's callback reaches: the
+// gate and the error flag. A JACK client that is kept forever keeps this too.
+struct FluidDriverOutput::Driver {
+    explicit Driver(RenderGate& g, bool watches)
+        : gate(g)
+        , watchesErrors(watches)
+    {
+    }
+    ~Driver()
+    {
+        if (driver)
+            delete_fluid_audio_driver(driver);
+    }
+
+    // The driver's audio thread: FluidSynth's own, or libjack's process thread.
+    static int render(void* self, int frames, int nfx, float* fx[], int nout, float* out[]);
+
+    std::unique_ptr<fluid_settings_t, SettingsDeleter> settings { new_fluid_settings() };
+    fluid_audio_driver_t* driver = nullptr;
+    RenderGate& gate;
+    // Set before the driver's thread starts, read by it.
+    const bool watchesErrors;
+    std::atomic<bool> failed { false };
+};
+
+namespace {
 
 // libjack crashes now and then when it closes a client whose server died.
-// Such a client is kept here instead, never closed, with the gate its thread
-// was given: a few kilobytes once per lost server, and reachable, so no leak
+// Such a client is kept here instead, never closed, with all its callback
+// reaches: a few kilobytes once per lost server, and reachable, so no leak
 // checker counts it.
-void keepForever(fluid_audio_driver_t* driver, RenderGate* gate, JackGraphReader* watch)
+template <typename... Parts> void keepForever(Parts*... parts)
 {
-    struct Kept {
-        fluid_audio_driver_t* driver;
-        RenderGate* gate;
-        JackGraphReader* watch;
-    };
     static std::mutex mutex;
-    static auto* kept = new std::vector<Kept>;
+    static auto* kept = new std::vector<void*>;
     std::lock_guard lock(mutex);
-    kept->push_back({ driver, gate, watch });
+    (kept->push_back(parts), ...);
+}
+
+// A JACK server that died never removes the files it made for its clients'
+// wake-ups; those of ours would outlive the program.
+void removeFilesOfDeadServer()
+{
+    const char* server = std::getenv("JACK_DEFAULT_SERVER");
+    const std::string prefix = "jack_sem." + std::to_string(getuid()) + "_"
+        + (server && *server ? server : "default") + "_Tonvelo";
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ec))
+        if (entry.path().filename().string().rfind(prefix, 0) == 0)
+            std::filesystem::remove(entry.path(), ec);
 }
 
 } // namespace
 
-FluidDriverOutput::FluidDriverOutput(SynthEngine& engine, const char* name)
+FluidDriverOutput::FluidDriverOutput(SynthEngine& engine, double rate)
     : AudioOutput(engine)
-    , name_(name)
-    , watchesErrors_(name_ != "jack")
+    , rate_(rate)
 {
 }
 
 FluidDriverOutput::~FluidDriverOutput()
 {
-    if (driver_ && jack_ && jack_->serverGone()) {
-        keepForever(driver_, releaseGate(), jack_.release());
-        return;
+    if (driver_ && driver_->driver && jack_ && jack_->serverGone()) {
+        keepForever(driver_.release(), releaseGate(), jack_.release());
+        removeFilesOfDeadServer();
     }
-    if (driver_)
-        delete_fluid_audio_driver(driver_);
 }
 
-std::unique_ptr<FluidDriverOutput> FluidDriverOutput::open(SynthEngine& engine, const char* driver)
+std::unique_ptr<FluidDriverOutput> FluidDriverOutput::open(SynthEngine& engine, const char* name)
 {
-    fluid_settings_t* settings = engine.settings();
-    if (!hasDriver(settings, driver)) {
-        qCInfo(outputLog, "audio driver %s: not built into FluidSynth", driver);
+    return open(engine, name, requestedRate);
+}
+
+std::unique_ptr<FluidDriverOutput> FluidDriverOutput::open(SynthEngine& engine, const char* name, double rate)
+{
+    const DriverKind* kind = kindNamed(name);
+    std::unique_ptr<FluidDriverOutput> output(new FluidDriverOutput(engine, rate));
+    output->driver_ = std::make_unique<Driver>(output->gate(), std::strcmp(name, "jack") != 0);
+    fluid_settings_t* settings = output->driver_->settings.get();
+    if (!kind || !settings || !hasDriver(settings, name)) {
+        qCInfo(outputLog, "audio driver %s: not built into FluidSynth", name);
         return nullptr;
     }
-    configureLowLatency(settings);
-    std::unique_ptr<FluidDriverOutput> output(new FluidDriverOutput(engine, driver));
-    if (!output->start(engine)) {
-        qCInfo(outputLog, "audio driver %s: did not open", driver);
+    fluid_settings_setstr(settings, "audio.driver", name);
+    fluid_settings_setnum(settings, "synth.sample-rate", rate);
+    fluid_settings_setint(settings, "audio.period-size", 128);
+    fluid_settings_setint(settings, "audio.periods", 2);
+    kind->configure(settings);
+    output->driver_->driver = new_fluid_audio_driver2(settings, &Driver::render, output->driver_.get());
+    if (!output->driver_->driver) {
+        qCInfo(outputLog, "audio driver %s: did not open", name);
         return nullptr;
     }
     return output;
@@ -97,31 +183,31 @@ std::unique_ptr<FluidDriverOutput> FluidDriverOutput::openJack(SynthEngine& engi
         qCInfo(outputLog, "jack: the server is PipeWire; its own stream plays instead");
         return nullptr;
     }
-    auto output = open(engine, "jack");
+    // JACK does not resample: a server at a rate the synth cannot render is
+    // passed over for the next kind, which can.
+    const int rate = watch->sampleRate();
+    if (engine.renderableRate(rate) != rate) {
+        qCInfo(outputLog, "jack: the server runs at %d Hz, which the synth cannot render", rate);
+        return nullptr;
+    }
+    auto output = open(engine, "jack", rate);
     if (output)
         output->jack_ = std::move(watch);
     return output;
 }
 
-bool FluidDriverOutput::start(SynthEngine& engine)
-{
-    fluid_settings_setstr(engine.settings(), "audio.driver", name_.c_str());
-    driver_ = new_fluid_audio_driver2(engine.settings(), &FluidDriverOutput::render, this);
-    return driver_ != nullptr;
-}
-
 bool FluidDriverOutput::alive() const
 {
-    return jack_ ? !jack_->serverGone() : !failed_.load();
+    return jack_ ? !jack_->serverGone() : !driver_->failed.load();
 }
 
-int FluidDriverOutput::render(void* data, int frames, int, float*[], int nout, float* out[])
+int FluidDriverOutput::Driver::render(void* data, int frames, int, float*[], int nout, float* out[])
 {
-    auto* self = static_cast<FluidDriverOutput*>(data);
-    if (self->watchesErrors_)
-        watchFluidErrorsOnThisThread(&self->failed_);
+    auto* self = static_cast<Driver*>(data);
+    if (self->watchesErrors)
+        watchFluidErrorsOnThisThread(&self->failed);
     if (nout < 2)
         return FLUID_FAILED;
-    self->gate().render(out[0], out[1], frames, 1);
+    self->gate.render(out[0], out[1], frames, 1);
     return FLUID_OK;
 }

@@ -1,23 +1,20 @@
 #pragma once
 
-#include <atomic>
 #include <memory>
-#include <string>
-
-#include <fluidsynth.h>
 
 #include "midi/synth/AudioOutput.h"
 
 class JackGraphReader;
 
 // One of FluidSynth's own audio drivers ("jack", "pulseaudio", "alsa"),
-// rendering through its gate.
+// rendering through its gate. Each has settings of its own: a driver that
+// writes to them (JACK's writes its server's rate) reaches nothing else.
 class FluidDriverOutput : public AudioOutput {
 public:
     // Null when FluidSynth lacks the driver or it does not open.
     static std::unique_ptr<FluidDriverOutput> open(SynthEngine& engine, const char* driver);
-    // The JACK driver, when a JACK server answers and it is not PipeWire
-    // under JACK's name.
+    // The JACK driver, when a JACK server answers at a rate the synth can
+    // render and it is not PipeWire under JACK's name.
     static std::unique_ptr<FluidDriverOutput> openJack(SynthEngine& engine);
 
     ~FluidDriverOutput() override;
@@ -25,18 +22,17 @@ public:
     // JACK tells its clients when the server shuts down; the other drivers
     // end their thread with an error of their own.
     bool alive() const override;
+    double rate() const override { return rate_; }
 
 private:
-    FluidDriverOutput(SynthEngine& engine, const char* name);
+    struct Driver;
+    FluidDriverOutput(SynthEngine& engine, double rate);
+    static std::unique_ptr<FluidDriverOutput> open(SynthEngine& engine, const char* driver, double rate);
 
-    bool start(SynthEngine& engine);
-    static int render(void* self, int frames, int nfx, float* fx[], int nout, float* out[]);
-
-    std::string name_;
-    // Set before the driver's thread starts, read by it.
-    const bool watchesErrors_;
-    fluid_audio_driver_t* driver_ = nullptr;
-    // JACK only: a client of ours beside FluidSynth's that hears of the server's end.
+    // JACK only: a client of ours beside FluidSynth's that hears of the
+    // server's end. It closes after the driver's.
     std::unique_ptr<JackGraphReader> jack_;
-    std::atomic<bool> failed_ { false };
+    // All that the driver's thread reaches, apart from the gate.
+    std::unique_ptr<Driver> driver_;
+    double rate_;
 };

@@ -39,7 +39,7 @@ void IdleRenderer::wake()
             listener->woke();
 }
 
-void IdleRenderer::render(float* left, float* right, int frames, int step)
+bool IdleRenderer::render(float* left, float* right, int frames, int step)
 {
     if (wakeRequested_.exchange(false)) {
         quietFrames_ = 0;
@@ -48,7 +48,7 @@ void IdleRenderer::render(float* left, float* right, int frames, int step)
     if (idle_.load(std::memory_order_relaxed)) {
         for (int i = 0; i < frames; ++i)
             left[i * step] = right[i * step] = 0.0f;
-        return;
+        return false;
     }
     fluid_synth_write_float(synth_, frames, left, 0, step, right, 0, step);
     limiter_.process(left, right, frames, step);
@@ -64,4 +64,5 @@ void IdleRenderer::render(float* left, float* right, int frames, int step)
         if (Listener* listener = listener_.load(std::memory_order_acquire))
             listener->wentIdle();
     }
+    return true;
 }

@@ -31,8 +31,9 @@ public:
     void setSampleRate(double sampleRate);
     void setListener(Listener* listener) { listener_.store(listener, std::memory_order_release); }
 
-    // Realtime: `frames` frames into left and right, each `step` floats apart.
-    void render(float* left, float* right, int frames, int step);
+    // Realtime: `frames` frames into left and right, each `step` floats
+    // apart. False when it handed silence without rendering the synth.
+    bool render(float* left, float* right, int frames, int step);
 
     bool idle() const { return idle_.load(std::memory_order_relaxed); }
     // Idle, and no message waits to wake it.

@@ -20,6 +20,11 @@ bool PipeWireOutput::alive() const
     return false;
 }
 
+double PipeWireOutput::rate() const
+{
+    return 0;
+}
+
 void PipeWireOutput::wentIdle() { }
 
 void PipeWireOutput::woke() { }

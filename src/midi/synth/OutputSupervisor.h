@@ -3,25 +3,24 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdint>
-#include <iterator>
 #include <memory>
 #include <mutex>
 #include <thread>
 
 #include "midi/synth/AudioOutput.h"
+#include "midi/synth/Door.h"
 #include "midi/synth/IdleRenderer.h"
+#include "midi/synth/OutputOpener.h"
+#include "midi/synth/StallWatch.h"
 
 class SynthEngine;
-struct PendingOpen;
 
 // Keeps the synth playing through one sound server at a time. It walks the
 // order of servers until one takes the synth, follows that one while it
 // plays, and walks the order again when it is gone: a server that comes
 // back or another one that appears takes the synth within a second or two.
-// A server that only stalls keeps it. No call into a sound library holds
-// this object's owner for long: every open has a deadline, and an output
-// that is let go closes on a thread of its own.
+// A server that only stalls keeps it. It alone sets the synth's rate, to
+// the adopted output's, while that output's gate is closed.
 class OutputSupervisor : IdleRenderer::Listener {
 public:
     explicit OutputSupervisor(std::shared_ptr<SynthEngine> engine);
@@ -36,19 +35,22 @@ public:
     bool playing() const { return playing_.load(); }
 
 private:
+    // The supervisor's thread.
     void run();
     std::unique_ptr<AudioOutput> walkOrder();
-    std::unique_ptr<AudioOutput> tryOpen(const AudioOutputKind& kind, size_t index);
-    void adopt(std::unique_ptr<AudioOutput> output, const char* name);
+    void adopt(std::unique_ptr<AudioOutput> output);
     void follow();
-    void letGo(std::unique_ptr<AudioOutput> output, std::chrono::milliseconds waitForClose);
+    void followRate();
+    void letGo(std::chrono::milliseconds waitForClose);
     // Sleeps up to `time`; false when stopping.
     bool pause(std::chrono::milliseconds time);
 
+    // The audio thread, then the thread that sent a message.
     void wentIdle() override;
     void woke() override;
 
     std::shared_ptr<SynthEngine> engine_;
+    OutputOpener opener_;
     std::mutex mutex_;
     std::condition_variable changed_;
     bool stopping_ = false;
@@ -59,14 +61,11 @@ private:
     std::unique_ptr<AudioOutput> output_;
     const char* outputName_ = nullptr;
     const char* lostName_ = nullptr;
-    bool stalled_ = false;
-    int64_t adoptedAt_ = 0;
-    std::shared_ptr<PendingOpen> pending_[std::size(audioOutputOrder)];
+    double rate_ = 0;
+    StallWatch stalls_;
 
-    // What the idle renderer's calls reach, from the rendering and sending threads.
-    std::atomic<AudioOutput*> listening_ { nullptr };
-    std::atomic<int> inListener_ { 0 };
-    std::atomic<int64_t> lastWake_ { 0 };
+    // The idle renderer's calls reach the adopted output through this door.
+    Door listenerDoor_;
 
     std::thread thread_;
 };

@@ -4,7 +4,7 @@
 
 #include "midi/synth/AudioOutput.h"
 
-// The synth as a native PipeWire playback stream: PipeWire's realtime thread
+// The synth as a native PipeWire playback stream: the stream's data thread
 // renders it straight into the buffer it hands over, a quantum at a time.
 class PipeWireOutput : public AudioOutput {
 public:
@@ -15,6 +15,7 @@ public:
     // The server's socket broke or the stream failed; a server that stalls
     // says nothing.
     bool alive() const override;
+    double rate() const override;
     void wentIdle() override;
     void woke() override;
 

@@ -5,7 +5,7 @@
 
 #include <fluidsynth.h>
 
-#include "midi/QuietLibraries.h"
+#include "midi/log/QuietLibraries.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "midi/MidiMessage.h"
-#include "midi/QuietLibraries.h"
+#include "midi/log/QuietLibraries.h"
 
 SynthEngine::SynthEngine(double sampleRate)
     : sampleRate_(sampleRate)
@@ -66,12 +66,24 @@ void SynthEngine::selectPrograms()
 
 SynthEngine::~SynthEngine() = default;
 
-void SynthEngine::setSampleRate(double rate)
+double SynthEngine::renderableRate(double rate) const
 {
+    double lowest = 0, highest = 0;
+    if (!settings_)
+        return rate;
+    fluid_settings_getnum_range(settings_.get(), "synth.sample-rate", &lowest, &highest);
+    // Such as a 192 kHz graph: the synth renders at the usual rate instead,
+    // which costs half what the highest would.
+    return rate >= lowest && rate <= highest ? rate : 48000.0;
+}
+
+void SynthEngine::setSampleRate(double wanted)
+{
+    const double rate = renderableRate(wanted);
     if (!synth_ || rate == sampleRate_)
         return;
     sampleRate_ = rate;
-    // A FluidSynth driver opened later plays at the same rate.
+    std::lock_guard lock(heldMutex_);
     fluid_settings_setnum(settings_.get(), "synth.sample-rate", rate);
     // Deprecated for changing the rate while rendering; this is the one call
     // that changes it at all short of a new synth, which would load the
@@ -81,6 +93,32 @@ void SynthEngine::setSampleRate(double rate)
     fluid_synth_set_sample_rate(synth_.get(), static_cast<float>(rate));
 #pragma GCC diagnostic pop
     renderer_->setSampleRate(rate);
+    // Such as a key pressed the moment a server came back, before its output was adopted.
+    strikeHeld();
+}
+
+void SynthEngine::keepRecent(std::chrono::milliseconds age)
+{
+    if (!synth_)
+        return;
+    std::lock_guard lock(heldMutex_);
+    fluid_synth_all_sounds_off(synth_.get(), -1);
+    const auto oldest = std::chrono::steady_clock::now() - age;
+    for (auto& channel : held_)
+        for (HeldKey& key : channel)
+            if (key.since < oldest)
+                key.velocity = 0;
+    strikeHeld();
+}
+
+void SynthEngine::strikeHeld()
+{
+    for (int channel = 0; channel < 16; ++channel)
+        for (int key = 0; key < 128; ++key)
+            if (const int velocity = held_[channel][key].velocity) {
+                renderer_->wake();
+                fluid_synth_noteon(synth_.get(), channel, key, velocity);
+            }
 }
 
 int SynthEngine::play(uint32_t value)
@@ -95,5 +133,10 @@ int SynthEngine::play(uint32_t value)
     fluid_midi_event_set_velocity(event_.get(), bytes[2]);
     // Before the message is queued, so that the block that takes it is rendered.
     renderer_->wake();
+    std::lock_guard lock(heldMutex_);
+    const int type = bytes[0] & 0xF0;
+    if (type == 0x90 || type == 0x80)
+        held_[bytes[0] & 0x0F][bytes[1] & 0x7F]
+            = { static_cast<uint8_t>(type == 0x90 ? bytes[2] : 0), std::chrono::steady_clock::now() };
     return fluid_synth_handle_midi_event(synth_.get(), event_.get()) == FLUID_OK ? 0 : 1;
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -32,8 +35,18 @@ public:
     void selectPrograms();
     bool ok() const { return soundfontId_ != FLUID_FAILED; }
     int play(uint32_t value);
-    // Renders at `rate` from now on. Only while no output renders the synth.
+    // `rate` when FluidSynth can render at it, else the rate an output should
+    // ask its server to resample from.
+    double renderableRate(double rate) const;
+    // Renders at renderableRate(rate) from now on. Only while no output
+    // renders the synth: the supervisor, which adopts outputs, calls it.
+    // FluidSynth ends every voice then; the keys held sound again.
     void setSampleRate(double rate);
+    // Ends every note but those of keys pressed within `age` and still
+    // held, which sound again: notes played while nothing sounded are lost,
+    // not played all at once when an output is adopted, but a key pressed
+    // the moment the output's ports showed sounds.
+    void keepRecent(std::chrono::milliseconds age);
     double sampleRate() const { return sampleRate_; }
 
     fluid_settings_t* settings() const { return settings_.get(); }
@@ -56,6 +69,14 @@ private:
     std::unique_ptr<fluid_synth_t, SynthDeleter> synth_;
     std::unique_ptr<fluid_midi_event_t, EventDeleter> event_;
     std::unique_ptr<IdleRenderer> renderer_;
+    // Each key held, per channel; the sending thread's and the supervisor's.
+    struct HeldKey {
+        uint8_t velocity = 0; // 0 when up
+        std::chrono::steady_clock::time_point since;
+    };
+    void strikeHeld();
+    std::mutex heldMutex_;
+    std::array<std::array<HeldKey, 128>, 16> held_ {};
     int soundfontId_ = FLUID_FAILED;
     double sampleRate_;
 };

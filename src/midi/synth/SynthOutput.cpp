@@ -1,6 +1,6 @@
 #include "midi/synth/SynthOutput.h"
 
-#include "midi/OutputLog.h"
+#include "midi/log/OutputLog.h"
 #include "midi/synth/OutputSupervisor.h"
 #include "midi/synth/SynthEngine.h"
 

@@ -1,11 +1,11 @@
-#include "midi/QuietLibraries.h"
+#include "midi/log/QuietLibraries.h"
 
 #include <mutex>
 
 #include <fluidsynth.h>
 
-#include "midi/OutputLog.h"
-#include "midi/SoundLibraryLogs.h"
+#include "midi/log/OutputLog.h"
+#include "midi/log/SoundLibraryLogs.h"
 
 namespace {
 

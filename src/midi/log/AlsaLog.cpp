@@ -3,8 +3,8 @@
 
 #include <alsa/asoundlib.h>
 
-#include "midi/OutputLog.h"
-#include "midi/SoundLibraryLogs.h"
+#include "midi/log/OutputLog.h"
+#include "midi/log/SoundLibraryLogs.h"
 
 namespace {
 

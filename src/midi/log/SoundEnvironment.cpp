@@ -1,4 +1,4 @@
-#include "midi/SoundEnvironment.h"
+#include "midi/log/SoundEnvironment.h"
 
 #include <cstdlib>
 

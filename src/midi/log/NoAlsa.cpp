@@ -1,4 +1,4 @@
-#include "midi/SoundLibraryLogs.h"
+#include "midi/log/SoundLibraryLogs.h"
 
 // Built without ALSA: nothing of it can write to stderr.
 void routeAlsaLog() { }

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <iterator>
+#include <memory>
+
+#include "midi/synth/AudioOutput.h"
+
+class SynthEngine;
+struct PendingOpen;
+
+// Opens and closes outputs on threads of their own, under deadlines, so that
+// a sound server that hangs never holds up the supervisor. A try given up on
+// closes what it opened, once its open returns, and touches nothing else.
+class OutputOpener {
+public:
+    explicit OutputOpener(std::shared_ptr<SynthEngine> engine);
+
+    // The supervisor's thread: the output, or null when the kind did not
+    // open within the deadline, or a try of it still waits on its server.
+    std::unique_ptr<AudioOutput> tryOpen(const AudioOutputKind& kind, size_t index);
+    // The supervisor's thread: closes the output, whose gate is closed,
+    // waiting for it up to `wait`.
+    void close(std::unique_ptr<AudioOutput> output, std::chrono::milliseconds wait);
+    // The supervisor's thread: a try given up on may still answer, and its
+    // output waits to be taken.
+    bool tryLeftPending() const;
+    // Any thread: a try under way gives up now.
+    void stop() { stopping_.store(true); }
+
+private:
+    std::shared_ptr<SynthEngine> engine_;
+    std::shared_ptr<PendingOpen> pending_[std::size(audioOutputOrder)];
+    std::atomic<bool> stopping_ { false };
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+class AudioOutput;
+class IdleRenderer;
+
+// Tells when the adopted output's server stalls: no cycle for a while
+// although the synth is awake. It only logs: a server that stalls keeps the
+// synth, and plays again when it thaws.
+class StallWatch {
+public:
+    // The supervisor's thread.
+    void adopted();
+    void look(const AudioOutput& output, const IdleRenderer& renderer, const char* name);
+    // The thread that woke the renderer.
+    void woke();
+
+private:
+    std::atomic<int64_t> lastWake_ { 0 };
+    int64_t adoptedAt_ = 0;
+    bool stalled_ = false;
+};

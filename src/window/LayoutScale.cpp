@@ -1,0 +1,48 @@
+#include "window/LayoutScale.h"
+
+#include <algorithm>
+
+#include <QWidget>
+#include <QWindow>
+
+#include "window/KeyButton.h"
+
+LayoutScale::LayoutScale(QWidget& client, TwipsRect clientTwips)
+    : client_(client)
+    , clientTwips_(clientTwips)
+{
+}
+
+bool LayoutScale::fitWindow(const QWidget& window, QSize available)
+{
+    const QMargins frame = window.windowHandle() ? window.windowHandle()->frameMargins() : QMargins();
+    const QSize client = clientTwips_.toPixels().size();
+    const int menu = window.height() - client_.height();
+    const double scale
+        = std::min({ 1.0, double(available.width() - frame.left() - frame.right()) / client.width(),
+            double(available.height() - frame.top() - frame.bottom() - menu) / client.height() });
+    if (scale == scale_)
+        return false;
+    setScale(scale);
+    return true;
+}
+
+void LayoutScale::setScale(double scale)
+{
+    if (unscaled_.empty())
+        for (QWidget* control : client_.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            unscaled_.push_back({ control, control->geometry(), control->font() });
+    for (const auto& [control, rect, font] : unscaled_) {
+        if (auto* key = qobject_cast<KeyButton*>(control))
+            key->setScale(scale);
+        else
+            control->setGeometry(
+                TwipsRect { rect.x() * 15, rect.y() * 15, rect.width() * 15, rect.height() * 15 }.toPixels(
+                    scale));
+        QFont scaled = font;
+        scaled.setPointSizeF(font.pointSizeF() * scale);
+        control->setFont(scaled);
+    }
+    scale_ = scale;
+    client_.setFixedSize(clientTwips_.toPixels(scale).size());
+}
