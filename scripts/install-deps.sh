@@ -29,8 +29,8 @@ run_packages=(
 
 test_packages=(
   libgtest-dev
-  # the code layout the tests check
-  clang-format
+  # the code layout the tests check: one version on every release
+  clang-format-19
   # private sound servers: JACK, and PipeWire as desktops run it (session
   # manager, PulseAudio service, JACK interface); pactl asks the PulseAudio one
   jackd2 pipewire pipewire-bin wireplumber pipewire-pulse pipewire-jack dbus

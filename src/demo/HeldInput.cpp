@@ -24,6 +24,27 @@ bool isPress(QEvent::Type type)
     return type == QEvent::MouseButtonPress || type == QEvent::NonClientAreaMouseButtonPress;
 }
 
+// A press on the window's frame: Qt 6.4 has a call of its own for it, newer Qt
+// takes it as a mouse event of a non-client type. The build takes what this Qt has.
+template <typename WindowSystem = System>
+void postFrameMouse(QWindow* window, ulong time, const QPointingDevice* device, QPointF local, QPointF global,
+    Qt::MouseButtons buttons, Qt::MouseButton button, QEvent::Type type, Qt::KeyboardModifiers modifiers,
+    Qt::MouseEventSource source)
+{
+    if constexpr (requires {
+                      WindowSystem::handleFrameStrutMouseEvent(
+                          window, time, device, local, global, buttons, button, type, modifiers, source);
+                  })
+        WindowSystem::handleFrameStrutMouseEvent(
+            window, time, device, local, global, buttons, button, type, modifiers, source);
+    else
+        WindowSystem::handleMouseEvent(window, time, device, local, global, buttons, button,
+            isMove(type)        ? QEvent::NonClientAreaMouseMove
+                : isPress(type) ? QEvent::NonClientAreaMouseButtonPress
+                                : QEvent::NonClientAreaMouseButtonRelease,
+            modifiers, source);
+}
+
 // Positions go back as the window system gives them, in its own pixels.
 std::function<void(QWindow*)> postMouse(const QMouseEvent& m)
 {
@@ -38,7 +59,7 @@ std::function<void(QWindow*)> postMouse(const QMouseEvent& m)
         const QPointF nativeLocal = QHighDpi::toNativeLocalPosition(local, window);
         const QPointF nativeGlobal = QHighDpi::toNativeGlobalPosition(global, window);
         if (frame)
-            System::handleFrameStrutMouseEvent(
+            postFrameMouse(
                 window, time, device, nativeLocal, nativeGlobal, buttons, button, type, modifiers, source);
         else
             System::handleMouseEvent(

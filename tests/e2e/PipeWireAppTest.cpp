@@ -91,7 +91,7 @@ TEST(ProgramOnPipeWire, KeyTwelveSoundsMiddleCThroughItsOwnStreamAndPlaysAgainAf
     ASSERT_TRUE(press());
     QString asked;
     for (int i = 0; i < 8 && (asked = pipewire.node("Tonvelo")["node.latency"].toString()) == "64/48000";
-         ++i) {
+        ++i) {
         pipewire.freeze();
         std::this_thread::sleep_for(150ms);
         pipewire.thaw();

@@ -10,8 +10,7 @@ JackClient::JackClient(const std::string& name, const char* portType, int portCo
         const std::string port = portCount == 1 ? "in" : "in" + std::to_string(i + 1);
         ports_.push_back(jack_port_register(client_, port.c_str(), portType, JackPortIsInput, 0));
     }
-    jack_on_shutdown(
-        client_, [](void* self) { static_cast<JackClient*>(self)->serverGone_ = true; }, this);
+    jack_on_shutdown(client_, [](void* self) { static_cast<JackClient*>(self)->serverGone_ = true; }, this);
 }
 
 JackClient::~JackClient()

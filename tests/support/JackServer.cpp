@@ -50,8 +50,8 @@ JackServer::JackServer(std::string name, int periodFrames, int sampleRate, Mode 
     : ServerProcess(setup(name, periodFrames, sampleRate, mode))
     , name_(std::move(name))
 {
-    jack_set_error_function([](const char*) {});
-    jack_set_info_function([](const char*) {});
+    jack_set_error_function([](const char*) { });
+    jack_set_info_function([](const char*) { });
     start();
 }
 

@@ -5,7 +5,7 @@
 XvfbServer::XvfbServer(const std::string& screen, int dpi)
     : ServerProcess({ .args = { "Xvfb", "-displayfd", "1", "-screen", "0", screen, "-dpi",
                           std::to_string(dpi), "-nolisten", "tcp", "-noreset" },
-        .ready = [this] { return readDisplay(); } })
+          .ready = [this] { return readDisplay(); } })
 {
     start();
 }

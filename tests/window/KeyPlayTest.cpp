@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "FormFixture.h"
+#include "WindowSystemFocus.h"
 
 using Values = std::vector<uint32_t>;
 
@@ -246,14 +247,14 @@ TEST(KeyPlay, AClosedMenuThatTakesTheActivationForAMomentIsNoLoss)
     FormFixture f;
     QMenu* menu = f.form.channeloption();
     K::down(Z);
-    QApplication::setActiveWindow(menu); // what Qt does on that late focus event
+    focusFromWindowSystem(menu); // what Qt does on that late focus event
     ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == menu; }, 2000));
     f.form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&f.form));
     EXPECT_EQ(f.values(), (Values { on(48) }));
 
     // A real loss while the menu holds the activation still counts.
-    QApplication::setActiveWindow(menu);
+    focusFromWindowSystem(menu);
     ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == menu; }, 2000));
     QWidget other;
     other.show();

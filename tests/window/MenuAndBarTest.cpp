@@ -194,16 +194,8 @@ TEST(VelocityBar, EveryControlMovesTheThumbTheWayItPointsAndTheVelocityFollows)
         { "Page Down", [&] { QTest::keyClick(vol, Qt::Key_PageDown); }, 97, +1 },
         { "the lower arrow", [&] { click(down); }, 96, +1 },
         { "the upper arrow", [&] { click(up); }, 97, -1 },
-        { "the trough below the thumb",
-            [&] {
-                click({ down.x(), thumbOf(vol).bottom() + 3 });
-            },
-            87, +1 },
-        { "the trough above the thumb",
-            [&] {
-                click({ up.x(), thumbOf(vol).top() - 3 });
-            },
-            97, -1 },
+        { "the trough below the thumb", [&] { click({ down.x(), thumbOf(vol).bottom() + 3 }); }, 87, +1 },
+        { "the trough above the thumb", [&] { click({ up.x(), thumbOf(vol).top() - 3 }); }, 97, -1 },
         { "the wheel turned down", [&] { wheel(-120); }, 94, +1 },
         { "the wheel turned up", [&] { wheel(120); }, 97, -1 },
         { "End", [&] { QTest::keyClick(vol, Qt::Key_End); }, 0, +1 },

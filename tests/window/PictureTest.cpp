@@ -343,15 +343,17 @@ TEST(Picture, OnAScreenTooSmallTheClientAreaShrinksAndEveryKeyKeepsItsPlace)
     const QSize available(1280, 688);
     EXPECT_TRUE(f.form.fitInto(available));
     EXPECT_LE(f.form.frameGeometry().height(), available.height());
-    const double scale = double(f.form.clientArea()->width()) / Form1::clientTwips.toPixels().width();
+    // The height is what does not fit, so the client area's height is exact and gives the scale.
+    const double scale = f.form.clientArea()->height() / (10095 / 15.0);
     EXPECT_LT(scale, 1.0);
     EXPECT_NEAR(f.form.Label3()->font().pointSizeF(), 15.75 * scale, 0.01);
     for (const auto& a : keyGrid) {
+        // Each edge within half a pixel of its exact place, not of its place at scale 1 scaled.
         const QRect r = f.form.Command1(a.index)->geometry(), u = a.rect.toPixels();
-        EXPECT_NEAR(r.left(), u.left() * scale, 0.5) << a.index;
-        EXPECT_NEAR(r.top(), u.top() * scale, 0.5) << a.index;
-        EXPECT_NEAR(r.right() + 1, (u.right() + 1) * scale, 0.5) << a.index;
-        EXPECT_NEAR(r.bottom() + 1, (u.bottom() + 1) * scale, 0.5) << a.index;
+        EXPECT_NEAR(r.left(), a.rect.left * scale / 15, 0.5) << a.index;
+        EXPECT_NEAR(r.top(), a.rect.top * scale / 15, 0.5) << a.index;
+        EXPECT_NEAR(r.right() + 1, a.rect.right() * scale / 15, 0.5) << a.index;
+        EXPECT_NEAR(r.bottom() + 1, a.rect.bottom() * scale / 15, 0.5) << a.index;
         // Keys that met still meet.
         for (const auto& b : keyGrid)
             EXPECT_EQ(u.right() == b.rect.toPixels().left() - 1,

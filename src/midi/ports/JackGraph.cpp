@@ -28,7 +28,7 @@ jack_client_t* openQuietClient()
 void routeJackLog()
 {
     jack_set_error_function([](const char* message) { qCInfo(outputLog, "jack: %s", message); });
-    jack_set_info_function([](const char*) {});
+    jack_set_info_function([](const char*) { });
 }
 
 bool jackServerRunning()
