@@ -22,8 +22,9 @@ IdleRenderer::IdleRenderer(fluid_synth_t* synth, double sampleRate)
 {
 }
 
-void IdleRenderer::setSampleRate(double sampleRate)
+void IdleRenderer::setSynth(fluid_synth_t* synth, double sampleRate)
 {
+    synth_ = synth;
     limiter_ = PeakLimiter(sampleRate);
     framesBeforeIdle_ = static_cast<int>(sampleRate * quietSecondsBeforeIdle);
 }

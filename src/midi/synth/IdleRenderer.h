@@ -27,8 +27,8 @@ public:
     // Before every message sent to the synth, from any thread: the block
     // that picks the message up is rendered.
     void wake();
-    // Only while nothing renders.
-    void setSampleRate(double sampleRate);
+    // Only while nothing renders: a synth made for another rate takes the old one's place.
+    void setSynth(fluid_synth_t* synth, double sampleRate);
     void setListener(Listener* listener) { listener_.store(listener, std::memory_order_release); }
 
     // Realtime: `frames` frames into left and right, each `step` floats

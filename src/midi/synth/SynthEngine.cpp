@@ -5,20 +5,28 @@
 #include "midi/MidiMessage.h"
 #include "midi/log/QuietLibraries.h"
 
+SynthEngine::Settings SynthEngine::makeSettings(double sampleRate)
+{
+    Settings settings { new_fluid_settings() };
+    if (!settings)
+        return settings;
+    fluid_settings_setnum(settings.get(), "synth.sample-rate", sampleRate);
+    // Loads samples on first use, so a 140 MB soundfont opens in tens of milliseconds.
+    fluid_settings_setint(settings.get(), "synth.dynamic-sample-loading", 1);
+    // FluidSynth's default of 0.2 leaves a note at full velocity some 23 dB
+    // under full scale, far quieter than a keyboard; at unity it peaks about
+    // 9 dB under, and the renderer's limiter catches what many notes add up to.
+    fluid_settings_setnum(settings.get(), "synth.gain", 1.0);
+    return settings;
+}
+
 SynthEngine::SynthEngine(double sampleRate)
     : sampleRate_(sampleRate)
 {
     quietSoundLibraries();
-    settings_.reset(new_fluid_settings());
+    settings_ = makeSettings(sampleRate);
     if (!settings_)
         return;
-    fluid_settings_setnum(settings_.get(), "synth.sample-rate", sampleRate);
-    // Loads samples on first use, so a 140 MB soundfont opens in tens of milliseconds.
-    fluid_settings_setint(settings_.get(), "synth.dynamic-sample-loading", 1);
-    // FluidSynth's default of 0.2 leaves a note at full velocity some 23 dB
-    // under full scale, far quieter than a keyboard; at unity it peaks about
-    // 9 dB under, and the renderer's limiter catches what many notes add up to.
-    fluid_settings_setnum(settings_.get(), "synth.gain", 1.0);
     synth_.reset(new_fluid_synth(settings_.get()));
     event_.reset(new_fluid_midi_event());
     renderer_ = std::make_unique<IdleRenderer>(synth_.get(), sampleRate);
@@ -42,26 +50,36 @@ bool SynthEngine::loadSoundfont(const SoundfontSearch& search)
 {
     if (!synth_ || !event_)
         return false;
+    std::lock_guard build(buildMutex_);
     for (const auto& file : search.candidates()) {
         std::error_code ec;
         if (!std::filesystem::is_regular_file(file, ec))
             continue;
         soundfontId_ = fluid_synth_sfload(synth_.get(), file.c_str(), 0);
-        if (ok())
+        if (ok()) {
+            soundfontFile_ = file;
             return true;
+        }
     }
     return false;
 }
 
 void SynthEngine::selectPrograms()
 {
+    std::lock_guard build(buildMutex_);
     if (!ok())
         return;
+    programsSelected_ = true;
+    selectPiano(synth_.get(), soundfontId_);
+}
+
+void SynthEngine::selectPiano(fluid_synth_t* synth, int soundfontId)
+{
     // A General MIDI reset would also load the drum kit of channel 10,
     // which the keyboard never plays: 15 ms and 11 MB for nothing.
     for (int channel = 0; channel < 16; ++channel)
         if (channel != 9)
-            fluid_synth_program_select(synth_.get(), channel, static_cast<unsigned>(soundfontId_), 0, 0);
+            fluid_synth_program_select(synth, channel, static_cast<unsigned>(soundfontId), 0, 0);
 }
 
 SynthEngine::~SynthEngine() = default;
@@ -80,19 +98,31 @@ double SynthEngine::renderableRate(double rate) const
 void SynthEngine::setSampleRate(double wanted)
 {
     const double rate = renderableRate(wanted);
+    std::lock_guard build(buildMutex_);
     if (!synth_ || rate == sampleRate_)
         return;
-    sampleRate_ = rate;
+    // FluidSynth changes a synth's rate only when it is made (from 2.4.4 on
+    // its call to change it later does nothing): a new synth with the same
+    // soundfont, whose samples load as they are played, takes its place.
+    Settings settings = makeSettings(rate);
+    Synth synth { settings ? new_fluid_synth(settings.get()) : nullptr };
+    if (!synth)
+        return;
+    int soundfontId = FLUID_FAILED;
+    if (!soundfontFile_.empty()) {
+        soundfontId = fluid_synth_sfload(synth.get(), soundfontFile_.c_str(), 0);
+        if (soundfontId == FLUID_FAILED)
+            return;
+    }
+    if (programsSelected_)
+        selectPiano(synth.get(), soundfontId);
+
     std::lock_guard lock(heldMutex_);
-    fluid_settings_setnum(settings_.get(), "synth.sample-rate", rate);
-    // Deprecated for changing the rate while rendering; this is the one call
-    // that changes it at all short of a new synth, which would load the
-    // soundfont again.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    fluid_synth_set_sample_rate(synth_.get(), static_cast<float>(rate));
-#pragma GCC diagnostic pop
-    renderer_->setSampleRate(rate);
+    std::swap(settings_, settings);
+    std::swap(synth_, synth);
+    soundfontId_ = soundfontId;
+    sampleRate_ = rate;
+    renderer_->setSynth(synth_.get(), rate);
     // Such as a key pressed the moment a server came back, before its output was adopted.
     strikeHeld();
 }

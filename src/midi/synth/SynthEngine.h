@@ -40,7 +40,9 @@ public:
     double renderableRate(double rate) const;
     // Renders at renderableRate(rate) from now on. Only while no output
     // renders the synth: the supervisor, which adopts outputs, calls it.
-    // FluidSynth ends every voice then; the keys held sound again.
+    // FluidSynth takes its rate only when a synth is made, so a new one at
+    // that rate, with the same soundfont, takes this one's place; the keys
+    // held sound again on it.
     void setSampleRate(double rate);
     // Ends every note but those of keys pressed within `age` and still
     // held, which sound again: notes played while nothing sounded are lost,
@@ -61,12 +63,14 @@ private:
     struct SynthDeleter {
         void operator()(fluid_synth_t* s) const { delete_fluid_synth(s); }
     };
+    using Settings = std::unique_ptr<fluid_settings_t, SettingsDeleter>;
+    using Synth = std::unique_ptr<fluid_synth_t, SynthDeleter>;
     struct EventDeleter {
         void operator()(fluid_midi_event_t* e) const { delete_fluid_midi_event(e); }
     };
 
-    std::unique_ptr<fluid_settings_t, SettingsDeleter> settings_;
-    std::unique_ptr<fluid_synth_t, SynthDeleter> synth_;
+    Settings settings_;
+    Synth synth_;
     std::unique_ptr<fluid_midi_event_t, EventDeleter> event_;
     std::unique_ptr<IdleRenderer> renderer_;
     // Each key held, per channel; the sending thread's and the supervisor's.
@@ -74,7 +78,15 @@ private:
         uint8_t velocity = 0; // 0 when up
         std::chrono::steady_clock::time_point since;
     };
+    static Settings makeSettings(double sampleRate);
+    static void selectPiano(fluid_synth_t* synth, int soundfontId);
     void strikeHeld();
+    // Held while the soundfont loads, the programs are set or the synth is
+    // made anew: those three come from different threads.
+    std::mutex buildMutex_;
+    std::string soundfontFile_;
+    bool programsSelected_ = false;
+    // Held by every call into the synth from outside the rendering thread.
     std::mutex heldMutex_;
     std::array<std::array<HeldKey, 128>, 16> held_ {};
     int soundfontId_ = FLUID_FAILED;
