@@ -22,9 +22,11 @@ mirror=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
 if [ "$(id -u)" -ne 0 ]; then
   exec sudo TONVELO_CHROOT_DIR="$dir" DEBIAN_MIRROR="$mirror" "$0" "$@"
 fi
-for tool in debootstrap chroot mountpoint flock; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing (apt-get install debootstrap)" >&2; exit 1; }
-done
+if ! command -v debootstrap >/dev/null; then
+  echo "Installing: debootstrap"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-remove --no-install-recommends debootstrap >/dev/null
+fi
 
 mkdir -p "$dir"
 # One run at a time per chroot: a second run would unbind what the first still uses.
