@@ -26,6 +26,16 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # that holds our icon (Qt finds no icon in a theme without one).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "fluid-soundfont-gm, fonts-arphic-ukai, fonts-arphic-uming, fonts-liberation2, qt6-qpa-plugins, qt6-wayland, hicolor-icon-theme")
+# Input held during the demo goes back through Qt's platform interface, whose
+# ABI holds for one Qt release only. Debian's Qt core library names that ABI
+# (qt6-base-abi in Debian 12, qt6-base-private-abi in 13): the package asks for
+# the one it was built with.
+execute_process(COMMAND dpkg-query -W "-f=\${Provides}\n" "libqt6core6*"
+    OUTPUT_VARIABLE qt_provides ERROR_QUIET)
+string(REGEX MATCH "qt6-base(-private)?-abi \\(= [^)]*\\)" qt_abi "${qt_provides}")
+if(qt_abi)
+    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ${qt_abi}")
+endif()
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "jackd2 | pipewire-jack")
 
 include(CPack)
