@@ -137,8 +137,8 @@ FluidDriverOutput::FluidDriverOutput(SynthEngine& engine, double rate)
 FluidDriverOutput::~FluidDriverOutput()
 {
     if (driver_ && driver_->driver && jack_ && jack_->serverGone()) {
+        forgetDeadServer();
         keepForever(driver_.release(), releaseGate(), jack_.release());
-        removeFilesOfDeadServer();
     }
 }
 
@@ -198,7 +198,22 @@ std::unique_ptr<FluidDriverOutput> FluidDriverOutput::openJack(SynthEngine& engi
 
 bool FluidDriverOutput::alive() const
 {
-    return jack_ ? !jack_->serverGone() : !driver_->failed.load();
+    if (!jack_)
+        return !driver_->failed.load();
+    if (!jack_->serverGone())
+        return true;
+    forgetDeadServer();
+    return false;
+}
+
+void FluidDriverOutput::forgetDeadServer() const
+{
+    // At once, before the next open: a server started again under the same
+    // name would take up the dead one's wake-up files by their names, in
+    // whatever state the killed server left them, and never wake our new
+    // client; removed later, they would take the new client's files instead.
+    if (!deadServerForgotten_.exchange(true))
+        removeFilesOfDeadServer();
 }
 
 int FluidDriverOutput::Driver::render(void* data, int frames, int, float*[], int nout, float* out[])

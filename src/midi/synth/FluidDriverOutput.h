@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 
 #include "midi/synth/AudioOutput.h"
@@ -34,5 +35,7 @@ private:
     std::unique_ptr<JackGraphReader> jack_;
     // All that the driver's thread reaches, apart from the gate.
     std::unique_ptr<Driver> driver_;
+    void forgetDeadServer() const;
     double rate_;
+    mutable std::atomic<bool> deadServerForgotten_ { false };
 };
