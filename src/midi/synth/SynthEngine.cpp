@@ -27,6 +27,9 @@ SynthEngine::SynthEngine(double sampleRate)
     settings_ = makeSettings(sampleRate);
     if (!settings_)
         return;
+    // Read once: outputs ask from their own threads while a new synth may
+    // be taking this one's place.
+    fluid_settings_getnum_range(settings_.get(), "synth.sample-rate", &lowestRate_, &highestRate_);
     synth_.reset(new_fluid_synth(settings_.get()));
     event_.reset(new_fluid_midi_event());
     renderer_ = std::make_unique<IdleRenderer>(synth_.get(), sampleRate);
@@ -86,13 +89,9 @@ SynthEngine::~SynthEngine() = default;
 
 double SynthEngine::renderableRate(double rate) const
 {
-    double lowest = 0, highest = 0;
-    if (!settings_)
-        return rate;
-    fluid_settings_getnum_range(settings_.get(), "synth.sample-rate", &lowest, &highest);
     // Such as a 192 kHz graph: the synth renders at the usual rate instead,
     // which costs half what the highest would.
-    return rate >= lowest && rate <= highest ? rate : 48000.0;
+    return rate >= lowestRate_ && rate <= highestRate_ ? rate : 48000.0;
 }
 
 void SynthEngine::setSampleRate(double wanted)

@@ -91,4 +91,7 @@ private:
     std::array<std::array<HeldKey, 128>, 16> held_ {};
     int soundfontId_ = FLUID_FAILED;
     double sampleRate_;
+    // What FluidSynth can render at; without settings, any rate.
+    double lowestRate_ = 0;
+    double highestRate_ = 1e9;
 };
