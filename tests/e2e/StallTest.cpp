@@ -134,7 +134,9 @@ TEST(Stalls, AFrozenJackServerKeepsTheOneClientAndNeitherStartNorCloseWaitsForIt
         jack.freeze();
         const auto [took, clean] = program.close(window);
         jack.thaw();
-        EXPECT_LE(took, 500ms) << "to close on a frozen server\n" << program.log();
+        // A hang would be seconds; the rest is the program's exit, which the
+        // sanitizers' leak check lengthens.
+        EXPECT_LE(took, 1s) << "to close on a frozen server\n" << program.log();
         EXPECT_TRUE(clean) << program.log();
     }
     {
