@@ -112,25 +112,7 @@ TEST(SoundServers, AJackServerBesidePipeWireTakesTheSynthAndPulseAudioAloneGetsI
     }
 }
 
-TEST(SoundServers, TheSynthPlaysInTuneAt44kAndLeavesNoFilesOfItsClientsWhenItsJackServerDies)
-{
-    JackServer server(256, 44100);
-    ASSERT_TRUE(server.running()) << "jackd did not start";
-    auto synth = openSynth();
-    ASSERT_NE(synth, nullptr);
-    const auto pitch = pitchOnJack(*synth, 44100, 5s);
-    ASSERT_TRUE(pitch);
-    EXPECT_NEAR(*pitch, 261.63, 261.63 * 0.02) << "Hz at 44100 Hz";
-    server.kill();
-    synth.reset();
-    EXPECT_FALSE(semaphoresLeft(server.name()));
-}
-
-// Off for now: every few runs FluidSynth's client, opened on a JACK server
-// that has just come back, hangs in connecting its ports for seconds and no
-// cycle reaches it, so the first press is lost. Run it by hand with
-// --gtest_also_run_disabled_tests while that is being found.
-TEST(SoundServers, DISABLED_TheSynthPlaysInTuneAtOnceWhenItsJackServerComesBackAlsoAtAnotherRate)
+TEST(SoundServers, TheSynthPlaysInTuneAtOnceWhenItsJackServerComesBackAlsoAtAnotherRate)
 {
     JackServer first(256, 44100);
     ASSERT_TRUE(first.running()) << "jackd did not start";
@@ -140,12 +122,15 @@ TEST(SoundServers, DISABLED_TheSynthPlaysInTuneAtOnceWhenItsJackServerComesBackA
     ASSERT_TRUE(before);
     EXPECT_NEAR(*before, 261.63, 261.63 * 0.02) << "Hz at 44100 Hz";
 
-    // A restart, then one press once the ports are back.
-    first.kill();
-    EXPECT_EQ(synth->send(midi::noteOnValue(64, 0, 127)), 0) << "a note while the server is gone";
-    EXPECT_EQ(synth->send(midi::noteOffValue(64, 0)), 0);
-    ASSERT_TRUE(first.restart()) << "jackd did not start again";
-    EXPECT_TRUE(pitchOnJack(*synth, 44100, 2s)) << "the first press after the ports came back was lost";
+    // Ten restarts, each followed by one press once the ports are back.
+    for (int restart = 1; restart <= 10; ++restart) {
+        first.kill();
+        EXPECT_EQ(synth->send(midi::noteOnValue(64, 0, 127)), 0) << "a note while the server is gone";
+        EXPECT_EQ(synth->send(midi::noteOffValue(64, 0)), 0);
+        ASSERT_TRUE(first.restart()) << "jackd did not start again";
+        EXPECT_TRUE(pitchOnJack(*synth, 44100, 2s))
+            << "the first press after restart " << restart << " was lost";
+    }
 
     // Another server, at 48 kHz, takes its place.
     first.kill();

@@ -7,6 +7,8 @@
 
 #include <jack/jack.h>
 
+#include "midi/log/QuietLibraries.h"
+
 namespace {
 
 bool serverAnswers(const std::string& name)
@@ -50,8 +52,9 @@ JackServer::JackServer(std::string name, int periodFrames, int sampleRate, Mode 
     : ServerProcess(setup(name, periodFrames, sampleRate, mode))
     , name_(std::move(name))
 {
-    jack_set_error_function([](const char*) { });
-    jack_set_info_function([](const char*) { });
+    // libjack's chatter goes where the program sends it, which also reads
+    // it: not to stderr.
+    quietSoundLibraries();
     start();
 }
 

@@ -1,6 +1,7 @@
 #include "SoundOnset.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <thread>
 
@@ -28,15 +29,22 @@ std::string SoundOnset::portName(int port) const
 
 bool SoundOnset::listenTo(const char* pattern, std::chrono::milliseconds timeout)
 {
+    // A client's ports show before it is active, and connect only then.
     const size_t inputs = client_.ports().size();
-    std::vector<std::string> sources;
-    if (!ok()
-        || !waitUntil([&] { return (sources = audioOutputs(client(), pattern)).size() >= inputs; }, timeout))
-        return false;
-    for (size_t i = 0; i < inputs; ++i)
-        if (jack_connect(client(), sources[i].c_str(), portName(static_cast<int>(i)).c_str()) != 0)
-            return false;
-    return true;
+    return ok()
+        && waitUntil(
+            [&] {
+                const std::vector<std::string> sources = audioOutputs(client(), pattern);
+                for (size_t i = 0; i < inputs; ++i) {
+                    const int error = i < sources.size()
+                        ? jack_connect(client(), sources[i].c_str(), portName(static_cast<int>(i)).c_str())
+                        : -1;
+                    if (error != 0 && error != EEXIST)
+                        return false;
+                }
+                return true;
+            },
+            timeout);
 }
 
 int64_t SoundOnset::nanosNow()

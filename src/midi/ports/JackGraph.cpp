@@ -12,6 +12,14 @@
 
 namespace {
 
+// Once any client of the process has heard that its server ended, the next
+// jack_client_open, on whichever thread, closes and frees every client of
+// the process, ours too, before their own shutdown callbacks may have run.
+// libjack tells so only in its error log, on the opening thread; counted
+// here, a client opened before knows that its handle is gone.
+std::atomic<unsigned> clientsFreed { 0 };
+thread_local unsigned clientsFreedByThisThread = 0;
+
 // libjack prints to stderr when no server runs; that is an ordinary case here.
 jack_client_t* openQuietClient()
 {
@@ -27,7 +35,13 @@ jack_client_t* openQuietClient()
 
 void routeJackLog()
 {
-    jack_set_error_function([](const char* message) { qCInfo(outputLog, "jack: %s", message); });
+    jack_set_error_function([](const char* message) {
+        if (std::strstr(message, "clients are still allocated")) {
+            ++clientsFreedByThisThread;
+            clientsFreed.fetch_add(1);
+        }
+        qCInfo(outputLog, "jack: %s", message);
+    });
     jack_set_info_function([](const char*) { });
 }
 
@@ -38,15 +52,24 @@ bool jackServerRunning()
 
 struct JackGraphReader::Client {
     jack_client_t* handle;
+    // How many times libjack had freed the process's clients when this one
+    // was made; a client freed by another thread while this one was being
+    // opened counts as freed too: rather a client too many than a handle
+    // used after libjack freed it.
+    unsigned freedBefore;
     std::atomic<bool> gone { false };
+
+    bool freed() const { return clientsFreed.load() != freedBefore; }
 };
 
 JackGraphReader::JackGraphReader()
 {
+    const unsigned freedBefore = clientsFreed.load();
+    const unsigned freedHereBefore = clientsFreedByThisThread;
     jack_client_t* handle = openQuietClient();
     if (!handle)
         return;
-    client_ = new Client { handle };
+    client_ = new Client { handle, freedBefore + (clientsFreedByThisThread - freedHereBefore) };
     // Called by libjack's own thread, also for a client never activated.
     jack_on_info_shutdown(
         handle, [](jack_status_t, const char*, void* c) { static_cast<Client*>(c)->gone.store(true); },
@@ -55,7 +78,7 @@ JackGraphReader::JackGraphReader()
 
 bool JackGraphReader::serverGone() const
 {
-    return client_ && client_->gone.load();
+    return client_ && (client_->gone.load() || client_->freed());
 }
 
 bool JackGraphReader::isPipeWire() const
@@ -63,14 +86,19 @@ bool JackGraphReader::isPipeWire() const
     return client_ && std::strstr(jack_get_version_string(), "PipeWire") != nullptr;
 }
 
+bool JackGraphReader::usable() const
+{
+    return client_ && !client_->freed();
+}
+
 int JackGraphReader::sampleRate() const
 {
-    return client_ ? static_cast<int>(jack_get_sample_rate(client_->handle)) : 0;
+    return usable() ? static_cast<int>(jack_get_sample_rate(client_->handle)) : 0;
 }
 
 JackGraphReader::~JackGraphReader()
 {
-    if (client_)
+    if (usable())
         jack_client_close(client_->handle);
     delete client_;
 }
@@ -78,7 +106,7 @@ JackGraphReader::~JackGraphReader()
 std::vector<std::string> JackGraphReader::midiInputs() const
 {
     std::vector<std::string> names;
-    if (!client_)
+    if (!usable())
         return names;
     if (const char** ports
         = jack_get_ports(client_->handle, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
@@ -92,7 +120,7 @@ std::vector<std::string> JackGraphReader::midiInputs() const
 int JackGraphReader::connectionCount(const std::string& portName) const
 {
     int count = 0;
-    if (!client_)
+    if (!usable())
         return 0;
     jack_port_t* port = jack_port_by_name(client_->handle, portName.c_str());
     if (!port)

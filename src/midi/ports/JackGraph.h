@@ -28,7 +28,8 @@ public:
     // How many connections the named port has now; 0 when it is not there.
     int connectionCount(const std::string& portName) const;
     bool connected() const { return client_ != nullptr; }
-    // True once the server told this client that it shut down.
+    // True once the server told this client that it shut down, or libjack
+    // freed the client because another one heard so first.
     bool serverGone() const;
     // PipeWire's JACK library stands in for JACK's on some systems.
     bool isPipeWire() const;
@@ -37,6 +38,8 @@ public:
 
 private:
     struct Client;
+    // Opened, and not freed by libjack since.
+    bool usable() const;
     Client* client_ = nullptr;
 };
 

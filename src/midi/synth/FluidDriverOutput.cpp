@@ -101,10 +101,11 @@ struct FluidDriverOutput::Driver {
 
 namespace {
 
-// libjack crashes now and then when it closes a client whose server died.
-// Such a client is kept here instead, never closed, with all its callback
-// reaches: a few kilobytes once per lost server, and reachable, so no leak
-// checker counts it.
+// libjack itself closes and frees the clients of a server that died, at the
+// next jack_client_open in the process; closed by us too, they would be
+// freed twice. Such a client is kept here instead, never closed, with all
+// its callback reaches: a few kilobytes once per lost server, and
+// reachable, so no leak checker counts it.
 template <typename... Parts> void keepForever(Parts*... parts)
 {
     static std::mutex mutex;
