@@ -14,6 +14,10 @@
 
 #include <fluidsynth.h>
 
+#if __has_include(<pthread.h>)
+#include <pthread.h>
+#endif
+
 #include "midi/log/OutputLog.h"
 #include "midi/log/QuietLibraries.h"
 #include "midi/ports/JackGraph.h"
@@ -66,6 +70,31 @@ bool hasDriver(fluid_settings_t* settings, const char* driver)
             static_cast<std::set<std::string>*>(data)->insert(option);
         });
     return drivers.count(driver) != 0;
+}
+
+// libjack ends its process thread by cancelling it from another thread,
+// asynchronously: when it frees the clients of a server that died, that may
+// catch a render half done, inside the gate or holding the synth's locks,
+// which then nothing would ever leave or unlock. A cancel waits until the
+// render is out.
+int holdOffCancel()
+{
+#if __has_include(<pthread.h>)
+    int before = PTHREAD_CANCEL_ENABLE;
+    pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &before);
+    return before;
+#else
+    return 0;
+#endif
+}
+
+// Where a cancel that came meanwhile takes effect: a plain function, not a
+// destructor, as the thread unwinds from here.
+void allowCancel([[maybe_unused]] int before)
+{
+#if __has_include(<pthread.h>)
+    pthread_setcancelstate(before, nullptr);
+#endif
 }
 
 struct SettingsDeleter {
@@ -224,6 +253,8 @@ int FluidDriverOutput::Driver::render(void* data, int frames, int, float*[], int
         watchFluidErrorsOnThisThread(&self->failed);
     if (nout < 2)
         return FLUID_FAILED;
+    const int cancelState = holdOffCancel();
     self->gate.render(out[0], out[1], frames, 1);
+    allowCancel(cancelState);
     return FLUID_OK;
 }
