@@ -128,10 +128,13 @@ TEST(ProgramOnPipeWire, KeyTwelveSoundsMiddleCThroughItsOwnStreamAndPlaysAgainAf
     // Nine restarts more, each followed by one press once the ports are back.
     int sounded = 0;
     for (int i = 0; i < 9; ++i) {
+        program.mark("PipeWire killed");
         pipewire.kill();
         ASSERT_TRUE(pipewire.restart()) << "PipeWire did not start again";
+        program.mark("PipeWire back, its sink too");
         auto listener = listenToSynth(3s);
         ASSERT_TRUE(listener) << "the synth did not come back";
+        program.mark("the synth's ports are back; pressing");
         ASSERT_TRUE(press());
         sounded += !listener->record(0.01f, 4800, 2s).empty();
         ASSERT_TRUE(desktop.xdotool({ "mouseup", "1" }));
@@ -149,5 +152,5 @@ TEST(ProgramOnPipeWire, KeyTwelveSoundsMiddleCThroughItsOwnStreamAndPlaysAgainAf
     const auto status = program.process().wait(10s);
     ASSERT_TRUE(status) << "the program hung on closing";
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
-    EXPECT_EQ(program.process().output(), "");
+    EXPECT_EQ(program.output(), "");
 }

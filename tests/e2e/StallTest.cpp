@@ -61,8 +61,7 @@ struct Program {
         static const PrivateRuntimeDir runtime;
         std::ofstream(runtime.path() + "/alsa.conf").flush();
         Environment all { "XDG_RUNTIME_DIR=" + runtime.path(),
-            "HOME=", "QT_LOGGING_RULES=tonvelo.output=true",
-            "JACK_DEFAULT_SERVER=tonvelo-absent-" + std::to_string(getpid()), "LD_LIBRARY_PATH",
+            "HOME=", "JACK_DEFAULT_SERVER=tonvelo-absent-" + std::to_string(getpid()), "LD_LIBRARY_PATH",
             "PIPEWIRE_RUNTIME_DIR=" + runtime.path(), "PULSE_SERVER=unix:" + runtime.path() + "/no-pulse",
             "ALSA_CONFIG_PATH=" + runtime.path() + "/alsa.conf" };
         all.insert(all.end(), env.begin(), env.end());

@@ -151,7 +151,7 @@ RunningProgram::RunningProgram(const std::vector<std::string>& args, const Envir
     logPath_ = (std::filesystem::temp_directory_path()
         / ("tonvelo-program-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".log"))
                    .string();
-    const int fd = open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int fd = open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0)
         return;
     pid_ = spawn(args, extraEnv, fd);
@@ -191,6 +191,11 @@ std::string RunningProgram::output() const
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+void RunningProgram::note(const std::string& line) const
+{
+    std::ofstream(logPath_, std::ios::app) << line;
 }
 
 void RunningProgram::stop()

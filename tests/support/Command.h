@@ -42,6 +42,8 @@ public:
     std::optional<int> wait(std::chrono::milliseconds timeout);
     // What the program wrote to stdout and stderr so far.
     std::string output() const;
+    // Adds a line of the test's own to that output, in time order.
+    void note(const std::string& line) const;
     void stop();
     // Ends it now, as a crash would (SIGKILL).
     void kill();

@@ -1,9 +1,15 @@
 #include "ProgramOnX.h"
 
+#include <cstdlib>
+#include <iostream>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <thread>
 #include <vector>
+
+#include <QTime>
+#include <gtest/gtest.h>
 
 #include "XWindows.h"
 
@@ -11,9 +17,28 @@ namespace {
 
 Environment onDisplay(const std::string& display, const Environment& extra)
 {
-    Environment env { "DISPLAY=" + display, "QT_QPA_PLATFORM=xcb" };
+    Environment env { "DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "QT_LOGGING_RULES=tonvelo.*=true",
+        "QT_MESSAGE_PATTERN=%{time hh:mm:ss.zzz} %{category}: %{message}" };
+    // A test may unwind fully on every allocation, for its own leak
+    // suppressions; the program then made a new synth in seconds, not tens
+    // of milliseconds, and sounded that much late.
+    if (const char* asan = std::getenv("ASAN_OPTIONS"))
+        env.push_back(
+            "ASAN_OPTIONS=" + std::regex_replace(asan, std::regex(":?fast_unwind_on_malloc=0"), ""));
     env.insert(env.end(), extra.begin(), extra.end());
     return env;
+}
+
+// The output's lines that are the program's log or the test's marks (true), or the rest.
+std::string linesOf(const std::string& output, bool logged)
+{
+    static const std::regex logLine(R"(^\d\d:\d\d:\d\d\.\d{3} (tonvelo\.|test: ))");
+    std::istringstream in(output);
+    std::string kept;
+    for (std::string line; std::getline(in, line);)
+        if (std::regex_search(line, logLine) == logged)
+            kept += line + "\n";
+    return kept;
 }
 
 } // namespace
@@ -22,6 +47,22 @@ ProgramOnX::ProgramOnX(const std::string& program, const std::string& display, c
     : display_(display)
     , process_({ program }, onDisplay(display, extraEnv))
 {
+}
+
+ProgramOnX::~ProgramOnX()
+{
+    if (::testing::Test::HasFailure())
+        std::cout << "The program's log, with the test's steps:\n" << linesOf(process_.output(), true);
+}
+
+std::string ProgramOnX::output() const
+{
+    return linesOf(process_.output(), false);
+}
+
+void ProgramOnX::mark(const std::string& step)
+{
+    process_.note(QTime::currentTime().toString("hh:mm:ss.zzz").toStdString() + " test: " + step + "\n");
 }
 
 unsigned long ProgramOnX::waitForMainWindow(std::chrono::milliseconds timeout)

@@ -12,7 +12,15 @@
 // windows are found with xdotool by the program's PID.
 class ProgramOnX {
 public:
+    // The program writes its own log (tonvelo.*), each line stamped with the
+    // time of day; a test that fails shows it, with the steps it marked.
     ProgramOnX(const std::string& program, const std::string& display, const Environment& extraEnv = {});
+    ~ProgramOnX();
+
+    // What the program wrote, but for its log.
+    std::string output() const;
+    // Stamps one of the test's steps into the log.
+    void mark(const std::string& step);
 
     // The program's main window, once it shows. Message boxes that come
     // first (the synth finds no audio device on a headless machine) are
