@@ -140,9 +140,10 @@ TEST(SoundServers, TheSynthPlaysInTuneAtOnceWhenItsJackServerComesBackAlsoAtAnot
     ASSERT_TRUE(after) << "the first press after the ports came back was lost";
     EXPECT_NEAR(1200 * std::log2(*after / *before), 0.0, 5.0) << "cents at 48000 Hz off those at 44100 Hz";
 
-    // Ends with the server gone again: closing must not hang, nor leave
-    // files of the synth's clients behind.
+    // Ends with the server gone again: the synth, once it heard so, leaves
+    // no files of its clients behind, and closing does not hang.
     second.kill();
+    EXPECT_TRUE(waitUntil([&] { return !semaphoresLeft(second.name()); }, 2s));
     synth.reset();
     EXPECT_FALSE(semaphoresLeft(first.name()));
     EXPECT_FALSE(semaphoresLeft(second.name()));
