@@ -16,8 +16,8 @@ run_packages=(
   # Qt's platform interface: input held during the demo goes back through it
   qt6-base-private-dev
   libfluidsynth-dev librtmidi-dev libjack-jackd2-dev libasound2-dev
-  # the synth's own PipeWire stream
-  libpipewire-0.3-dev
+  # the synth's own PipeWire and PulseAudio streams
+  libpipewire-0.3-dev libpulse-dev
   # Qt's X11 and native Wayland platforms
   qt6-qpa-plugins qt6-wayland
   # the synth's soundfont; the fonts the captions name, or their stand-ins
@@ -48,6 +48,13 @@ test_packages=(
   # nothing falls back to X11 unseen)
   sway grim
 )
+# The PulseAudio daemon's own libraries, named as each release names them:
+# the tests run the daemon unpacked, as its package conflicts with
+# PipeWire's PulseAudio service. Known once apt's lists are there.
+pulse_daemon_libraries() {
+  apt-cache depends pulseaudio 2>/dev/null |
+    awk '$1 == "Depends:" && $2 ~ /^lib(tdb|soxr|speexdsp|wrap)[0-9]/ { print $2 }'
+}
 
 usage() {
   echo "usage: $0 [--list] run|test" >&2
@@ -61,7 +68,8 @@ if [ "${1:-}" = --list ]; then
 fi
 case "${1:-}" in
   run) packages=("${run_packages[@]}") ;;
-  test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  test) mapfile -t extra < <(pulse_daemon_libraries)
+    packages=("${run_packages[@]}" "${test_packages[@]}" "${extra[@]}") ;;
   *) usage ;;
 esac
 
@@ -81,5 +89,9 @@ as_root=()
 export DEBIAN_FRONTEND=noninteractive
 echo "Installing: ${missing[*]}"
 "${as_root[@]}" apt-get update -qq
+if [ "$1" = test ] && [ ${#extra[@]} -eq 0 ]; then
+  mapfile -t extra < <(pulse_daemon_libraries)
+  missing+=("${extra[@]}")
+fi
 # --no-remove: should anything have to go to make room, apt stops instead.
 "${as_root[@]}" apt-get install -y -qq --no-remove --no-install-recommends "${missing[@]}" >/dev/null

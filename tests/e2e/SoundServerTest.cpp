@@ -2,13 +2,16 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <optional>
+#include <thread>
 
 #include "JackServer.h"
 #include "PipeWireServer.h"
 #include "Pitch.h"
+#include "PulseAudioServer.h"
 #include "SoundOnset.h"
 #include "WaitUntil.h"
 #include "midi/MidiMessage.h"
@@ -110,6 +113,47 @@ TEST(SoundServers, AJackServerBesidePipeWireTakesTheSynthAndPulseAudioAloneGetsI
         ASSERT_TRUE(pulse.restart()) << "pipewire-pulse did not start again";
         EXPECT_TRUE(waitUntil(playing, 1s)) << "not back on PulseAudio a second after it restarted";
     }
+}
+
+TEST(SoundServers, APulseAudioDaemonAloneTakesTheSynthInTuneCorkedWhileIdleAndBackASecondAfterARestart)
+{
+    if (!PulseAudioServer::unpacked())
+        GTEST_SKIP() << "no PulseAudio daemon in the build tree: it could not be fetched";
+    PulseAudioServer pulse;
+    ASSERT_TRUE(pulse.running()) << "the PulseAudio daemon did not start";
+    setenv("JACK_DEFAULT_SERVER", ("tonvelo-absent-" + std::to_string(getpid())).c_str(), 1);
+    setenv("PIPEWIRE_REMOTE", "/nonexistent/pipewire-0", 1);
+    const auto synth = openSynth();
+    ASSERT_NE(synth, nullptr) << "PulseAudio did not take the synth";
+    const auto sinkInput
+        = [&] { return runCommand({ "pactl", "list", "sink-inputs" }, 10s, pulse.environment()).output; };
+    EXPECT_NE(sinkInput().find("application.name = \"Tonvelo\""), std::string::npos) << sinkInput();
+    const auto pressSounds = [&] {
+        synth->send(midi::noteOnValue(60, 0, 127));
+        const auto held = pulse.record(1500ms, 44100);
+        synth->send(midi::noteOffValue(60, 0));
+        return held;
+    };
+    const auto held = pressSounds();
+    ASSERT_GT(held.size(), 22050u);
+    EXPECT_NEAR(dominantPitch({ held.begin() + 4410, held.end() }, 44100), 261.63, 261.63 * 0.02) << "not C4";
+
+    EXPECT_TRUE(waitUntil([&] { return sinkInput().find("Corked: yes") != std::string::npos; }, 5s))
+        << "the stream plays on while idle";
+    const auto loudest = [](const std::vector<float>& samples) {
+        float peak = 0;
+        for (const float s : samples)
+            peak = std::max(peak, std::fabs(s));
+        return peak;
+    };
+    EXPECT_GT(loudest(pressSounds()), 0.01f) << "the press that uncorked it";
+
+    pulse.kill();
+    ASSERT_TRUE(pulse.restart()) << "the daemon did not start again";
+    std::this_thread::sleep_for(1s);
+    EXPECT_GT(loudest(pressSounds()), 0.01f) << "a press a second after the restart";
+    unsetenv("PIPEWIRE_REMOTE");
+    unsetenv("JACK_DEFAULT_SERVER");
 }
 
 TEST(SoundServers, TheSynthPlaysInTuneAtOnceWhenItsJackServerComesBackAlsoAtAnotherRate)

@@ -43,8 +43,7 @@ TEST(OutputLog, SaysWhyTheSynthDidNotOpenOnlyWhenAskedTo)
     QLoggingCategory::setFilterRules(QString());
     qInstallMessageHandler(previous);
 
-    for (const char* driver : { "pulseaudio", "alsa" })
-        EXPECT_NE(logged.find(std::string("tonvelo.output: audio driver ") + driver), std::string::npos)
-            << driver;
+    for (const char* tried : { "pulseaudio: ", "audio driver alsa" })
+        EXPECT_NE(logged.find(std::string("tonvelo.output: ") + tried), std::string::npos) << tried;
     EXPECT_NE(logged.find("tonvelo.output: synth: no audio output opened"), std::string::npos) << logged;
 }

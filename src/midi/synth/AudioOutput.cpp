@@ -2,6 +2,7 @@
 
 #include "midi/synth/FluidDriverOutput.h"
 #include "midi/synth/PipeWireOutput.h"
+#include "midi/synth/PulseOutput.h"
 #include "midi/synth/SynthEngine.h"
 
 AudioOutput::AudioOutput(SynthEngine& engine)
@@ -13,15 +14,12 @@ AudioOutput::AudioOutput(SynthEngine& engine)
 // it is PipeWire under JACK's name: then PipeWire's own stream plays, at its
 // own quantum. Then today's desktops: PipeWire through a stream of our own,
 // as FluidSynth here has no driver for it and its PulseAudio service adds
-// ~19 ms; PulseAudio; the bare card. FluidSynth never falls back to another
-// driver by itself.
+// ~19 ms; PulseAudio, through a stream of our own too; the bare card.
+// FluidSynth never falls back to another driver by itself.
 const AudioOutputKind audioOutputOrder[4] = {
     { "jack", [](SynthEngine& e) -> std::unique_ptr<AudioOutput> { return FluidDriverOutput::openJack(e); } },
     { "pipewire", [](SynthEngine& e) -> std::unique_ptr<AudioOutput> { return PipeWireOutput::open(e); } },
-    { "pulseaudio",
-        [](SynthEngine& e) -> std::unique_ptr<AudioOutput> {
-            return FluidDriverOutput::open(e, "pulseaudio");
-        } },
+    { "pulseaudio", [](SynthEngine& e) -> std::unique_ptr<AudioOutput> { return PulseOutput::open(e); } },
     { "alsa",
         [](SynthEngine& e) -> std::unique_ptr<AudioOutput> { return FluidDriverOutput::open(e, "alsa"); } },
 };

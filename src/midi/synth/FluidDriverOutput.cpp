@@ -25,18 +25,13 @@
 
 namespace {
 
-// PulseAudio and ALSA's default device resample whatever they are handed.
+// ALSA's default device resamples whatever it is handed.
 constexpr double requestedRate = 48000.0;
 
 void configureJack(fluid_settings_t* settings)
 {
     fluid_settings_setstr(settings, "audio.jack.id", "Tonvelo");
     fluid_settings_setint(settings, "audio.jack.autoconnect", 1);
-}
-
-void configurePulse(fluid_settings_t* settings)
-{
-    fluid_settings_setstr(settings, "audio.pulseaudio.media-role", "music");
 }
 
 void configureAlsa(fluid_settings_t*) { }
@@ -50,7 +45,6 @@ struct DriverKind {
 };
 constexpr DriverKind driverKinds[] = {
     { "jack", configureJack },
-    { "pulseaudio", configurePulse },
     { "alsa", configureAlsa },
 };
 

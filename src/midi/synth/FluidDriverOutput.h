@@ -7,7 +7,7 @@
 
 class JackGraphReader;
 
-// One of FluidSynth's own audio drivers ("jack", "pulseaudio", "alsa"),
+// One of FluidSynth's own audio drivers ("jack", "alsa"),
 // rendering through its gate. Each has settings of its own: a driver that
 // writes to them (JACK's writes its server's rate) reaches nothing else.
 class FluidDriverOutput : public AudioOutput {

@@ -100,10 +100,12 @@ std::unique_ptr<AudioOutput> OutputSupervisor::walkOrder()
 void OutputSupervisor::adopt(std::unique_ptr<AudioOutput> output)
 {
     output_ = std::move(output);
+    // Before anything can sound: a key struck from here on wakes an output
+    // that left its server's graph or corked while idle.
+    listenerDoor_.open();
     engine_->keepRecent(recentPress);
     rate_ = 0;
     followRate();
-    listenerDoor_.open();
     stalls_.adopted();
     playing_.store(true);
     if (!lostName_)
