@@ -45,9 +45,8 @@ PulseAudioServer::PulseAudioServer()
 std::vector<float> PulseAudioServer::record(std::chrono::milliseconds span, int rate) const
 {
     const pa_sample_spec spec { PA_SAMPLE_FLOAT32NE, static_cast<uint32_t>(rate), 1 };
-    const std::string server = "unix:" + dir_.path() + "/native";
     int error = 0;
-    pa_simple* monitor = pa_simple_new(server.c_str(), "tonvelo-test", PA_STREAM_RECORD,
+    pa_simple* monitor = pa_simple_new(server().c_str(), "tonvelo-test", PA_STREAM_RECORD,
         "tonvelo_null.monitor", "monitor", &spec, nullptr, nullptr, &error);
     if (!monitor)
         return {};

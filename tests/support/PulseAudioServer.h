@@ -19,6 +19,7 @@ public:
     static bool unpacked();
     bool running() const { return daemon_.running(); }
     Environment environment() const { return daemon_.environment(); }
+    std::string server() const { return "unix:" + dir_.path() + "/native"; }
     void kill() { daemon_.kill(); }
     bool restart() { return daemon_.restart(); }
     // What the null sink plays for `span`, its first channel at `rate`.
