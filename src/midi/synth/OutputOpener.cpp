@@ -30,6 +30,7 @@ long long millis(Clock::duration d)
 // and the open returns at last, what it opened waits a while for the next
 // try of its kind, and that thread closes it when none comes.
 struct PendingOpen {
+    const Clock::time_point began = Clock::now();
     std::mutex mutex;
     std::condition_variable done;
     bool finished = false;
@@ -52,6 +53,7 @@ std::unique_ptr<AudioOutput> OutputOpener::tryOpen(const AudioOutputKind& kind, 
         if (!earlier->finished)
             return nullptr;
         auto late = std::move(earlier->output);
+        const auto began = earlier->began;
         earlier->taken = true;
         earlier->done.notify_all();
         lock.unlock();
@@ -60,6 +62,7 @@ std::unique_ptr<AudioOutput> OutputOpener::tryOpen(const AudioOutputKind& kind, 
         // another, keeps a press made meanwhile.
         if (late && late->alive()) {
             qCInfo(outputLog, "%s: an open given up on answered at last; taken now", kind.name);
+            lastTryBegan_ = began;
             return late;
         }
         if (late)
@@ -86,8 +89,10 @@ std::unique_ptr<AudioOutput> OutputOpener::tryOpen(const AudioOutputKind& kind, 
     std::unique_lock lock(pending->mutex);
     while (!pending->finished && !stopping_.load() && Clock::now() - start < openDeadline)
         pending->done.wait_for(lock, 50ms);
-    if (pending->finished)
+    if (pending->finished) {
+        lastTryBegan_ = pending->began;
         return std::move(pending->output);
+    }
     pending->abandoned = true;
     pending_[index] = pending;
     if (!stopping_.load())

@@ -28,9 +28,13 @@ public:
     bool tryLeftPending() const;
     // Any thread: a try under way gives up now.
     void stop() { stopping_.store(true); }
+    // The supervisor's thread: when the try whose output tryOpen returned
+    // last began; its ports may have shown from then on.
+    std::chrono::steady_clock::time_point lastTryBegan() const { return lastTryBegan_; }
 
 private:
     std::shared_ptr<SynthEngine> engine_;
     std::shared_ptr<PendingOpen> pending_[std::size(audioOutputOrder)];
     std::atomic<bool> stopping_ { false };
+    std::chrono::steady_clock::time_point lastTryBegan_;
 };

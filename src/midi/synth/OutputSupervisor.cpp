@@ -1,5 +1,6 @@
 #include "midi/synth/OutputSupervisor.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "midi/log/OutputLog.h"
@@ -19,8 +20,9 @@ constexpr auto retryLaterEvery = 1s;
 constexpr auto lookEvery = 100ms;
 // Closing a client takes milliseconds; past this the owner does not wait.
 constexpr auto closeWait = 150ms;
-// Longer than an output's ports may show before it is adopted: by an open
-// that returns, or one given up on that opened at last.
+// A key pressed this shortly before an output is adopted sounds, and so does
+// one pressed since the output's open began, however long that took: its
+// ports may have shown from then on.
 constexpr auto recentPress = 1s;
 
 } // namespace
@@ -103,7 +105,8 @@ void OutputSupervisor::adopt(std::unique_ptr<AudioOutput> output)
     // Before anything can sound: a key struck from here on wakes an output
     // that left its server's graph or corked while idle.
     listenerDoor_.open();
-    engine_->keepRecent(recentPress);
+    engine_->keepRecent(std::max<std::chrono::milliseconds>(recentPress,
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - opener_.lastTryBegan())));
     rate_ = 0;
     followRate();
     stalls_.adopted();
