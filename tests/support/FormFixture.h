@@ -14,7 +14,7 @@
 #include "RecordingOutput.h"
 #include "midi/MidiMessage.h"
 #include "midi/MidiPort.h"
-#include "window/Form1.h"
+#include "qt/QtForm.h"
 
 // Dismisses every message box that opens while it lives and keeps its text,
 // so that a test meets the real modal box and never hangs on it.
@@ -51,8 +51,9 @@ struct FormFixture {
         , provider(new RecordingProvider(recording, std::move(deviceNames), std::move(failing)))
         , port(std::unique_ptr<OutputProvider>(provider))
         , form(port)
+        , form1(form.form1())
     {
-        form.Form_Load();
+        form1.Form_Load();
         form.show();
         exposed = QTest::qWaitForWindowExposed(&form);
         recording->clear();
@@ -71,7 +72,8 @@ struct FormFixture {
     std::shared_ptr<Recording> recording;
     RecordingProvider* provider;
     MidiPort port;
-    Form1 form;
+    QtForm form;
+    Form1& form1;
 };
 
 inline uint32_t on(int note, int channel = 0, int velocity = 127)

@@ -1,12 +1,12 @@
-#include "window/KeyFilter.h"
+#include "qt/KeyFilter.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QWidget>
 #include <QWindow>
 
-#include "window/AutoRepeat.h"
-#include "window/KeyCode.h"
+#include "qt/AutoRepeat.h"
+#include "qt/KeyCode.h"
 #include "window/KeyMap.h"
 
 KeyFilter::KeyFilter(QWidget& window, const HeldKeys& held, KeyHandlers handlers)

@@ -1,4 +1,4 @@
-#include "window/VelocityBar.h"
+#include "qt/VelocityBar.h"
 
 VelocityBar::VelocityBar(QWidget* parent)
     : QScrollBar(Qt::Vertical, parent)

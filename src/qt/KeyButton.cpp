@@ -1,4 +1,4 @@
-#include "window/KeyButton.h"
+#include "qt/KeyButton.h"
 
 #include <algorithm>
 
@@ -29,25 +29,25 @@ KeyButton::KeyButton(const KeyInfo& key, QWidget* parent)
     , index_(key.index)
     , face_(key.kind == KeyKind::White ? whiteColor : blackColor)
 {
-    setGeometry(key.rect.toPixels());
+    setGeometry(toPixels(key.rect));
     // The caption is numbered notation, the same for several keys; a screen
     // reader says the pitch.
-    setAccessibleName(pitchName(key.index));
+    setAccessibleName(QString::fromStdString(pitchName(key.index)));
     setAccessibleDescription(
         key.kind == KeyKind::White ? QStringLiteral("white key") : QStringLiteral("black key"));
 }
 
 QRect KeyButton::captionArea(const KeyInfo& key, double scale)
 {
-    const QRect whole(QPoint(0, 0), key.rect.toPixels(scale).size());
-    return key.kind == KeyKind::White ? whole.adjusted(0, blackKeyBand.toPixels(scale).height(), 0, 0)
+    const QRect whole(QPoint(0, 0), toPixels(key.rect, scale).size());
+    return key.kind == KeyKind::White ? whole.adjusted(0, toPixels(blackKeyBand, scale).height(), 0, 0)
                                       : whole;
 }
 
 void KeyButton::setScale(double scale)
 {
     scale_ = scale;
-    setGeometry(keyGrid[static_cast<size_t>(index_)].rect.toPixels(scale));
+    setGeometry(toPixels(keyGrid[static_cast<size_t>(index_)].rect, scale));
 }
 
 void KeyButton::mousePressEvent(QMouseEvent* event)

@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "window/Twips.h"
+#include "qt/TwipsPixels.h"
 
 // Controls placed by their twips rectangle, with a font of the given family
 // and size at normal weight.

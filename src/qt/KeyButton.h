@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QPushButton>
 
+#include "qt/TwipsPixels.h"
 #include "window/KeyGrid.h"
 
 // One on-screen piano key. It knows its index and reports presses and

@@ -1,10 +1,10 @@
-#include "window/AccessibleControls.h"
+#include "qt/AccessibleControls.h"
 
 #include <QAccessibleWidget>
 
-#include "window/AccessibleChoices.h"
-#include "window/KeyButton.h"
-#include "window/VelocityBar.h"
+#include "qt/AccessibleChoices.h"
+#include "qt/KeyButton.h"
+#include "qt/VelocityBar.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "demo/HeldInput.h"
+#include "qt/HeldInput.h"
 
 #include <memory>
 

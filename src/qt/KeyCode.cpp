@@ -1,4 +1,4 @@
-#include "window/KeyCode.h"
+#include "qt/KeyCode.h"
 
 #include <array>
 

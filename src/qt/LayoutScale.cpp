@@ -1,11 +1,11 @@
-#include "window/LayoutScale.h"
+#include "qt/LayoutScale.h"
 
 #include <algorithm>
 
 #include <QWidget>
 #include <QWindow>
 
-#include "window/KeyButton.h"
+#include "qt/KeyButton.h"
 
 LayoutScale::LayoutScale(QWidget& client, TwipsRect clientTwips)
     : client_(client)
@@ -16,7 +16,7 @@ LayoutScale::LayoutScale(QWidget& client, TwipsRect clientTwips)
 bool LayoutScale::fitWindow(const QWidget& window, QSize available)
 {
     const QMargins frame = window.windowHandle() ? window.windowHandle()->frameMargins() : QMargins();
-    const QSize client = clientTwips_.toPixels().size();
+    const QSize client = toPixels(clientTwips_).size();
     const int menu = window.height() - client_.height();
     const double scale
         = std::min({ 1.0, double(available.width() - frame.left() - frame.right()) / client.width(),
@@ -36,13 +36,12 @@ void LayoutScale::setScale(double scale)
         if (auto* key = qobject_cast<KeyButton*>(control))
             key->setScale(scale);
         else
-            control->setGeometry(
-                TwipsRect { rect.x() * 15, rect.y() * 15, rect.width() * 15, rect.height() * 15 }.toPixels(
-                    scale));
+            control->setGeometry(toPixels(
+                TwipsRect { rect.x() * 15, rect.y() * 15, rect.width() * 15, rect.height() * 15 }, scale));
         QFont scaled = font;
         scaled.setPointSizeF(font.pointSizeF() * scale);
         control->setFont(scaled);
     }
     scale_ = scale;
-    client_.setFixedSize(clientTwips_.toPixels(scale).size());
+    client_.setFixedSize(toPixels(clientTwips_, scale).size());
 }

@@ -4,5 +4,5 @@
 
 #include <QString>
 
-// The device menu's caption for a port's name.
+// A menu entry's caption as Qt shows it.
 QString deviceCaption(const std::string& name);

@@ -1,4 +1,4 @@
-#include "window/Fonts.h"
+#include "qt/Fonts.h"
 
 #include <QFont>
 #include <QStringList>

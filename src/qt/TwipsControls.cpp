@@ -1,4 +1,4 @@
-#include "window/TwipsControls.h"
+#include "qt/TwipsControls.h"
 
 namespace {
 
@@ -8,7 +8,7 @@ void place(QWidget* control, const QString& family, double points, TwipsRect rec
     font.setPointSizeF(points);
     font.setWeight(QFont::Normal);
     control->setFont(font);
-    control->setGeometry(rect.toPixels());
+    control->setGeometry(toPixels(rect));
 }
 
 } // namespace

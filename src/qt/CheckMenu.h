@@ -4,25 +4,23 @@
 #include <functional>
 #include <vector>
 
-#include <QStringList>
-
+class ChoiceMenu;
 class QAction;
 class QMenu;
 class QMenuBar;
+struct MenuEntry;
 
-// A menu of the menu bar whose entries are choices, one of them checked.
-// An entry without a caption stays hidden until it is given one.
+// A Qt menu of the menu bar that shows a ChoiceMenu: each entry a checkable
+// action whose clicks go to `clicked` with the entry's index.
 class CheckMenu {
 public:
-    CheckMenu(QMenuBar& bar, const QString& title, const QStringList& captions,
-        std::function<void(int16_t)> clicked);
+    CheckMenu(QMenuBar& bar, const ChoiceMenu& model, std::function<void(int16_t)> clicked);
 
     QMenu* menu() const { return menu_; }
     QAction* entry(int index) const { return entries_[static_cast<size_t>(index)]; }
     int size() const { return static_cast<int>(entries_.size()); }
 
-    void show(int index, const QString& caption);
-    void check(int index);
+    void show(int index, const MenuEntry& entry);
 
 private:
     QMenu* menu_;

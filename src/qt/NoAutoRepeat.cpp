@@ -1,4 +1,4 @@
-#include "window/AutoRepeat.h"
+#include "qt/AutoRepeat.h"
 
 // Built without X11: no server to ask for detectable auto-repeat.
 bool useDetectableAutoRepeat()

@@ -1,4 +1,4 @@
-#include "window/AutoRepeat.h"
+#include "qt/AutoRepeat.h"
 
 #include <QGuiApplication>
 

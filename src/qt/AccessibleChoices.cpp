@@ -1,4 +1,4 @@
-#include "window/AccessibleChoices.h"
+#include "qt/AccessibleChoices.h"
 
 #include <algorithm>
 

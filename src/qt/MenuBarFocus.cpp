@@ -1,4 +1,4 @@
-#include "window/MenuBarFocus.h"
+#include "qt/MenuBarFocus.h"
 
 #include <QAccessible>
 #include <QApplication>

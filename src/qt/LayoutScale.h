@@ -6,7 +6,7 @@
 #include <QRect>
 #include <QSize>
 
-#include "window/Twips.h"
+#include "qt/TwipsPixels.h"
 
 class QWidget;
 

@@ -1,4 +1,4 @@
-#include "window/WindowSystemStart.h"
+#include "qt/WindowSystemStart.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "window/FailedOpenBox.h"
+#include "qt/FailedOpenBox.h"
 
 #include <QGridLayout>
 #include <QGuiApplication>
