@@ -13,16 +13,6 @@
 #include "qt/MenuBarFocus.h"
 #include "qt/TwipsControls.h"
 
-namespace {
-
-QLabel* makeLabel(QWidget* client, const Control& control)
-{
-    return makeLabel(client, QString::fromUtf8(control.caption), QString::fromUtf8(control.font.family),
-        control.font.points, control.rect);
-}
-
-} // namespace
-
 QtForm::QtForm(MidiPort& port, QWidget* parent)
     : QMainWindow(parent)
     , form1_(port, *this, demoHost_)
@@ -98,9 +88,7 @@ void QtForm::buildVelocityBar(QWidget* client)
 
 void QtForm::buildDemoButton(QWidget* client)
 {
-    const Control& c = controls::Command2;
-    command2_ = makeButton(
-        client, QString::fromUtf8(c.caption), QString::fromUtf8(c.font.family), c.font.points, c.rect);
+    command2_ = makeButton(client, controls::Command2);
     setTabOrder(keys_.back(), command2_);
     connect(command2_, &QPushButton::clicked, this, [this] { form1_.Command2_Click(); });
 }

@@ -2,30 +2,29 @@
 
 namespace {
 
-void place(QWidget* control, const QString& family, double points, TwipsRect rect)
+void place(QWidget* control, const Control& c)
 {
-    QFont font(family);
-    font.setPointSizeF(points);
+    QFont font(QString::fromUtf8(c.font.family));
+    font.setPointSizeF(c.font.points);
     font.setWeight(QFont::Normal);
     control->setFont(font);
-    control->setGeometry(toPixels(rect));
+    control->setGeometry(toPixels(c.rect));
 }
 
 } // namespace
 
-QLabel* makeLabel(QWidget* parent, const QString& text, const QString& family, double points, TwipsRect rect)
+QLabel* makeLabel(QWidget* parent, const Control& control)
 {
-    auto* label = new QLabel(text, parent);
-    place(label, family, points, rect);
+    auto* label = new QLabel(QString::fromUtf8(control.caption), parent);
+    place(label, control);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return label;
 }
 
-QPushButton* makeButton(
-    QWidget* parent, const QString& text, const QString& family, double points, TwipsRect rect)
+QPushButton* makeButton(QWidget* parent, const Control& control)
 {
-    auto* button = new QPushButton(text, parent);
-    place(button, family, points, rect);
+    auto* button = new QPushButton(QString::fromUtf8(control.caption), parent);
+    place(button, control);
     return button;
 }

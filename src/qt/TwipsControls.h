@@ -4,9 +4,8 @@
 #include <QPushButton>
 
 #include "qt/TwipsPixels.h"
+#include "window/Controls.h"
 
-// Controls placed by their twips rectangle, with a font of the given family
-// and size at normal weight.
-QLabel* makeLabel(QWidget* parent, const QString& text, const QString& family, double points, TwipsRect rect);
-QPushButton* makeButton(
-    QWidget* parent, const QString& text, const QString& family, double points, TwipsRect rect);
+// Controls placed by their twips rectangle, with their caption and font.
+QLabel* makeLabel(QWidget* parent, const Control& control);
+QPushButton* makeButton(QWidget* parent, const Control& control);

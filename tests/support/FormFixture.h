@@ -45,11 +45,9 @@ private:
 };
 
 // A real keyboard window that plays into a recording output.
-struct FormFixture {
+struct FormFixture : RecordingPort {
     explicit FormFixture(std::vector<std::string> deviceNames = {}, std::set<int> failing = {})
-        : recording(std::make_shared<Recording>())
-        , provider(new RecordingProvider(recording, std::move(deviceNames), std::move(failing)))
-        , port(std::unique_ptr<OutputProvider>(provider))
+        : RecordingPort(std::move(deviceNames), std::move(failing))
         , form(port)
         , form1(form.form1())
     {
@@ -65,13 +63,8 @@ struct FormFixture {
 
     QWindow* window() { return form.windowHandle(); }
 
-    std::vector<uint32_t> values() const { return recording->values(); }
-
     MessageBoxWatcher boxes;
     bool exposed = false;
-    std::shared_ptr<Recording> recording;
-    RecordingProvider* provider;
-    MidiPort port;
     QtForm form;
     Form1& form1;
 };

@@ -13,9 +13,8 @@ struct SystemForm {
     explicit SystemForm(SoundfontSearch search = SoundfontSearch::system())
         : port(std::make_unique<SystemOutputs>(std::move(search), jackPortsOnly))
         , form(port)
-        , form1(form.form1())
     {
-        form1.Form_Load();
+        form.form1().Form_Load();
         form.show();
     }
 
@@ -30,5 +29,4 @@ struct SystemForm {
     MessageBoxWatcher boxes;
     MidiPort port;
     QtForm form;
-    Form1& form1;
 };
