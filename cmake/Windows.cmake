@@ -52,8 +52,8 @@ configure_file(data/windows/tonvelo.rc.in ${CMAKE_BINARY_DIR}/tonvelo.rc @ONLY)
 enable_language(RC)
 
 add_executable(tonvelo WIN32 src/win32/main.cpp ${CMAKE_BINARY_DIR}/tonvelo.rc)
-# wWinMain, wide command line.
-target_link_options(tonvelo PRIVATE -municode)
+# wWinMain, wide command line; what ships carries no symbols.
+target_link_options(tonvelo PRIVATE -municode $<$<CONFIG:Release>:-s>)
 target_link_libraries(tonvelo PRIVATE tonvelo_winmm)
 add_dependencies(tonvelo windows_icon)
 set_source_files_properties(${CMAKE_BINARY_DIR}/tonvelo.rc PROPERTIES

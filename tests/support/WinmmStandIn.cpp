@@ -1,0 +1,53 @@
+#include "WinmmStandIn.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "WineDesktop.h"
+
+WinmmStandIn::WinmmStandIn(const std::vector<std::string>& devices)
+    : log_((std::filesystem::temp_directory_path() / ("tonvelo-winmm-" + std::to_string(getpid()) + ".log"))
+              .string())
+{
+    for (const auto& name : devices)
+        devices_ += (devices_.empty() ? "" : "|") + name;
+    std::filesystem::remove(log_);
+}
+
+WinmmStandIn::~WinmmStandIn()
+{
+    std::filesystem::remove(log_);
+}
+
+Environment WinmmStandIn::environment() const
+{
+    return { "WINEDLLOVERRIDES=winmm=n,b", "WINMM_STANDIN_DEVICES=" + devices_,
+        "WINMM_STANDIN_LOG=" + WineDesktop::windowsPath(log_) };
+}
+
+std::vector<WinmmStandIn::Call> WinmmStandIn::calls() const
+{
+    std::vector<Call> result;
+    std::ifstream in(log_);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        Call call;
+        fields >> call.micros >> call.function >> call.result;
+        for (long long arg; fields >> arg;)
+            call.args.push_back(arg);
+        result.push_back(call);
+    }
+    return result;
+}
+
+std::vector<WinmmStandIn::Call> WinmmStandIn::calls(const std::string& function) const
+{
+    std::vector<Call> result;
+    for (auto& call : calls())
+        if (call.function == function)
+            result.push_back(call);
+    return result;
+}

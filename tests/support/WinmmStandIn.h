@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Command.h"
+
+// The recording stand-in for winmm.dll (winmm/StandInWinmm.cpp), seen from
+// the test: the devices it reports, and the calls it logged.
+class WinmmStandIn {
+public:
+    struct Call {
+        long long micros; // Wine's high-resolution counter
+        std::string function;
+        unsigned long result;
+        std::vector<long long> args;
+    };
+
+    // "!Name" refuses to open; "Name~N" vanishes after N messages.
+    explicit WinmmStandIn(const std::vector<std::string>& devices);
+    ~WinmmStandIn();
+
+    WinmmStandIn(const WinmmStandIn&) = delete;
+    WinmmStandIn& operator=(const WinmmStandIn&) = delete;
+
+    // For the program under Wine: the stand-in beside it replaces Wine's winmm.
+    Environment environment() const;
+    std::vector<Call> calls() const;
+    std::vector<Call> calls(const std::string& function) const;
+
+private:
+    std::string devices_;
+    std::string log_;
+};
