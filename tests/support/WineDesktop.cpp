@@ -93,12 +93,23 @@ WineDesktop::WineDesktop(std::string prefix)
         failure_ = "openbox did not start";
         return;
     }
+    // Wine's server and its services stay up between the test's programs, and
+    // write to a file of their own: each started by a run would hold that
+    // run's output open until the server gives up, seconds later.
+    server_ = std::make_unique<RunningProgram>(
+        std::vector<std::string> { "wineserver", "-f", "-p" }, environment());
+    RunningProgram services({ "wine", "wineboot" }, environment());
+    if (!services.wait(60s)) {
+        failure_ = "Wine's services did not start";
+        return;
+    }
     ready_ = true;
 }
 
 WineDesktop::~WineDesktop()
 {
     runCommand({ "wineserver", "-k" }, 10s, environment());
+    server_.reset();
     openbox_.reset();
 }
 

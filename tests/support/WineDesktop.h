@@ -51,6 +51,7 @@ private:
     std::string prefix_;
     XvfbServer x_;
     std::unique_ptr<RunningProgram> openbox_;
+    std::unique_ptr<RunningProgram> server_;
     bool ready_ = false;
     std::string failure_;
     std::chrono::milliseconds prefixTime_ { 0 };
