@@ -117,6 +117,23 @@ TEST_F(UnderWine, WinesOwnWinmmHasNoDeviceAndTheMapperDoesNotOpen)
     EXPECT_NE(values(lines, "open", -1), std::vector<std::string> { "0" });
 }
 
+TEST_F(UnderWine, WithNoMidiMapperTheProgramSaysItCannotOpenTheOutput)
+{
+    auto program = wine->start({ TONVELO_WINDOWS_BUILD "/tonvelo.exe" });
+    // The box has no owner window: it is the one the program shows.
+    const auto window = program->waitForMainWindow(30s);
+    ASSERT_NE(window, 0u) << "no window showed";
+    const Environment onDisplay { "DISPLAY=" + wine->x().display() };
+    // No title of its own: Windows' default one.
+    EXPECT_EQ(
+        runCommand({ "xdotool", "getwindowname", std::to_string(window) }, 10s, onDisplay).output, "Error\n");
+    const QImage box = program->settledPicture(window, 10s);
+    fs::create_directories(TONVELO_SCREENSHOT_DIR);
+    box.save(TONVELO_SCREENSHOT_DIR "/windows-failed-open.png");
+    runCommand({ "xdotool", "key", "--window", std::to_string(window), "Return" }, 10s, onDisplay);
+    EXPECT_TRUE(program->process().wait(10s)) << "OK did not end it";
+}
+
 TEST_F(UnderWine, TheInstallerInstallsAndUninstallsSilently)
 {
     const fs::path programs = wine->driveC() + "/Program Files/Tonvelo";
