@@ -2,15 +2,13 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iomanip>
 #include <sstream>
-
-#include <QString>
 
 #include "WaitUntil.h"
 
@@ -21,52 +19,40 @@ namespace {
 // No prompts to fetch Mono or Gecko: nothing here uses .NET or HTML.
 const std::string prefixOverrides = "mscoree,mshtml=";
 
-// What the captions name, as the Linux program finds it; "MS Shell Dlg" and
-// Tahoma, Wine's own dialog font, link to a CJK font so that message boxes
+// What the captions name, as the Linux program finds it; Tahoma and "MS
+// Shell Dlg", Wine's dialog fonts, link to a CJK font so that message boxes
 // show Chinese too.
-const char* const substitutes[][2] = {
-    { "宋体", "AR PL UMing CN" },
-    { "SimSun", "AR PL UMing CN" },
-    { "华文行楷", "AR PL UKai CN" },
-    { "STXingkai", "AR PL UKai CN" },
-    { "楷体", "AR PL UKai CN" },
-    { "KaiTi", "AR PL UKai CN" },
-    { "Times New Roman", "Liberation Serif" },
-};
-const char* const linkedFonts[] = { "Tahoma", "MS Shell Dlg", "MS Shell Dlg 2", "Microsoft Sans Serif" };
-const char* const cjkLink = "uming.ttc,AR PL UMing CN";
+const std::vector<std::vector<std::string>> fontSettings = [] {
+    const std::string replacements = "HKCU\\Software\\Wine\\Fonts\\Replacements";
+    const std::string links = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink";
+    std::vector<std::vector<std::string>> settings;
+    for (const auto& [name, font] : std::vector<std::pair<std::string, std::string>> {
+             { "宋体", "AR PL UMing CN" }, { "SimSun", "AR PL UMing CN" }, { "华文行楷", "AR PL UKai CN" },
+             { "STXingkai", "AR PL UKai CN" }, { "楷体", "AR PL UKai CN" }, { "KaiTi", "AR PL UKai CN" },
+             { "Times New Roman", "Liberation Serif" } })
+        settings.push_back({ replacements, "/v", name, "/d", font });
+    for (const char* font : { "Tahoma", "MS Shell Dlg", "MS Shell Dlg 2", "Microsoft Sans Serif" })
+        settings.push_back({ links, "/v", font, "/t", "REG_MULTI_SZ", "/d", "uming.ttc,AR PL UMing CN" });
+    return settings;
+}();
 
-std::string hexUtf16(const std::string& utf8)
+// Wine's output goes through a file, not a pipe: the server and the services
+// a program starts inherit its output and outlive it by seconds. Left out:
+// what Wine's sound driver says of a machine with no sound card.
+CommandResult runToEnd(
+    const std::vector<std::string>& args, std::chrono::milliseconds timeout, const Environment& env)
 {
-    std::ostringstream hex;
-    hex << std::hex << std::setfill('0');
-    for (char16_t c : QString::fromUtf8(utf8).toStdU16String())
-        hex << std::setw(2) << (c & 0xFF) << ',' << std::setw(2) << (c >> 8) << ',';
-    hex << "00,00";
-    return hex.str();
-}
-
-std::string fontRegistry()
-{
-    std::ostringstream reg;
-    reg << "Windows Registry Editor Version 5.00\r\n\r\n"
-        << "[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n";
-    for (const auto& [name, font] : substitutes)
-        reg << '"' << name << "\"=\"" << font << "\"\r\n";
-    reg << "\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows "
-           "NT\\CurrentVersion\\FontLink\\SystemLink]\r\n";
-    for (const char* font : linkedFonts)
-        reg << '"' << font << "\"=hex(7):" << hexUtf16(cjkLink) << ",00,00\r\n";
-    return reg.str();
-}
-
-// regedit reads the names as UTF-16.
-void writeUtf16(const std::string& path, const std::string& utf8)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << "\xFF\xFE";
-    for (char16_t c : QString::fromUtf8(utf8).toStdU16String())
-        out << static_cast<char>(c & 0xFF) << static_cast<char>(c >> 8);
+    RunningProgram program(args, env);
+    const auto status = program.wait(timeout);
+    CommandResult result;
+    result.timedOut = !status;
+    std::istringstream lines(program.output());
+    for (std::string line; std::getline(lines, line);)
+        if (!line.starts_with("ALSA lib "))
+            result.output += line + "\n";
+    if (status && WIFEXITED(*status))
+        result.exitCode = WEXITSTATUS(*status);
+    return result;
 }
 
 } // namespace
@@ -93,13 +79,11 @@ WineDesktop::WineDesktop(std::string prefix)
         failure_ = "openbox did not start";
         return;
     }
-    // Wine's server and its services stay up between the test's programs, and
-    // write to a file of their own: each started by a run would hold that
-    // run's output open until the server gives up, seconds later.
+    // Wine's server and its services stay up between the test's programs, which
+    // then start in milliseconds.
     server_ = std::make_unique<RunningProgram>(
         std::vector<std::string> { "wineserver", "-f", "-p" }, environment());
-    RunningProgram services({ "wine", "wineboot" }, environment());
-    if (!services.wait(60s)) {
+    if (runToEnd({ "wineboot" }, 60s, environment()).exitCode != 0) {
         failure_ = "Wine's services did not start";
         return;
     }
@@ -133,14 +117,18 @@ bool WineDesktop::makePrefix()
         const auto start = std::chrono::steady_clock::now();
         runCommand({ "wineserver", "-k" }, 10s, environment());
         fs::remove_all(prefix_);
-        const auto boot = runCommand({ "wineboot", "-i" }, 300s, environment());
-        const std::string reg = prefix_ + "/tonvelo-fonts.reg";
-        writeUtf16(reg, fontRegistry());
-        const auto fonts = runCommand({ "wine", "regedit", "/S", windowsPath(reg) }, 60s, environment());
+        const auto boot = runToEnd({ "wineboot", "-i" }, 300s, environment());
+        bool fonts = boot.exitCode == 0;
+        for (auto setting : fontSettings) {
+            setting.insert(setting.begin(), { "wine", "reg", "add" });
+            setting.push_back("/f");
+            // Names pass from UTF-8 arguments.
+            fonts = fonts && runToEnd(setting, 60s, environment({ "LC_ALL=C.UTF-8" })).exitCode == 0;
+        }
         // The registry reaches its files when the server ends.
         runCommand({ "wineserver", "-w" }, 60s, environment());
-        if (boot.exitCode != 0 || fonts.exitCode != 0)
-            failure_ = "the Wine prefix could not be made: " + boot.output + fonts.output;
+        if (!fonts)
+            failure_ = "the Wine prefix could not be made: " + boot.output;
         else
             std::ofstream(marker) << version.output;
         prefixTime_
@@ -167,7 +155,7 @@ CommandResult WineDesktop::run(
 {
     std::vector<std::string> command { "wine" };
     command.insert(command.end(), args.begin(), args.end());
-    return runCommand(command, timeout, environment(extra));
+    return runToEnd(command, timeout, environment(extra));
 }
 
 std::unique_ptr<ProgramOnX> WineDesktop::start(

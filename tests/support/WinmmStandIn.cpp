@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "WineDesktop.h"
 
@@ -32,22 +31,7 @@ std::vector<WinmmStandIn::Call> WinmmStandIn::calls() const
 {
     std::vector<Call> result;
     std::ifstream in(log_);
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        Call call;
-        fields >> call.micros >> call.function >> call.result;
-        for (long long arg; fields >> arg;)
-            call.args.push_back(arg);
+    for (Call call; in >> call.micros && std::getline(in >> std::ws, call.text);)
         result.push_back(call);
-    }
-    return result;
-}
-
-std::vector<WinmmStandIn::Call> WinmmStandIn::calls(const std::string& function) const
-{
-    std::vector<Call> result;
-    for (auto& call : calls())
-        if (call.function == function)
-            result.push_back(call);
     return result;
 }

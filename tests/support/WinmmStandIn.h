@@ -11,9 +11,7 @@ class WinmmStandIn {
 public:
     struct Call {
         long long micros; // Wine's high-resolution counter
-        std::string function;
-        unsigned long result;
-        std::vector<long long> args;
+        std::string text; // "<function> <result> <arguments...>"
     };
 
     // "!Name" refuses to open; "Name~N" vanishes after N messages.
@@ -26,7 +24,6 @@ public:
     // For the program under Wine: the stand-in beside it replaces Wine's winmm.
     Environment environment() const;
     std::vector<Call> calls() const;
-    std::vector<Call> calls(const std::string& function) const;
 
 private:
     std::string devices_;

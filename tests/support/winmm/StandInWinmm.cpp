@@ -13,7 +13,6 @@
 #include <mmsystem.h>
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,7 +27,7 @@ constexpr int mapper = -1;
 struct Device {
     std::string name;
     bool opens = true;
-    long messagesUntilGone = -1; // -1: never goes
+    long messagesUntilGone = -1; // never
 };
 
 struct Port {
@@ -36,71 +35,44 @@ struct Port {
     long sent = 0;
 };
 
-std::string environment(const char* name)
-{
-    char value[4096];
-    const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
-    return length > 0 && length < sizeof value ? std::string(value, length) : std::string();
-}
-
-std::vector<Device> readDevices()
-{
+struct StandIn {
     std::vector<Device> devices;
-    const std::string list = environment("WINMM_STANDIN_DEVICES");
-    for (size_t start = 0; start < list.size();) {
-        size_t end = list.find('|', start);
-        if (end == std::string::npos)
-            end = list.size();
-        Device device { list.substr(start, end - start) };
-        if (!device.name.empty() && device.name[0] == '!') {
-            device.opens = false;
-            device.name.erase(0, 1);
-        }
-        if (const size_t tilde = device.name.rfind('~'); tilde != std::string::npos) {
-            device.messagesUntilGone = std::strtol(device.name.c_str() + tilde + 1, nullptr, 10);
-            device.name.erase(tilde);
-        }
-        devices.push_back(device);
-        start = end + 1;
-    }
-    return devices;
-}
+    std::map<UINT_PTR, Port> ports;
+    UINT_PTR lastHandle = 0x100;
+    FILE* log = nullptr;
 
-class StandIn {
-public:
     StandIn()
-        : devices_(readDevices())
     {
-        QueryPerformanceFrequency(&frequency_);
-        const std::string path = environment("WINMM_STANDIN_LOG");
-        if (!path.empty())
-            log_ = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const char* list = std::getenv("WINMM_STANDIN_DEVICES");
+        for (std::string rest = list ? list : ""; !rest.empty();) {
+            const size_t end = std::min(rest.find('|'), rest.size());
+            Device device { rest.substr(0, end) };
+            rest.erase(0, end + 1);
+            if (device.name.starts_with('!')) {
+                device.opens = false;
+                device.name.erase(0, 1);
+            }
+            if (const size_t tilde = device.name.rfind('~'); tilde != std::string::npos) {
+                device.messagesUntilGone = std::atol(device.name.c_str() + tilde + 1);
+                device.name.erase(tilde);
+            }
+            devices.push_back(device);
+        }
+        if (const char* path = std::getenv("WINMM_STANDIN_LOG"))
+            log = std::fopen(path, "ab");
     }
 
-    void write(const char* format, ...)
+    void write(const char* function, MMRESULT result, const std::string& args)
     {
-        LARGE_INTEGER now;
+        LARGE_INTEGER now, frequency;
         QueryPerformanceCounter(&now);
-        char line[256];
-        int length = std::snprintf(line, sizeof line, "%lld ", now.QuadPart * 1000000 / frequency_.QuadPart);
-        va_list args;
-        va_start(args, format);
-        length += std::vsnprintf(line + length, sizeof line - static_cast<size_t>(length) - 1, format, args);
-        va_end(args);
-        line[length++] = '\n';
-        DWORD written = 0;
-        if (log_ != INVALID_HANDLE_VALUE)
-            WriteFile(log_, line, static_cast<DWORD>(length), &written, nullptr);
+        QueryPerformanceFrequency(&frequency);
+        if (!log)
+            return;
+        std::fprintf(log, "%lld %s %u%s\n", now.QuadPart * 1000000 / frequency.QuadPart, function, result,
+            args.c_str());
+        std::fflush(log);
     }
-
-    std::vector<Device> devices_;
-    std::map<UINT_PTR, Port> ports_;
-    UINT_PTR lastHandle_ = 0x100;
-
-private:
-    LARGE_INTEGER frequency_ {};
-    HANDLE log_ = INVALID_HANDLE_VALUE;
 };
 
 StandIn& standIn()
@@ -109,13 +81,23 @@ StandIn& standIn()
     return instance;
 }
 
+std::string fields(std::initializer_list<long long> values)
+{
+    std::string text;
+    for (long long value : values) {
+        text += ' ';
+        text += std::to_string(value);
+    }
+    return text;
+}
+
 } // namespace
 
 UINT WINAPI midiOutGetNumDevs()
 {
     auto& s = standIn();
-    const auto count = static_cast<UINT>(s.devices_.size());
-    s.write("midiOutGetNumDevs %u", count);
+    const auto count = static_cast<UINT>(s.devices.size());
+    s.write("midiOutGetNumDevs", count, "");
     return count;
 }
 
@@ -123,18 +105,17 @@ MMRESULT WINAPI midiOutGetDevCapsA(UINT_PTR id, LPMIDIOUTCAPSA caps, UINT size)
 {
     auto& s = standIn();
     MMRESULT result = MMSYSERR_NOERROR;
-    if (id >= s.devices_.size())
+    if (id >= s.devices.size())
         result = MMSYSERR_BADDEVICEID;
     else if (!caps || size < sizeof(MIDIOUTCAPSA))
         result = MMSYSERR_INVALPARAM;
     else {
         std::memset(caps, 0, size);
-        caps->wTechnology = MOD_MIDIPORT;
         // As a driver may: a name of 32 bytes or more fills the field, with no NUL.
-        const std::string& name = s.devices_[id].name;
+        const std::string& name = s.devices[id].name;
         std::memcpy(caps->szPname, name.data(), std::min(name.size(), sizeof caps->szPname));
     }
-    s.write("midiOutGetDevCapsA %u %llu %u", result, static_cast<unsigned long long>(id), size);
+    s.write("midiOutGetDevCapsA", result, fields({ static_cast<long long>(id), size }));
     return result;
 }
 
@@ -143,19 +124,17 @@ MMRESULT WINAPI midiOutOpen(LPHMIDIOUT handle, UINT id, DWORD_PTR, DWORD_PTR, DW
     auto& s = standIn();
     const int device = static_cast<int>(id);
     MMRESULT result = MMSYSERR_NOERROR;
-    if (device != mapper && (device < 0 || device >= static_cast<int>(s.devices_.size())))
+    if (device != mapper && (device < 0 || device >= static_cast<int>(s.devices.size())))
         result = MMSYSERR_BADDEVICEID;
-    else if (device != mapper && !s.devices_[static_cast<size_t>(device)].opens)
+    else if (device != mapper && !s.devices[static_cast<size_t>(device)].opens)
         result = MMSYSERR_ALLOCATED;
-    else if (!handle)
-        result = MMSYSERR_INVALPARAM;
     UINT_PTR value = 0;
     if (result == MMSYSERR_NOERROR) {
-        value = ++s.lastHandle_;
-        s.ports_[value] = { device };
+        value = ++s.lastHandle;
+        s.ports[value] = { device };
         *handle = reinterpret_cast<HMIDIOUT>(value);
     }
-    s.write("midiOutOpen %u %d %llu %lu", result, device, static_cast<unsigned long long>(value), flags);
+    s.write("midiOutOpen", result, fields({ device, static_cast<long long>(value), flags }));
     return result;
 }
 
@@ -163,8 +142,8 @@ MMRESULT WINAPI midiOutClose(HMIDIOUT handle)
 {
     auto& s = standIn();
     const auto value = reinterpret_cast<UINT_PTR>(handle);
-    const MMRESULT result = s.ports_.erase(value) ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
-    s.write("midiOutClose %u %llu", result, static_cast<unsigned long long>(value));
+    const MMRESULT result = s.ports.erase(value) ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
+    s.write("midiOutClose", result, fields({ static_cast<long long>(value) }));
     return result;
 }
 
@@ -172,20 +151,16 @@ MMRESULT WINAPI midiOutShortMsg(HMIDIOUT handle, DWORD message)
 {
     auto& s = standIn();
     const auto value = reinterpret_cast<UINT_PTR>(handle);
-    const auto port = s.ports_.find(value);
-    MMRESULT result = MMSYSERR_NOERROR;
-    int device = 0;
-    if (port == s.ports_.end())
-        result = MMSYSERR_INVALHANDLE;
-    else {
-        device = port->second.device;
-        const long until = device == mapper ? -1 : s.devices_[static_cast<size_t>(device)].messagesUntilGone;
-        if (until >= 0 && port->second.sent >= until)
-            result = MMSYSERR_NODRIVER;
-        else
-            ++port->second.sent;
+    const auto port = s.ports.find(value);
+    if (port == s.ports.end()) {
+        s.write(
+            "midiOutShortMsg", MMSYSERR_INVALHANDLE, fields({ static_cast<long long>(value), 0, message }));
+        return MMSYSERR_INVALHANDLE;
     }
-    s.write(
-        "midiOutShortMsg %u %llu %d %lu", result, static_cast<unsigned long long>(value), device, message);
+    const int device = port->second.device;
+    const long until = device == mapper ? -1 : s.devices[static_cast<size_t>(device)].messagesUntilGone;
+    const MMRESULT result = until >= 0 && port->second.sent >= until ? MMSYSERR_NODRIVER : MMSYSERR_NOERROR;
+    port->second.sent += result == MMSYSERR_NOERROR;
+    s.write("midiOutShortMsg", result, fields({ static_cast<long long>(value), device, message }));
     return result;
 }
