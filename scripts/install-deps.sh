@@ -59,10 +59,11 @@ windows_packages=(
   nsis
 )
 
-# The Windows tests run it under Wine, 64-bit only; the X libraries Wine's
-# display driver loads at run time, and Wine's own dialog fonts
+# The Windows tests run it under Wine, 64-bit only (wine brings wine64 on
+# amd64); the X libraries Wine's display driver loads at run time, and Wine's
+# own dialog fonts
 wine_test_packages=(
-  wine wine64 fonts-wine
+  wine fonts-wine
   libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3
 )
 
