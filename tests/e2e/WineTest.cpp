@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "Desktop.h"
 #include "WaitUntil.h"
 #include "WineDesktop.h"
 #include "WinmmStandIn.h"
@@ -91,8 +92,25 @@ TEST_F(UnderWine, WithNoMidiMapperTheProgramSaysItCannotOpenTheOutput)
     const QImage box = program->settledPicture(window, 10s);
     fs::create_directories(TONVELO_SCREENSHOT_DIR);
     box.save(TONVELO_SCREENSHOT_DIR "/windows-failed-open.png");
-    runCommand({ "xdotool", "key", "--window", std::to_string(window), "Return" }, 10s, onDisplay);
+    ASSERT_TRUE(Desktop(*program, window)
+            .xdotool({ "windowactivate", "--sync", std::to_string(window), "key", "Return" }));
     EXPECT_TRUE(program->process().wait(10s)) << "OK did not end it";
+}
+
+TEST_F(UnderWine, TheProgramOpensTheMidiMapperThroughTheStandInAndClosesItAtTheEnd)
+{
+    WinmmStandIn standIn({ "Synth A" });
+    auto program = wine->start({ windowsTests + "/tonvelo.exe" }, standIn.environment());
+    const auto window = program->waitForMainWindow(30s);
+    ASSERT_NE(window, 0u) << "no window showed";
+    ASSERT_TRUE(Desktop(*program, window)
+            .xdotool({ "windowactivate", "--sync", std::to_string(window), "key", "Return" }));
+    ASSERT_TRUE(program->process().wait(10s)) << "OK did not end it";
+    std::string seen;
+    for (const auto& call : standIn.calls())
+        seen += call.text + "\n";
+    EXPECT_EQ(
+        seen, "midiOutOpen 0 -1 257 0\nmidiOutGetNumDevs 1\nmidiOutGetDevCapsA 0 0 52\nmidiOutClose 0 257\n");
 }
 
 TEST_F(UnderWine, TheInstallerInstallsAndUninstallsSilently)
