@@ -37,6 +37,19 @@ protected:
 
 WineDesktop* UnderWine::wine = nullptr;
 
+// The stand-in's log without its times, which never go back.
+std::vector<std::string> seenBy(const WinmmStandIn& standIn)
+{
+    std::vector<std::string> texts;
+    long long before = 0;
+    for (const auto& call : standIn.calls()) {
+        texts.push_back(call.text);
+        EXPECT_LE(before, call.micros);
+        before = call.micros;
+    }
+    return texts;
+}
+
 TEST_F(UnderWine, DevicesOpenPlayAndFailAsWinmmSays)
 {
     const std::string full = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
@@ -53,34 +66,19 @@ TEST_F(UnderWine, DevicesOpenPlayAndFailAsWinmmSays)
 
     // What winmm saw: the 52-byte record, opens with no callback and no flags,
     // nothing on a port that did not open, each open port closed once.
-    const auto on = std::to_string(midi::noteOnValue(60, 0, 127));
-    const auto off = std::to_string(midi::noteOffValue(60, 0));
-    std::string seen;
-    long long before = 0;
-    for (const auto& call : standIn.calls()) {
-        seen += call.text + "\n";
-        EXPECT_LE(before, call.micros);
-        before = call.micros;
-    }
-    EXPECT_EQ(seen,
-        "midiOutGetNumDevs 4\n"
-        "midiOutGetDevCapsA 0 0 52\nmidiOutGetDevCapsA 0 1 52\nmidiOutGetDevCapsA 0 2 52\nmidiOutGetDevCapsA "
-        "0 3 52\n"
-        "midiOutOpen 0 -1 257 0\nmidiOutShortMsg 0 257 -1 "
-            + on + "\nmidiOutShortMsg 0 257 -1 " + off + "\nmidiOutClose 0 257\n" + "midiOutOpen 4 1 0 0\n"
-            + "midiOutOpen 0 2 258 0\nmidiOutShortMsg 0 258 2 " + on + "\nmidiOutShortMsg 6 258 2 " + off
-            + "\nmidiOutClose 0 258\n");
-}
-
-TEST_F(UnderWine, WinesOwnWinmmHasNoDeviceAndTheMapperDoesNotOpen)
-{
-    // This machine has no ALSA sequencer: Wine finds nothing to play on.
-    const auto probe = wine->run({ windowsTests + "/winmm_probe.exe", "-1" });
-    EXPECT_EQ(probe.output, "open -1 1\nsend -1 1\nsend -1 1\nclose -1 1\n");
+    const auto on = " " + std::to_string(midi::noteOnValue(60, 0, 127));
+    const auto off = " " + std::to_string(midi::noteOffValue(60, 0));
+    EXPECT_EQ(seenBy(standIn),
+        (std::vector<std::string> { "midiOutGetNumDevs 4", "midiOutGetDevCapsA 0 0 52",
+            "midiOutGetDevCapsA 0 1 52", "midiOutGetDevCapsA 0 2 52", "midiOutGetDevCapsA 0 3 52",
+            "midiOutOpen 0 -1 257 0", "midiOutShortMsg 0 257 -1" + on, "midiOutShortMsg 0 257 -1" + off,
+            "midiOutClose 0 257", "midiOutOpen 4 1 0 0", "midiOutOpen 0 2 258 0",
+            "midiOutShortMsg 0 258 2" + on, "midiOutShortMsg 6 258 2" + off, "midiOutClose 0 258" }));
 }
 
 TEST_F(UnderWine, WithNoMidiMapperTheProgramSaysItCannotOpenTheOutput)
 {
+    // Wine's own winmm, on a machine with no ALSA sequencer, has no device at all.
     auto program = wine->start({ TONVELO_WINDOWS_BUILD "/tonvelo.exe" });
     // The box has no owner window: it is the one the program shows.
     const auto window = program->waitForMainWindow(30s);
@@ -106,11 +104,9 @@ TEST_F(UnderWine, TheProgramOpensTheMidiMapperThroughTheStandInAndClosesItAtTheE
     ASSERT_TRUE(Desktop(*program, window)
             .xdotool({ "windowactivate", "--sync", std::to_string(window), "key", "Return" }));
     ASSERT_TRUE(program->process().wait(10s)) << "OK did not end it";
-    std::string seen;
-    for (const auto& call : standIn.calls())
-        seen += call.text + "\n";
-    EXPECT_EQ(
-        seen, "midiOutOpen 0 -1 257 0\nmidiOutGetNumDevs 1\nmidiOutGetDevCapsA 0 0 52\nmidiOutClose 0 257\n");
+    EXPECT_EQ(seenBy(standIn),
+        (std::vector<std::string> { "midiOutOpen 0 -1 257 0", "midiOutGetNumDevs 1",
+            "midiOutGetDevCapsA 0 0 52", "midiOutClose 0 257" }));
 }
 
 TEST_F(UnderWine, TheInstallerInstallsAndUninstallsSilently)
