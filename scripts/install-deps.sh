@@ -59,12 +59,13 @@ windows_packages=(
   nsis
 )
 
-# The Windows tests run it under Wine, 64-bit only (wine brings wine64 on
-# amd64); the X libraries Wine's display driver loads at run time, and Wine's
-# own dialog fonts
+# The Windows tests run it under Wine, 64-bit only (Wine 8 on Debian 12, 10
+# on 13); the X libraries Wine's display driver loads at run time, and Wine's
+# own dialog fonts; GoogleTest's sources, cross-built for the unit tests
 wine_test_packages=(
-  wine fonts-wine
+  wine wine64 fonts-wine
   libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3
+  googletest
 )
 
 usage() {
