@@ -8,9 +8,10 @@
 #include "WineDesktop.h"
 
 WinmmStandIn::WinmmStandIn(const std::vector<std::string>& devices)
-    : log_((std::filesystem::temp_directory_path() / ("tonvelo-winmm-" + std::to_string(getpid()) + ".log"))
-              .string())
 {
+    static int count = 0;
+    log_ = std::filesystem::temp_directory_path()
+        / ("tonvelo-winmm-" + std::to_string(getpid()) + "-" + std::to_string(count++) + ".log");
     for (const auto& name : devices)
         devices_ += (devices_.empty() ? "" : "|") + name;
     std::filesystem::remove(log_);

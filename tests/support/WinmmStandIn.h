@@ -10,7 +10,8 @@
 class WinmmStandIn {
 public:
     struct Call {
-        long long micros; // Wine's high-resolution counter
+        // QueryPerformanceCounter's time, which under Wine follows Linux's monotonic clock.
+        long long micros;
         std::string text; // "<function> <result> <arguments...>"
     };
 
