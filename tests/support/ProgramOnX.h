@@ -3,6 +3,7 @@
 #include <chrono>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <QImage>
 
@@ -13,6 +14,9 @@
 class ProgramOnX {
 public:
     ProgramOnX(const std::string& program, const std::string& display, const Environment& extraEnv = {});
+    // A program started through another, such as wine.
+    ProgramOnX(
+        const std::vector<std::string>& args, const std::string& display, const Environment& extraEnv = {});
 
     // The program's main window, once it shows. Message boxes that come
     // first (the synth finds no audio device on a headless machine) are
