@@ -5,16 +5,16 @@
 include(CTest)
 set(CMAKE_AUTOMOC OFF)
 
-add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
+# Windows 10's API: per-monitor DPI.
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00)
 
 add_library(tonvelo_winmm STATIC
-  src/midi/MidiPort.cpp
   src/midi/winmm/AnsiName.cpp
   src/midi/winmm/WinmmOutput.cpp
   src/midi/winmm/WinmmOutputs.cpp
 )
 target_include_directories(tonvelo_winmm PUBLIC src)
-target_link_libraries(tonvelo_winmm PUBLIC winmm)
+target_link_libraries(tonvelo_winmm PUBLIC tonvelo_form winmm)
 
 # The icon is drawn from the same SVG as the Linux one, in the sizes Windows
 # asks for; 256 is kept as PNG inside the .ico, as Windows does.
@@ -51,7 +51,15 @@ configure_file(data/windows/tonvelo.manifest.in ${TONVELO_MANIFEST} @ONLY)
 configure_file(data/windows/tonvelo.rc.in ${CMAKE_BINARY_DIR}/tonvelo.rc @ONLY)
 enable_language(RC)
 
-add_executable(tonvelo WIN32 src/win32/main.cpp ${CMAKE_BINARY_DIR}/tonvelo.rc)
+add_executable(tonvelo WIN32
+  src/win32/main.cpp
+  src/win32/Fonts.cpp
+  src/win32/KeyFace.cpp
+  src/win32/TimerClock.cpp
+  src/win32/Win32DemoHost.cpp
+  src/win32/Win32Form.cpp
+  ${CMAKE_BINARY_DIR}/tonvelo.rc
+)
 # wWinMain, wide command line; what ships carries no symbols.
 target_link_options(tonvelo PRIVATE -municode $<$<CONFIG:Release>:-s>)
 target_link_libraries(tonvelo PRIVATE tonvelo_winmm)

@@ -1,0 +1,79 @@
+#include "win32/Win32DemoHost.h"
+
+#include "demo/DemoPlayer.h"
+#include "win32/TimerClock.h"
+
+Win32DemoHost::Win32DemoHost(Dispatch dispatch)
+    : dispatch_(std::move(dispatch))
+{
+}
+
+bool Win32DemoHost::isShown() const
+{
+    return window_ && IsWindowVisible(window_);
+}
+
+bool Win32DemoHost::isUserInput(const MSG& message)
+{
+    const UINT m = message.message;
+    // Alt+F4 closes at once, as the close button does.
+    if (m == WM_SYSKEYDOWN && message.wParam == VK_F4)
+        return false;
+    if (m >= WM_KEYFIRST && m <= WM_KEYLAST)
+        return true;
+    if (m >= WM_MOUSEFIRST && m <= WM_MOUSELAST)
+        return true;
+    // The frame's close button stays live; a press on the menu bar or the
+    // caption would start a loop of its own that stops the tune.
+    if (m >= WM_NCLBUTTONDOWN && m <= WM_NCXBUTTONDBLCLK)
+        return message.wParam != HTCLOSE;
+    return false;
+}
+
+void Win32DemoHost::takeWaitingEvents()
+{
+    MSG message;
+    while (!quit_ && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            // For the program's own loop, once the tune has unwound.
+            quit_ = true;
+            PostQuitMessage(static_cast<int>(message.wParam));
+        } else if (message.message == WM_MOUSEMOVE || message.message == WM_NCMOUSEMOVE) {
+            // Moves are coalesced: only where the pointer ends up counts, and
+            // a later press says that itself.
+            if (!player_)
+                dispatch_(message);
+        } else if (player_ && isUserInput(message)) {
+            held_.push_back(message);
+        } else {
+            dispatch_(message);
+        }
+    }
+}
+
+void Win32DemoHost::takeEventsFor(
+    std::chrono::steady_clock::duration realTime, const std::function<bool()>& stop)
+{
+    const auto deadline = clock_->now() + realTime;
+    while (!stop() && !quit_ && clock_->now() < deadline) {
+        HANDLE timer = clock_->armAt(deadline);
+        MsgWaitForMultipleObjectsEx(1, &timer, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        takeWaitingEvents();
+    }
+}
+
+bool Win32DemoHost::handOnHeldInput()
+{
+    if (held_.empty())
+        return false;
+    MSG message = held_.front();
+    held_.pop_front();
+    dispatch_(message);
+    return true;
+}
+
+void Win32DemoHost::closeWindow()
+{
+    if (window_)
+        SendMessageW(window_, WM_CLOSE, 0, 0);
+}
