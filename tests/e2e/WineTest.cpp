@@ -1,14 +1,24 @@
-// The Windows build under Wine: its MIDI code against the recording stand-in
-// for winmm.dll and against Wine's own winmm, and its installer.
+// The Windows build under Wine: its MIDI code and its window against the
+// recording stand-in for winmm.dll and against Wine's own winmm, and its
+// installer. What the window must show and play comes from the same tables
+// and helpers as the Linux program's tests.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "Desktop.h"
+#include "KeyPicture.h"
 #include "WaitUntil.h"
 #include "WineDesktop.h"
 #include "WinmmStandIn.h"
+#include "XWindows.h"
+#include "demo/DemoTune.h"
 #include "midi/MidiMessage.h"
+#include "qt/TwipsPixels.h"
+#include "window/Controls.h"
+#include "window/KeyGrid.h"
+#include "window/KeyMap.h"
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -32,6 +42,13 @@ protected:
     }
     void SetUp() override { ASSERT_TRUE(wine->ready()) << wine->failure(); }
 
+    static std::string nameOf(unsigned long window)
+    {
+        return runCommand(
+            { "xdotool", "getwindowname", std::to_string(window) }, 10s, { "DISPLAY=" + wine->x().display() })
+            .output;
+    }
+
     static WineDesktop* wine;
 };
 
@@ -49,6 +66,88 @@ std::vector<std::string> seenBy(const WinmmStandIn& standIn)
     }
     return texts;
 }
+
+using Values = std::vector<uint32_t>;
+
+uint32_t on(int note, int channel = 0, int velocity = 127)
+{
+    return midi::noteOnValue(note, channel, velocity);
+}
+
+uint32_t off(int note, int channel = 0)
+{
+    return midi::noteOffValue(note, channel);
+}
+
+// tonvelo.exe beside the stand-in, its window shown and active.
+struct Keyboard {
+    Keyboard(const WineDesktop& wine, const std::vector<std::string>& devices)
+        : standIn(devices)
+        , program(wine.start({ windowsTests + "/tonvelo.exe" }, standIn.environment()))
+        , window(program->waitForMainWindow(30s))
+        , desktop(*program, window)
+    {
+        if (window && desktop.xdotool({ "windowactivate", "--sync", std::to_string(window) }))
+            picture = program->settledPicture(window, 10s);
+    }
+    ~Keyboard()
+    {
+        if (program->process().running())
+            xwindows::close(program->display(), window);
+        program->process().wait(10s);
+    }
+
+    // xdotool's arguments that point at `rect` of the client area: a white
+    // key's point lies below the black keys.
+    std::vector<std::string> pointAt(const TwipsRect& rect, bool whiteKey = false) const
+    {
+        const QRect r = toPixels(rect).translated(clientOrigin(picture, 1));
+        const int y = whiteKey ? r.bottom() - 8 : r.center().y();
+        return { "mousemove", "--window", std::to_string(window), std::to_string(r.center().x()),
+            std::to_string(y) };
+    }
+    std::vector<std::string> pointAtKey(int index) const
+    {
+        const KeyInfo& key = keyGrid[static_cast<size_t>(index)];
+        return pointAt(key.rect, key.kind == KeyKind::White);
+    }
+    bool xdotool(std::vector<std::vector<std::string>> commands) const
+    {
+        std::vector<std::string> args;
+        for (auto& command : commands)
+            args.insert(args.end(), command.begin(), command.end());
+        return desktop.xdotool(args);
+    }
+
+    // The note messages the stand-in saw, with their times, once `count` came.
+    std::vector<WinmmStandIn::Call> notes(size_t count, std::chrono::milliseconds timeout = 10s) const
+    {
+        std::vector<WinmmStandIn::Call> found;
+        waitUntil(
+            [&] {
+                found.clear();
+                for (auto& call : standIn.calls())
+                    if (call.text.starts_with("midiOutShortMsg"))
+                        found.push_back(call);
+                return found.size() >= count;
+            },
+            timeout);
+        return found;
+    }
+    Values values(size_t count, std::chrono::milliseconds timeout = 10s) const
+    {
+        Values result;
+        for (const auto& call : notes(count, timeout))
+            result.push_back(static_cast<uint32_t>(std::stoul(call.text.substr(call.text.rfind(' ') + 1))));
+        return result;
+    }
+
+    WinmmStandIn standIn;
+    std::unique_ptr<ProgramOnX> program;
+    unsigned long window;
+    Desktop desktop;
+    QImage picture;
+};
 
 TEST_F(UnderWine, DevicesOpenPlayAndFailAsWinmmSays)
 {
@@ -76,37 +175,143 @@ TEST_F(UnderWine, DevicesOpenPlayAndFailAsWinmmSays)
             "midiOutShortMsg 0 258 2" + on, "midiOutShortMsg 6 258 2" + off, "midiOutClose 0 258" }));
 }
 
-TEST_F(UnderWine, WithNoMidiMapperTheProgramSaysItCannotOpenTheOutput)
+TEST_F(UnderWine, WithNoMidiMapperTheProgramSaysItCannotOpenTheOutputBeforeTheWindowShows)
 {
     // Wine's own winmm, on a machine with no ALSA sequencer, has no device at all.
     auto program = wine->start({ TONVELO_WINDOWS_BUILD "/tonvelo.exe" });
-    // The box has no owner window: it is the one the program shows.
-    const auto window = program->waitForMainWindow(30s);
-    ASSERT_NE(window, 0u) << "no window showed";
-    const Environment onDisplay { "DISPLAY=" + wine->x().display() };
+    // The box has no owner window: it is the one the program shows first.
+    const auto box = program->waitForMainWindow(30s);
+    ASSERT_NE(box, 0u) << "no window showed";
     // No title of its own: Windows' default one.
-    EXPECT_EQ(
-        runCommand({ "xdotool", "getwindowname", std::to_string(window) }, 10s, onDisplay).output, "Error\n");
-    const QImage box = program->settledPicture(window, 10s);
+    EXPECT_EQ(nameOf(box), "Error\n");
+    const QImage picture = program->settledPicture(box, 10s);
     fs::create_directories(TONVELO_SCREENSHOT_DIR);
-    box.save(TONVELO_SCREENSHOT_DIR "/windows-failed-open.png");
-    ASSERT_TRUE(Desktop(*program, window)
-            .xdotool({ "windowactivate", "--sync", std::to_string(window), "key", "Return" }));
-    EXPECT_TRUE(program->process().wait(10s)) << "OK did not end it";
+    picture.save(TONVELO_SCREENSHOT_DIR "/windows-failed-open.png");
+    ASSERT_TRUE(
+        Desktop(*program, box).xdotool({ "windowactivate", "--sync", std::to_string(box), "key", "Return" }));
+    const auto window = program->waitForMainWindow(30s);
+    ASSERT_NE(window, 0u) << "OK did not show the window";
+    EXPECT_EQ(nameOf(window), "Tonvelo\n");
+    xwindows::close(wine->x().display(), window);
+    EXPECT_TRUE(program->process().wait(10s)) << "closing did not end it";
 }
 
-TEST_F(UnderWine, TheProgramOpensTheMidiMapperThroughTheStandInAndClosesItAtTheEnd)
+TEST_F(UnderWine, TheKeysCoverTheirTwipsRectanglesInTheirColours)
 {
-    WinmmStandIn standIn({ "Synth A" });
-    auto program = wine->start({ windowsTests + "/tonvelo.exe" }, standIn.environment());
-    const auto window = program->waitForMainWindow(30s);
-    ASSERT_NE(window, 0u) << "no window showed";
-    ASSERT_TRUE(Desktop(*program, window)
-            .xdotool({ "windowactivate", "--sync", std::to_string(window), "key", "Return" }));
-    ASSERT_TRUE(program->process().wait(10s)) << "OK did not end it";
-    EXPECT_EQ(seenBy(standIn),
-        (std::vector<std::string> { "midiOutOpen 0 -1 257 0", "midiOutGetNumDevs 1",
-            "midiOutGetDevCapsA 0 0 52", "midiOutClose 0 257" }));
+    const Keyboard keyboard(*wine, { "Synth A" });
+    ASSERT_NE(keyboard.window, 0u) << "no window showed";
+    fs::create_directories(TONVELO_SCREENSHOT_DIR);
+    keyboard.picture.save(TONVELO_SCREENSHOT_DIR "/windows-keyboard.png");
+    EXPECT_EQ(keyRectangleFaults(keyboard.picture, 1), std::vector<std::string> {});
+}
+
+TEST_F(UnderWine, EveryMouseButtonPlaysAndTheReleaseComesToThePressedKeyWhereverItIs)
+{
+    const Keyboard keyboard(*wine, {});
+    ASSERT_NE(keyboard.window, 0u) << "no window showed";
+    // Black key 1 where it covers white key 0, released off the window; the
+    // right button on key 0; the last key.
+    ASSERT_TRUE(keyboard.xdotool(
+        { keyboard.pointAt(keyGrid[1].rect), { "mousedown", "1", "mousemove", "2", "2", "mouseup", "1" },
+            keyboard.pointAtKey(0), { "click", "3" }, keyboard.pointAtKey(37), { "click", "1" } }));
+    EXPECT_EQ(keyboard.values(6), (Values { on(49), off(49), on(48), off(48), on(85), off(85) }));
+}
+
+TEST_F(UnderWine, EachComputerKeyPlaysItsNoteOnceHoweverOftenItRepeats)
+{
+    const Keyboard keyboard(*wine, {});
+    ASSERT_NE(keyboard.window, 0u) << "no window showed";
+    // The keys that carry these on a US layout.
+    const std::map<int16_t, std::string> punctuation { { vk::semicolon, "semicolon" }, { vk::comma, "comma" },
+        { vk::period, "period" }, { vk::slash, "slash" } };
+    std::vector<std::string> keys { "key" };
+    Values expected;
+    for (const auto& binding : KeyMap) {
+        const auto named = punctuation.find(binding.keyCode);
+        keys.push_back(
+            named != punctuation.end() ? named->second : std::string(1, char(binding.keyCode + 32)));
+        const int note = midi::noteOfKey(binding.keyIndex);
+        expected.insert(expected.end(), { on(note), off(note) });
+    }
+    // Unmapped keys in between play nothing; a key pressed again while down is the platform's repeat.
+    keys.insert(keys.end(), { "g", "h", "t", "y", "b", "n" });
+    ASSERT_TRUE(keyboard.xdotool({ keys, { "keydown", "z", "keydown", "z", "keydown", "z", "keyup", "z" } }));
+    expected.insert(expected.end(), { on(48), off(48) });
+    EXPECT_EQ(keyboard.values(expected.size()), expected);
+    EXPECT_EQ(keyboard.values(expected.size() + 1, 500ms).size(), expected.size());
+}
+
+TEST_F(UnderWine, TheDeviceMenuListsTheStandInsDevicesAndAChoiceClosesThenOpens)
+{
+    const Keyboard keyboard(*wine, { "Synth A", "Synth B" });
+    ASSERT_NE(keyboard.window, 0u) << "no window showed";
+    // F10 opens the menu bar, as Windows does: "MIDI Mapper", "Synth A", "Synth B".
+    ASSERT_TRUE(keyboard.xdotool({ { "key", "F10", "Down", "Down", "Down", "Return", "z" } }));
+    keyboard.notes(2);
+    EXPECT_EQ(seenBy(keyboard.standIn),
+        (std::vector<std::string> { "midiOutGetNumDevs 2", "midiOutGetDevCapsA 0 0 52",
+            "midiOutGetDevCapsA 0 1 52", "midiOutOpen 0 -1 257 0", "midiOutClose 0 257",
+            "midiOutOpen 0 1 258 0", "midiOutShortMsg 0 258 1 " + std::to_string(on(48)),
+            "midiOutShortMsg 0 258 1 " + std::to_string(off(48)) }));
+}
+
+TEST_F(UnderWine, TheChannelMenuAndTheVelocityBarSetWhatTheNotesCarry)
+{
+    const Keyboard keyboard(*wine, {});
+    ASSERT_NE(keyboard.window, 0u) << "no window showed";
+    // Channel entry "6"; then the bar, which has the focus: two small steps and a large one down.
+    ASSERT_TRUE(keyboard.xdotool({ { "key", "F10", "Right", "Down", "Down", "Down", "Down", "Down", "Down",
+        "Return", "Down", "Down", "Next", "z" } }));
+    EXPECT_EQ(keyboard.values(2), (Values { on(48, 5, 115), off(48, 5) }));
+}
+
+TEST_F(UnderWine, TheDemoKeepsItsTimesAndHandlesInputThatCameMeanwhileAfterIt)
+{
+    const Keyboard keyboard(*wine, {});
+    ASSERT_NE(keyboard.window, 0u) << "no window showed";
+    ASSERT_TRUE(keyboard.xdotool({ keyboard.pointAt(controls::Command2.rect), { "click", "1" } }));
+    ASSERT_FALSE(keyboard.notes(1).empty()) << "the tune did not start";
+    ASSERT_TRUE(keyboard.xdotool({ { "key", "z" }, keyboard.pointAtKey(5), { "click", "1" } }));
+
+    const auto notes = keyboard.notes(DemoTune.size() + 4, 100s);
+    Values expected;
+    for (const auto& step : DemoTune) {
+        const int note = midi::noteOfKey(step.key);
+        expected.push_back(step.action == DemoAction::Strike ? on(note) : off(note));
+    }
+    expected.insert(expected.end(), { on(48), off(48), on(53), off(53) });
+    EXPECT_EQ(keyboard.values(expected.size()), expected);
+    ASSERT_GE(notes.size(), DemoTune.size());
+    // Each step at the first one's time plus the pauses before it: lateness never adds up.
+    long long due = notes[0].micros;
+    long long latest = 0;
+    for (size_t i = 0; i < DemoTune.size(); ++i) {
+        latest = std::max(latest, notes[i].micros - due);
+        EXPECT_GE(notes[i].micros, due) << "step " << i + 1;
+        due += DemoTune[i].pause * 1000LL;
+    }
+    EXPECT_LT(latest, 40000) << "a step was late by " << latest << " µs";
+    std::cout << "latest step " << latest << " µs after its time\n";
+    // The input held meanwhile comes after the last pause.
+    ASSERT_GT(notes.size(), DemoTune.size());
+    EXPECT_GE(notes[DemoTune.size()].micros, due);
+}
+
+TEST_F(UnderWine, ClosingTheWindowDuringTheDemoEndsTheProgramAtOnce)
+{
+    Keyboard keyboard(*wine, {});
+    ASSERT_NE(keyboard.window, 0u) << "no window showed";
+    ASSERT_TRUE(keyboard.xdotool({ keyboard.pointAt(controls::Command2.rect), { "click", "1" } }));
+    ASSERT_FALSE(keyboard.notes(1).empty()) << "the tune did not start";
+    const auto asked = std::chrono::steady_clock::now();
+    xwindows::close(keyboard.program->display(), keyboard.window);
+    ASSERT_TRUE(keyboard.program->process().wait(5s)) << "the program did not end";
+    std::cout << "ended "
+              << std::chrono::duration_cast<std::chrono::milliseconds>(
+                     std::chrono::steady_clock::now() - asked)
+                     .count()
+              << " ms after the close\n";
+    EXPECT_EQ(keyboard.standIn.calls().back().text, "midiOutClose 0 257");
 }
 
 TEST_F(UnderWine, TheInstallerInstallsAndUninstallsSilently)
