@@ -56,6 +56,7 @@ add_executable(tonvelo WIN32
   src/win32/Fonts.cpp
   src/win32/KeyFace.cpp
   src/win32/TimerClock.cpp
+  src/win32/VelocityBar.cpp
   src/win32/Win32DemoHost.cpp
   src/win32/Win32Form.cpp
   ${CMAKE_BINARY_DIR}/tonvelo.rc

@@ -92,7 +92,7 @@ bool Win32Form::create(int show)
     ShowWindow(window_, show);
     UpdateWindow(window_);
     // The first control of the tab order has the focus when the window opens.
-    SetFocus(vol_);
+    SetFocus(vol_.handle());
     return true;
 }
 
@@ -133,7 +133,7 @@ bool Win32Form::moveFocus(bool backwards)
 {
     // The tab order is the bar, the keys by index, then the demo button; the
     // windows' own order is their stacking, black keys above white ones.
-    std::vector<HWND> order { vol_ };
+    std::vector<HWND> order { vol_.handle() };
     order.insert(order.end(), keys_.begin(), keys_.end());
     order.push_back(command2_);
     const auto at = std::find(order.begin(), order.end(), GetFocus());
@@ -173,6 +173,9 @@ LRESULT Win32Form::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_VSCROLL:
         onVScroll(LOWORD(wParam), reinterpret_cast<HWND>(lParam));
         return 0;
+    case WM_MOUSEWHEEL:
+        onMouseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
+        return 0;
     case WM_ACTIVATE:
         if (onActivate(LOWORD(wParam) != WA_INACTIVE))
             return 0;
@@ -206,7 +209,7 @@ void Win32Form::onCreate()
     dpi_ = GetDpiForWindow(window_);
 
     label1_ = makeControl(window_, L"STATIC", wideFromUtf8(controls::Label1.caption), SS_LEFT);
-    vol_ = makeControl(window_, L"SCROLLBAR", L"", SBS_VERT | WS_TABSTOP, volId);
+    vol_.create(window_, volId);
     // Created in index order, each key then raised above those before it:
     // white keys first, so that black keys lie above them and of two
     // overlapping white keys the right-hand one shows.
@@ -236,7 +239,7 @@ void Win32Form::layout()
 {
     const double scale = dpi_ / 96.0 * fit_;
     place(label1_, controls::Label1.rect, scale);
-    place(vol_, controls::vol, scale);
+    place(vol_.handle(), controls::vol, scale);
     for (const auto& key : keyGrid)
         place(keys_[static_cast<size_t>(key.index)], key.rect, scale);
     place(label2_, controls::Label2.rect, scale);
@@ -378,46 +381,19 @@ void Win32Form::onCommand(int id, int code, HWND control)
         form1_.chan_Click(static_cast<int16_t>(id - firstChannelId));
 }
 
-void Win32Form::onVScroll(int code, HWND control)
+void Win32Form::onVScroll(int request, HWND control)
 {
-    if (control != vol_)
-        return;
-    SCROLLINFO info {};
-    info.cbSize = sizeof(info);
-    info.fMask = SIF_ALL;
-    GetScrollInfo(vol_, SB_CTL, &info);
-    int position = info.nPos;
-    switch (code) {
-    case SB_LINEUP:
-        position -= 1;
-        break;
-    case SB_LINEDOWN:
-        position += 1;
-        break;
-    case SB_PAGEUP:
-        position -= 10;
-        break;
-    case SB_PAGEDOWN:
-        position += 10;
-        break;
-    case SB_TOP:
-        position = info.nMin;
-        break;
-    case SB_BOTTOM:
-        position = info.nMax;
-        break;
-    // While the thumb is dragged the value stays; it changes where the drag ends.
-    case SB_THUMBPOSITION:
-        position = info.nTrackPos;
-        break;
-    default:
-        return;
-    }
-    position = std::clamp(position, info.nMin, info.nMax);
-    if (position == info.nPos)
-        return;
-    SetScrollPos(vol_, SB_CTL, position, TRUE);
-    form1_.vol_Change();
+    if (control == vol_.handle() && vol_.scroll(request))
+        form1_.vol_Change();
+}
+
+void Win32Form::onMouseWheel(int delta)
+{
+    // The wheel moves the bar when it has the focus or the pointer is on it.
+    POINT pointer;
+    GetCursorPos(&pointer);
+    if ((GetFocus() == vol_.handle() || WindowFromPoint(pointer) == vol_.handle()) && vol_.turn(delta))
+        form1_.vol_Change();
 }
 
 bool Win32Form::onActivate(bool active)
@@ -489,19 +465,15 @@ void Win32Form::showHeldByKeys(int16_t keyIndex, bool held)
 
 void Win32Form::setVolRange(int16_t min, int16_t max)
 {
-    // A scroll bar counts from its top; the value at the top may be the larger one.
-    volTop_ = min;
-    volBottom_ = max;
-    SetScrollRange(vol_, SB_CTL, 0, std::abs(max - min), TRUE);
+    vol_.setRange(min, max);
 }
 
 void Win32Form::setVolValue(int16_t value)
 {
-    SetScrollPos(vol_, SB_CTL, std::abs(value - volTop_), TRUE);
+    vol_.setValue(value);
 }
 
 int16_t Win32Form::volValue() const
 {
-    const int position = GetScrollPos(vol_, SB_CTL);
-    return static_cast<int16_t>(volBottom_ >= volTop_ ? volTop_ + position : volTop_ - position);
+    return vol_.value();
 }

@@ -5,6 +5,7 @@
 #include <array>
 #include <vector>
 
+#include "win32/VelocityBar.h"
 #include "win32/Win32DemoHost.h"
 #include "window/Form1.h"
 #include "window/FormView.h"
@@ -47,7 +48,8 @@ private:
     void onCreate();
     void onDrawItem(const DRAWITEMSTRUCT& item);
     void onCommand(int id, int code, HWND control);
-    void onVScroll(int code, HWND control);
+    void onVScroll(int request, HWND control);
+    void onMouseWheel(int delta);
     bool onActivate(bool active);
     void onClose();
     void onDpiChanged(UINT dpi, const RECT& suggested);
@@ -76,7 +78,7 @@ private:
     std::array<int, keyGrid.size()> mouseHeld_ {};
     std::array<bool, keyGrid.size()> heldByKeys_ {};
     WNDPROC buttonProc_ = nullptr;
-    HWND vol_ = nullptr;
+    VelocityBar vol_;
     HWND label1_ = nullptr;
     HWND label2_ = nullptr;
     HWND label3_ = nullptr;
@@ -84,9 +86,6 @@ private:
     HMENU devices_ = nullptr;
     HMENU channels_ = nullptr;
     std::array<std::vector<MenuEntry>, 2> entries_;
-    // The bar's values at its top and bottom; the control itself counts from its top.
-    int16_t volTop_ = 127;
-    int16_t volBottom_ = 0;
     HFONT label1Font_ = nullptr;
     HFONT label2Font_ = nullptr;
     HFONT label3Font_ = nullptr;
