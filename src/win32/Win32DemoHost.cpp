@@ -1,5 +1,7 @@
 #include "win32/Win32DemoHost.h"
 
+#include <vector>
+
 #include "demo/DemoPlayer.h"
 #include "win32/TimerClock.h"
 
@@ -66,10 +68,43 @@ bool Win32DemoHost::handOnHeldInput()
 {
     if (held_.empty())
         return false;
-    MSG message = held_.front();
-    held_.pop_front();
-    dispatch_(message);
+    if (!isKey(held_.front())) {
+        MSG message = held_.front();
+        held_.pop_front();
+        dispatch_(message);
+        return true;
+    }
+    // Keys go back in as input, all that came in a row: a menu that F10 or Alt
+    // opens, or a message box, takes the ones after it from the queue as it
+    // would have live, and each gets its characters in turn.
+    std::vector<INPUT> keys;
+    for (; !held_.empty() && isKey(held_.front()); held_.pop_front()) {
+        const MSG& message = held_.front();
+        INPUT input {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = static_cast<WORD>(message.wParam);
+        input.ki.wScan = static_cast<WORD>((message.lParam >> 16) & 0xFF);
+        input.ki.dwFlags = (message.lParam & (1 << 24) ? KEYEVENTF_EXTENDEDKEY : 0)
+            | (message.message == WM_KEYUP || message.message == WM_SYSKEYUP ? KEYEVENTF_KEYUP : 0);
+        keys.push_back(input);
+    }
+    SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
+    MSG message;
+    while (!quit_ && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            quit_ = true;
+            PostQuitMessage(static_cast<int>(message.wParam));
+        } else {
+            dispatch_(message);
+        }
+    }
     return true;
+}
+
+bool Win32DemoHost::isKey(const MSG& message)
+{
+    const UINT m = message.message;
+    return m == WM_KEYDOWN || m == WM_KEYUP || m == WM_SYSKEYDOWN || m == WM_SYSKEYUP;
 }
 
 void Win32DemoHost::closeWindow()

@@ -12,7 +12,7 @@ class TimerClock;
 // The Win32 window's side of the demo: while the tune waits, messages are
 // taken from the queue so that the window paints and a close request is
 // seen; the user's input among them is kept and handed on after the tune, as
-// it came, through the window's own path for messages.
+// it came: keys as input again, the rest through the window's own path.
 class Win32DemoHost : public DemoHost {
 public:
     using Dispatch = std::function<void(MSG&)>;
@@ -38,6 +38,7 @@ public:
 private:
     // Whether `message` is the user's input, to be held while a tune plays.
     static bool isUserInput(const MSG& message);
+    static bool isKey(const MSG& message);
 
     TimerClock* clock_ = nullptr;
     Dispatch dispatch_;

@@ -271,15 +271,17 @@ TEST_F(UnderWine, TheDemoKeepsItsTimesAndHandlesInputThatCameMeanwhileAfterIt)
     ASSERT_NE(keyboard.window, 0u) << "no window showed";
     ASSERT_TRUE(keyboard.xdotool({ keyboard.pointAt(controls::Command2.rect), { "click", "1" } }));
     ASSERT_FALSE(keyboard.notes(1).empty()) << "the tune did not start";
-    ASSERT_TRUE(keyboard.xdotool({ { "key", "z" }, keyboard.pointAtKey(5), { "click", "1" } }));
+    // A key, a click and channel entry "2" chosen with F10, then the key again.
+    ASSERT_TRUE(keyboard.xdotool({ { "key", "z" }, keyboard.pointAtKey(5),
+        { "click", "1", "key", "F10", "Right", "Down", "Down", "Return", "z" } }));
 
-    const auto notes = keyboard.notes(DemoTune.size() + 4, 100s);
+    const auto notes = keyboard.notes(DemoTune.size() + 6, 100s);
     Values expected;
     for (const auto& step : DemoTune) {
         const int note = midi::noteOfKey(step.key);
         expected.push_back(step.action == DemoAction::Strike ? on(note) : off(note));
     }
-    expected.insert(expected.end(), { on(48), off(48), on(53), off(53) });
+    expected.insert(expected.end(), { on(48), off(48), on(53), off(53), on(48, 1), off(48, 1) });
     EXPECT_EQ(keyboard.values(expected.size()), expected);
     ASSERT_GE(notes.size(), DemoTune.size());
     // Each step at the first one's time plus the pauses before it: lateness never adds up.
