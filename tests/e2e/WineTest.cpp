@@ -97,11 +97,13 @@ struct Keyboard {
         program->process().wait(10s);
     }
 
-    // xdotool's arguments that point at `rect` of the client area: a white
-    // key's point lies below the black keys.
+    // xdotool's arguments that point at `rect` of the client area, at the
+    // window's scale: a white key's point lies below the black keys.
     std::vector<std::string> pointAt(const TwipsRect& rect, bool whiteKey = false) const
     {
-        const QRect r = toPixels(rect).translated(clientOrigin(picture, 1));
+        const double scale = double(picture.width()) / twipsToPixels(controls::client.width);
+        const QPoint client(0, picture.height() - twipsToPixels(controls::client.height, scale));
+        const QRect r = toPixels(rect, scale).translated(client);
         const int y = whiteKey ? r.bottom() - 8 : r.center().y();
         return { "mousemove", "--window", std::to_string(window), std::to_string(r.center().x()),
             std::to_string(y) };
@@ -314,6 +316,35 @@ TEST_F(UnderWine, ClosingTheWindowDuringTheDemoEndsTheProgramAtOnce)
                      .count()
               << " ms after the close\n";
     EXPECT_EQ(keyboard.standIn.calls().back().text, "midiOutClose 0 257");
+}
+
+TEST_F(UnderWine, AtTwiceTheDpiTheWindowGrowsAsFarAsTheScreenHoldsIt)
+{
+    // Wine's screen DPI for the programs started meanwhile.
+    struct Dpi {
+        Dpi(const WineDesktop& wine, int dpi)
+            : wine(wine)
+        {
+            set(dpi);
+        }
+        ~Dpi() { set(96); }
+        void set(int dpi) const
+        {
+            wine.run({ "reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
+                "/d", std::to_string(dpi), "/f" });
+        }
+        const WineDesktop& wine;
+    };
+    const Dpi dpi(*wine, 192);
+    const Keyboard keyboard(*wine, {});
+    ASSERT_NE(keyboard.window, 0u) << "no window showed";
+    // Twice its size would not fit the 1280x1024 screen: it shows whole, larger than at 96 dpi.
+    const QRect placed = xwindows::geometry(wine->x().display(), keyboard.window);
+    EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(placed)) << placed.y() << " " << placed.height();
+    EXPECT_GT(placed.width(), toPixels(controls::client).width() * 5 / 4);
+    // The keys are where the scale puts them: the last one plays.
+    ASSERT_TRUE(keyboard.xdotool({ keyboard.pointAtKey(37), { "click", "1" } }));
+    EXPECT_EQ(keyboard.values(2), (Values { on(85), off(85) }));
 }
 
 TEST_F(UnderWine, TheInstallerInstallsAndUninstallsSilently)
