@@ -186,10 +186,13 @@ LRESULT Win32Form::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
-    case WM_NCDESTROY:
+    case WM_NCDESTROY: {
+        // The window's last message: nothing reaches it after this one.
+        HWND window = window_;
         window_ = nullptr;
         demoHost_.setWindow(nullptr);
-        break;
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
     case WM_DPICHANGED:
         onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
@@ -246,7 +249,8 @@ void Win32Form::layout()
     place(label3_, controls::Label3.rect, scale);
     place(command2_, controls::Command2.rect, scale);
 
-    freeFonts();
+    // The controls keep their old fonts until they have the new ones.
+    const std::array<HFONT, 5> old { label1Font_, label2Font_, label3Font_, command2Font_, captionFont_ };
     const double pixelsPerInch = dpi_ * fit_;
     label1Font_ = createControlFont(controls::Label1.font, GB2312_CHARSET, pixelsPerInch);
     label2Font_ = createControlFont(controls::Label2.font, GB2312_CHARSET, pixelsPerInch);
@@ -257,6 +261,9 @@ void Win32Form::layout()
         { label3_, label3Font_ }, { command2_, command2Font_ } };
     for (const auto& [control, font] : fonts)
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    for (HFONT font : old)
+        if (font)
+            DeleteObject(font);
     for (HWND key : keys_)
         InvalidateRect(key, nullptr, TRUE);
 
