@@ -241,6 +241,11 @@ TEST_F(UnderWine, EachComputerKeyPlaysItsNoteOnceHoweverOftenItRepeats)
     expected.insert(expected.end(), { on(48), off(48) });
     EXPECT_EQ(keyboard.values(expected.size()), expected);
     EXPECT_EQ(keyboard.values(expected.size() + 1, 500ms).size(), expected.size());
+    // The key last played has the focus and shows it; nothing else changed.
+    const auto faults = keyRectangleFaults(keyboard.program->settledPicture(keyboard.window, 10s), 1);
+    EXPECT_FALSE(faults.empty());
+    for (const auto& fault : faults)
+        EXPECT_TRUE(fault.starts_with("face of key 0 ")) << fault;
 }
 
 TEST_F(UnderWine, TheDeviceMenuListsTheStandInsDevicesAndAChoiceClosesThenOpens)
