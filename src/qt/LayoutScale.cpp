@@ -19,8 +19,8 @@ bool LayoutScale::fitWindow(const QWidget& window, QSize available)
     const QSize client = toPixels(clientTwips_).size();
     const int menu = window.height() - client_.height();
     const double scale
-        = std::min({ 1.0, double(available.width() - frame.left() - frame.right()) / client.width(),
-            double(available.height() - frame.top() - frame.bottom() - menu) / client.height() });
+        = fittingScale(client.width(), client.height(), available.width() - frame.left() - frame.right(),
+            available.height() - frame.top() - frame.bottom() - menu);
     if (scale == scale_)
         return false;
     setScale(scale);

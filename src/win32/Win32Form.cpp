@@ -287,8 +287,8 @@ void Win32Form::fitAndCentre()
     AdjustWindowRectExForDpi(&frame, windowStyle, TRUE, 0, dpi_);
     const int frameWidth = frame.right - frame.left - width;
     const int frameHeight = frame.bottom - frame.top - height;
-    fit_ = std::min({ 1.0, double(work.right - work.left - frameWidth) / width,
-        double(work.bottom - work.top - frameHeight) / height });
+    fit_ = fittingScale(
+        width, height, work.right - work.left - frameWidth, work.bottom - work.top - frameHeight);
     layout();
     RECT outer;
     GetWindowRect(window_, &outer);
