@@ -68,7 +68,9 @@ bool Win32DemoHost::handOnHeldInput()
 {
     if (held_.empty())
         return false;
-    if (!isKey(held_.front())) {
+    // Keys go back in as input only to the window that would get them: with
+    // another window in front they would go there.
+    if (!isKey(held_.front()) || GetForegroundWindow() != window_) {
         MSG message = held_.front();
         held_.pop_front();
         dispatch_(message);
