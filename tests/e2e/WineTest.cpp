@@ -92,7 +92,7 @@ struct Keyboard {
     }
     ~Keyboard()
     {
-        if (program->process().running())
+        if (window && program->process().running())
             xwindows::close(program->display(), window);
         program->process().wait(10s);
     }
