@@ -63,7 +63,7 @@ add_executable(tonvelo WIN32
 )
 # wWinMain, wide command line; what ships carries no symbols.
 target_link_options(tonvelo PRIVATE -municode $<$<CONFIG:Release>:-s>)
-target_link_libraries(tonvelo PRIVATE tonvelo_winmm)
+target_link_libraries(tonvelo PRIVATE tonvelo_winmm ole32 oleacc uuid)
 add_dependencies(tonvelo windows_icon)
 set_source_files_properties(${CMAKE_BINARY_DIR}/tonvelo.rc PROPERTIES
   OBJECT_DEPENDS "${TONVELO_ICO};${TONVELO_MANIFEST}")

@@ -1,7 +1,11 @@
 #include "win32/VelocityBar.h"
 
+#include <initguid.h>
+#include <oleacc.h>
+
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -10,11 +14,32 @@ constexpr int largeStep = 10;
 
 } // namespace
 
+VelocityBar::~VelocityBar()
+{
+    if (!annotations_)
+        return;
+    annotations_->ClearHwndProps(bar_, OBJID_CLIENT, CHILDID_SELF, &PROPID_ACC_VALUE, 1);
+    annotations_->Release();
+}
+
 void VelocityBar::create(HWND parent, int id)
 {
     bar_ = CreateWindowExW(0, L"SCROLLBAR", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | SBS_VERT, 0, 0, 0, 0,
         parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
         reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
+    // Without the service (no COM) the bar still says its own count.
+    if (FAILED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
+            reinterpret_cast<void**>(&annotations_))))
+        annotations_ = nullptr;
+}
+
+void VelocityBar::announce()
+{
+    if (!annotations_)
+        return;
+    const std::wstring text = std::to_wstring(value());
+    annotations_->SetHwndPropStr(bar_, OBJID_CLIENT, CHILDID_SELF, PROPID_ACC_VALUE, text.c_str());
+    NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, bar_, OBJID_CLIENT, CHILDID_SELF);
 }
 
 void VelocityBar::setRange(int16_t top, int16_t bottom)
@@ -27,6 +52,7 @@ void VelocityBar::setRange(int16_t top, int16_t bottom)
 void VelocityBar::setValue(int16_t value)
 {
     SetScrollPos(bar_, SB_CTL, std::abs(value - top_), TRUE);
+    announce();
 }
 
 int16_t VelocityBar::value() const
@@ -72,6 +98,7 @@ bool VelocityBar::scroll(int request)
     if (position == info.nPos)
         return false;
     SetScrollPos(bar_, SB_CTL, position, TRUE);
+    announce();
     return true;
 }
 

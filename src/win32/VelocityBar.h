@@ -4,11 +4,20 @@
 
 #include <cstdint>
 
+struct IAccPropServices;
+
 // The velocity bar: Windows' own vertical scroll bar, which counts from its
 // top, showing a value that may run the other way (127 at the top, 0 at the
 // bottom). Small step 1, large step 10; a drag changes the value where it ends.
+// Screen readers hear the value, not the control's own count from the top.
 class VelocityBar {
 public:
+    VelocityBar() = default;
+    ~VelocityBar();
+
+    VelocityBar(const VelocityBar&) = delete;
+    VelocityBar& operator=(const VelocityBar&) = delete;
+
     void create(HWND parent, int id);
     HWND handle() const { return bar_; }
 
@@ -23,7 +32,10 @@ public:
     bool turn(int delta);
 
 private:
+    void announce();
+
     HWND bar_ = nullptr;
+    IAccPropServices* annotations_ = nullptr;
     int16_t top_ = 0;
     int16_t bottom_ = 0;
     int wheelRest_ = 0;

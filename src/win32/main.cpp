@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <objbase.h>
+
 #include <memory>
 
 #include "midi/MidiPort.h"
@@ -8,6 +10,8 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
 {
+    // For the accessibility service that tells screen readers the velocity.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     MidiPort port(std::make_unique<WinmmOutputs>());
     Win32Form form(port, instance);
     if (!form.create(show))
