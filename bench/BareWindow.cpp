@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QScrollBar>
 
+#include "qt/TwipsPixels.h"
 #include "window/KeyGrid.h"
 
 namespace {
@@ -46,7 +47,7 @@ QFont fontOf(const char* family, double points)
 
 template <typename W> W* place(W* widget, TwipsRect rect)
 {
-    widget->setGeometry(rect.toPixels());
+    widget->setGeometry(toPixels(rect));
     return widget;
 }
 
@@ -71,7 +72,7 @@ int main(int argc, char* argv[])
         channels->addAction(QString::number(i))->setCheckable(true);
 
     auto* client = new QWidget(&window);
-    client->setFixedSize(TwipsRect { 0, 0, 9255, 10095 }.toPixels().size());
+    client->setFixedSize(toPixels(TwipsRect { 0, 0, 9255, 10095 }).size());
     window.setCentralWidget(client);
     for (KeyKind kind : { KeyKind::White, KeyKind::Black })
         for (const auto& key : keyGrid)

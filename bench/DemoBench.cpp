@@ -18,7 +18,7 @@
 #include "demo/DemoTune.h"
 #include "midi/SystemOutputs.h"
 #include "midi/log/SoundEnvironment.h"
-#include "window/Fonts.h"
+#include "qt/Fonts.h"
 
 namespace {
 
@@ -118,7 +118,7 @@ int main(int argc, char** argv)
     sent.reserve(DemoTune.size());
     MessageBoxWatcher boxes;
     MidiPort port(std::make_unique<StampingProvider>(std::make_unique<SystemOutputs>(), sent));
-    Form1 form(port);
+    QtForm form(port);
     form.show();
     int device = -1;
     for (int i = 0; i < port.deviceCount(); ++i)
@@ -126,9 +126,9 @@ int main(int argc, char** argv)
             device = i;
     if (device < 0)
         return fail("capture port not listed");
-    form.SelectDevice(device);
-    form.channel = 0;
-    form.velocity = 127;
+    form.form1().SelectDevice(device);
+    form.form1().channel = 0;
+    form.form1().velocity = 127;
     if (!port.isOpen())
         return fail("capture port did not open");
 

@@ -13,7 +13,7 @@
 
 #include "RecordingOutput.h"
 #include "midi/MidiPort.h"
-#include "window/Form1.h"
+#include "qt/QtForm.h"
 #include "window/KeyMap.h"
 
 namespace {
@@ -54,8 +54,8 @@ int main(int argc, char* argv[])
     auto recording = std::make_shared<Recording>();
     recording->messages.reserve(4);
     MidiPort port(std::make_unique<RecordingProvider>(recording));
-    Form1 form(port);
-    form.Form_Load();
+    QtForm form(port);
+    form.form1().Form_Load();
     form.show();
     QCoreApplication::processEvents();
     QWindow* window = form.windowHandle();

@@ -31,7 +31,7 @@
 #include "WaitUntil.h"
 #include "WaylandDesktop.h"
 #include "XvfbServer.h"
-#include "window/Form1.h"
+#include "qt/QtForm.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -316,7 +316,7 @@ int onWayland()
     Environment env = sway.clientEnvironment();
     env.insert(env.end(), { "JACK_DEFAULT_SERVER=" + jack.name(), "PULSE_SERVER=unix:/nonexistent" });
     RunningProgram program({ TONVELO_BINARY }, env);
-    const int width = Form1::clientTwips.toPixels().width();
+    const int width = toPixels(controls::client).width();
     std::optional<SwayServer::View> window;
     const auto findWindow = [&] {
         window.reset();

@@ -43,7 +43,7 @@
 #include "XWindows.h"
 #include "XvfbServer.h"
 #include "demo/DemoTune.h"
-#include "window/Form1.h"
+#include "qt/QtForm.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -275,8 +275,8 @@ DemoRun playDemo(
 
     // The button in the window's client area, which lies below the menu bar.
     const QRect frame = xwindows::geometry(xvfb.display(), window);
-    const QPoint button = TwipsRect { 1920, 9120, 2535, 735 }.toPixels().center()
-        + QPoint(0, frame.height() - Form1::clientTwips.toPixels().height());
+    const QPoint button = toPixels(TwipsRect { 1920, 9120, 2535, 735 }).center()
+        + QPoint(0, frame.height() - toPixels(controls::client).height());
     int tuneMs = 0;
     for (const auto& step : DemoTune)
         tuneMs += step.pause;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Tonvelo needs: `install-deps.sh run` what
 # building and running it take, `install-deps.sh test` that and what the tests
-# take. `--list` prints the packages instead. Idempotent and quiet when
+# take, `install-deps.sh windows` what cross-building the Windows program
+# takes. `--list` prints the packages instead. Idempotent and quiet when
 # everything is already there.
 #
 # This runs on the user's own desktop: it never removes a package (apt fails
@@ -56,8 +57,26 @@ pulse_daemon_libraries() {
     awk '$1 == "Depends:" && $2 ~ /^lib(tdb|soxr|speexdsp|wrap)[0-9]/ { print $2 }'
 }
 
+# The Windows program, cross-built: MinGW-w64 with POSIX threads, the icon
+# drawn from the SVG (rsvg-convert) and packed as .ico (icotool), the installer
+windows_packages=(
+  cmake make
+  g++-mingw-w64-x86-64-posix
+  librsvg2-bin icoutils
+  nsis
+)
+
+# The Windows tests run it under Wine, 64-bit only (Wine 8 on Debian 12, 10
+# on 13); the X libraries Wine's display driver loads at run time, and Wine's
+# own dialog fonts; GoogleTest's sources, cross-built for the unit tests
+wine_test_packages=(
+  wine wine64 fonts-wine
+  libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3
+  googletest
+)
+
 usage() {
-  echo "usage: $0 [--list] run|test" >&2
+  echo "usage: $0 [--list] run|test|windows" >&2
   exit 2
 }
 
@@ -69,7 +88,9 @@ fi
 case "${1:-}" in
   run) packages=("${run_packages[@]}") ;;
   test) mapfile -t extra < <(pulse_daemon_libraries)
-    packages=("${run_packages[@]}" "${test_packages[@]}" "${extra[@]}") ;;
+    packages=("${run_packages[@]}" "${test_packages[@]}" "${windows_packages[@]}" "${wine_test_packages[@]}"
+      "${extra[@]}") ;;
+  windows) packages=("${windows_packages[@]}") ;;
   *) usage ;;
 esac
 

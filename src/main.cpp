@@ -5,9 +5,9 @@
 #include "midi/MidiPort.h"
 #include "midi/SystemOutputs.h"
 #include "midi/log/SoundEnvironment.h"
-#include "window/Fonts.h"
-#include "window/Form1.h"
-#include "window/WindowSystemStart.h"
+#include "qt/Fonts.h"
+#include "qt/QtForm.h"
+#include "qt/WindowSystemStart.h"
 
 int main(int argc, char* argv[])
 {
@@ -30,9 +30,9 @@ int main(int argc, char* argv[])
     registerFontSubstitutes();
 
     MidiPort port(std::move(outputs));
-    Form1 form(port);
-    form.Form_Load();
-    form.centreOnScreen();
-    form.show();
+    QtForm window(port);
+    window.form1().Form_Load();
+    window.centreOnScreen();
+    window.show();
     return QApplication::exec();
 }

@@ -5,7 +5,7 @@
 
 static_assert(midi::noteOfKey(0) % 12 == 0, "the grid starts on a C");
 
-QString pitchName(int keyIndex)
+std::string pitchName(int keyIndex)
 {
     const int note = midi::noteOfKey(keyIndex);
     // The n-th white key from the octave's C has the n-th letter; a black
@@ -13,8 +13,8 @@ QString pitchName(int keyIndex)
     int whites = 0;
     for (int i = keyIndex - note % 12; i <= keyIndex; ++i)
         whites += keyGrid[static_cast<size_t>(i)].kind == KeyKind::White;
-    QString name(QLatin1Char("CDEFGAB"[whites - 1]));
+    std::string name(1, "CDEFGAB"[whites - 1]);
     if (keyGrid[static_cast<size_t>(keyIndex)].kind == KeyKind::Black)
-        name += QChar(0x266F);
-    return name + QString::number(note / 12 - 1);
+        name += "\u266F";
+    return name + std::to_string(note / 12 - 1);
 }

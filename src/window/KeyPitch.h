@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QString>
+#include <string>
 
-// A key's pitch in the usual notation: note 60 is "C4", the black key above
-// it "C♯4". Read off the key grid, so it needs no table of its own.
-QString pitchName(int keyIndex);
+// A key's pitch in the usual notation, in UTF-8: note 60 is "C4", the black
+// key above it "C♯4". Read off the key grid, so it needs no table of its own.
+std::string pitchName(int keyIndex);

@@ -1,21 +1,29 @@
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 
-#include <QRect>
-
 // Control rectangles are given in twips: 15 twips are one pixel at 96 dpi.
-// Qt scales its device-independent pixels for HiDPI screens by itself; a
-// screen too small for the window lays it out at a smaller `scale`. Edges are
-// rounded, not sizes, so that rectangles that meet at scale 1 still meet.
+// A window maps them to its own pixels at a `scale` (its DPI over 96, or
+// less on a screen too small for it). Edges are rounded, not sizes, so that
+// rectangles that meet at scale 1 still meet.
 struct TwipsRect {
     int left, top, width, height;
 
     constexpr int right() const { return left + width; }
     constexpr int bottom() const { return top + height; }
-    QRect toPixels(double scale = 1.0) const
-    {
-        const auto px = [scale](int twips) { return static_cast<int>(std::lround(twips * scale / 15)); };
-        return QRect(QPoint(px(left), px(top)), QPoint(px(right()) - 1, px(bottom()) - 1));
-    }
 };
+
+// The pixel edge at `twips` from the client area's corner.
+inline int twipsToPixels(int twips, double scale = 1.0)
+{
+    return static_cast<int>(std::lround(twips * scale / 15));
+}
+
+// The largest factor, at most 1, that fits a client area of `clientWidth` x
+// `clientHeight` pixels into `width` x `height`: on a screen too small for it
+// the window shows whole, every control and font scaled alike.
+inline double fittingScale(int clientWidth, int clientHeight, int width, int height)
+{
+    return std::min({ 1.0, double(width) / clientWidth, double(height) / clientHeight });
+}

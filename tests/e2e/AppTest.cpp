@@ -21,7 +21,7 @@
 #include "ProgramOnX.h"
 #include "XWindows.h"
 #include "XvfbServer.h"
-#include "window/Form1.h"
+#include "qt/QtForm.h"
 #include "window/KeyGrid.h"
 
 // The shipped program on a machine like a build server: a display of its
@@ -171,7 +171,7 @@ TEST(App, WithNoOutputTheMessageShowsBeforeTheWindowAndClosingEndsTheProgram)
     QImage window;
     ASSERT_TRUE(waitUntil([&] {
         window = xwindows::grab(display, main);
-        const QRect key0 = keyGrid[0].rect.toPixels().translated(clientOrigin(window, 1));
+        const QRect key0 = toPixels(keyGrid[0].rect).translated(clientOrigin(window, 1));
         const QPoint face = key0.bottomLeft() + QPoint(5, -5);
         return !window.isNull() && window.rect().contains(face)
             && (window.pixel(face) & 0xFFFFFF) == 0xFFFFFF;
@@ -197,7 +197,7 @@ TEST(App, OnAScreenTooSmallForItTheWholeWindowFitsAtASmallerScale)
     ASSERT_NE(window, 0u) << "the keyboard window did not show";
     const QRect placed = xwindows::geometry(xvfb.display(), window);
     EXPECT_TRUE(QRect(0, 0, 1280, 688).contains(placed)) << placed.y() << " " << placed.height();
-    EXPECT_LT(placed.width(), Form1::clientTwips.toPixels().width());
+    EXPECT_LT(placed.width(), toPixels(controls::client).width());
 }
 
 TEST(App, ClosingTheWindowDuringTheDemoEndsTheProgramAtOnce)
@@ -210,7 +210,7 @@ TEST(App, ClosingTheWindowDuringTheDemoEndsTheProgramAtOnce)
     ASSERT_NE(window, 0u) << "the keyboard window did not show";
     const QImage picture = program.settledPicture(window, 30s);
     const QPoint button = xwindows::geometry(xvfb.display(), window).topLeft() + clientOrigin(picture, 1)
-        + TwipsRect { 1920, 9120, 2535, 735 }.toPixels().center();
+        + toPixels(TwipsRect { 1920, 9120, 2535, 735 }).center();
     ASSERT_TRUE(xdotool(xvfb.display(),
         { "mousemove", "--sync", std::to_string(button.x()), std::to_string(button.y()), "click", "1" }));
     std::this_thread::sleep_for(3s);

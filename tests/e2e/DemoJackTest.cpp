@@ -19,12 +19,12 @@ TEST(DemoOnJack, TheWholeTuneArrivesByteForByte)
 
     MessageBoxWatcher boxes;
     MidiPort port(std::make_unique<SystemOutputs>(SoundfontSearch::system(), jackPortsOnly));
-    Form1 form(port);
-    form.Form_Load();
+    QtForm form(port);
+    form.form1().Form_Load();
     form.show();
     ASSERT_EQ(form.device(1)->text().toStdString(), capture.portName());
     form.device(1)->trigger();
-    form.chan_Click(2);
+    form.form1().chan_Click(2);
     ASSERT_TRUE(port.isOpen());
 
     form.Command2()->click();

@@ -23,7 +23,7 @@ TEST(DeviceMenuOnJack, ListsPortsInOrderAndPlaysIntoTheChosenOneOnly)
         EXPECT_EQ(w.form.device(i + 1)->text().toStdString(), clients[static_cast<size_t>(i)]->portName());
 
     w.form.device(2)->trigger();
-    EXPECT_EQ(w.form.deviceId, 1);
+    EXPECT_EQ(w.form.form1().deviceId, 1);
     w.play(12);
     ASSERT_TRUE(clients[1]->waitFor(2));
     EXPECT_EQ(clients[1]->bytes(), (Bytes { { 0x90, 60, 127 }, { 0x80, 60, 0 } }));
@@ -62,7 +62,7 @@ TEST(DeviceMenuOnJack, TwelvePortsListTheFirstTen)
     EXPECT_EQ(listed, 10);
     EXPECT_EQ(w.form.device(10)->text().toStdString(), many.portName(9));
     // With a JACK server running, the built-in synth plays through it.
-    EXPECT_EQ(w.form.deviceId, -1);
+    EXPECT_EQ(w.form.form1().deviceId, -1);
     EXPECT_TRUE(w.port.isOpen());
     EXPECT_TRUE(w.boxes.texts.empty());
 }

@@ -74,10 +74,10 @@ TEST(Faults, TheJackServerDiesUnderAnOpenPort)
 
         // The window still takes input.
         w.form.chan(3)->trigger();
-        EXPECT_EQ(w.form.channel, 3);
+        EXPECT_EQ(w.form.form1().channel, 3);
         if (chooseAnother) {
             w.form.device(0)->trigger();
-            EXPECT_EQ(w.form.deviceId, -1);
+            EXPECT_EQ(w.form.form1().deviceId, -1);
             w.play(12);
         }
         w.form.close();
@@ -108,6 +108,6 @@ TEST(Faults, NoMissingOrDamagedSoundfontOpensTheBuiltInSynth)
         EXPECT_FALSE(w.port.isOpen());
         // The window stays usable: another device can be chosen.
         w.form.chan(1)->trigger();
-        EXPECT_EQ(w.form.channel, 1);
+        EXPECT_EQ(w.form.form1().channel, 1);
     }
 }

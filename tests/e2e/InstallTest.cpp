@@ -16,7 +16,7 @@
 #include "ProgramOnX.h"
 #include "XWindows.h"
 #include "XvfbServer.h"
-#include "window/Form1.h"
+#include "qt/QtForm.h"
 
 namespace fs = std::filesystem;
 
@@ -252,7 +252,7 @@ TEST_F(Installed, ProgramFromThePackageStartsWithItsIconAndName)
         { "XDG_DATA_DIRS=" + (root / "usr/share").string() + ":/usr/share" });
     const unsigned long window = program.waitForMainWindow(std::chrono::seconds(60));
     ASSERT_NE(window, 0ul) << program.process().output();
-    EXPECT_EQ(xwindows::geometry(x.display(), window).width(), Form1::clientTwips.toPixels().width());
+    EXPECT_EQ(xwindows::geometry(x.display(), window).width(), toPixels(controls::client).width());
     EXPECT_EQ(xwindows::windowClass(x.display(), window), "tonvelo.Tonvelo");
     EXPECT_GE(xwindows::largestIconSize(x.display(), window), 256);
     EXPECT_TRUE(program.process().running());

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "window/Form1.h"
-#include "window/KeyButton.h"
+#include "qt/KeyButton.h"
+#include "qt/QtForm.h"
 #include "window/KeyGrid.h"
 
 namespace {
@@ -12,7 +12,7 @@ enum class Part : unsigned char { Background, Frame, Face, Caption };
 
 QRect deviceRect(const TwipsRect& twips, int scale)
 {
-    const QRect r = twips.toPixels();
+    const QRect r = toPixels(twips);
     return QRect(r.x() * scale, r.y() * scale, r.width() * scale, r.height() * scale);
 }
 
@@ -26,13 +26,13 @@ std::string describe(const char* what, int key, QPoint at, QRgb seen)
 
 QPoint clientOrigin(const QImage& window, int scale)
 {
-    return QPoint(0, window.height() - Form1::clientTwips.toPixels().height() * scale);
+    return QPoint(0, window.height() - toPixels(controls::client).height() * scale);
 }
 
 std::vector<std::string> keyRectangleFaults(const QImage& window, int scale)
 {
     const QPoint origin = clientOrigin(window, scale);
-    const QRect client(origin, Form1::clientTwips.toPixels().size() * scale);
+    const QRect client(origin, toPixels(controls::client).size() * scale);
     if (origin.y() <= 0 || window.width() != client.width())
         return { "window of " + std::to_string(window.width()) + "x" + std::to_string(window.height())
             + " cannot hold the client area" };
@@ -95,7 +95,7 @@ std::vector<std::string> keyRectangleFaults(const QImage& window, int scale)
 
 QRect labelArea(const QImage& window, int scale)
 {
-    const QRect r = TwipsRect { 5280, 9000, 3975, 1095 }.toPixels();
+    const QRect r = toPixels(TwipsRect { 5280, 9000, 3975, 1095 });
     return QRect(clientOrigin(window, scale) + r.topLeft() * scale, r.size() * scale);
 }
 

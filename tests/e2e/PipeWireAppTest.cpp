@@ -17,6 +17,7 @@
 #include "WaitUntil.h"
 #include "XWindows.h"
 #include "XvfbServer.h"
+#include "qt/TwipsPixels.h"
 #include "window/KeyGrid.h"
 
 // The shipped program on a desktop of today: PipeWire with its session
@@ -64,7 +65,7 @@ TEST(ProgramOnPipeWire, KeyTwelveSoundsMiddleCThroughItsOwnStreamAndPlaysAgainAf
 
     const QImage picture = program.settledPicture(window, 10s);
     ASSERT_FALSE(picture.isNull());
-    const QPoint key12 = keyGrid[12].rect.toPixels().center() + clientOrigin(picture, 1);
+    const QPoint key12 = toPixels(keyGrid[12].rect).center() + clientOrigin(picture, 1);
     const auto press = [&] {
         return desktop.xdotool({ "mousemove", "--window", std::to_string(window), std::to_string(key12.x()),
                    std::to_string(key12.y()) })

@@ -9,7 +9,7 @@
 #include "ProgramOnX.h"
 #include "XWindows.h"
 #include "XvfbServer.h"
-#include "window/Form1.h"
+#include "qt/QtForm.h"
 
 namespace {
 
@@ -118,7 +118,7 @@ TEST_F(Screenshot, EveryControlIsTwiceAsLargeAtScaleTwo)
 {
     ASSERT_FALSE(shot(1).picture.isNull()) << shot(1).error;
     ASSERT_FALSE(shot(2).picture.isNull()) << shot(2).error;
-    EXPECT_EQ(shot(1).geometry.width(), Form1::clientTwips.toPixels().width());
+    EXPECT_EQ(shot(1).geometry.width(), toPixels(controls::client).width());
     EXPECT_EQ(shot(2).geometry.size(), shot(1).geometry.size() * 2);
     EXPECT_EQ(shot(2).picture.size(), shot(1).picture.size() * 2);
     // Only the scale differs: the same message box was answered, at most one.

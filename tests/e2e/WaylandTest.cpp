@@ -13,7 +13,7 @@
 #include "SwayServer.h"
 #include "WaitUntil.h"
 #include "WaylandDesktop.h"
-#include "window/Form1.h"
+#include "qt/QtForm.h"
 
 // The real program as a native client of a real Wayland compositor, played
 // with real key and pointer events, as on a Wayland desktop.
@@ -24,7 +24,7 @@ using View = SwayServer::View;
 
 namespace {
 
-const int windowWidth = Form1::clientTwips.toPixels().width();
+const int windowWidth = toPixels(controls::client).width();
 
 // A desktop where no sound server answers and no JACK server runs.
 Environment withoutSound(Environment env)

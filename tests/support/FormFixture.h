@@ -14,7 +14,7 @@
 #include "RecordingOutput.h"
 #include "midi/MidiMessage.h"
 #include "midi/MidiPort.h"
-#include "window/Form1.h"
+#include "qt/QtForm.h"
 
 // Dismisses every message box that opens while it lives and keeps its text,
 // so that a test meets the real modal box and never hangs on it.
@@ -45,14 +45,13 @@ private:
 };
 
 // A real keyboard window that plays into a recording output.
-struct FormFixture {
+struct FormFixture : RecordingPort {
     explicit FormFixture(std::vector<std::string> deviceNames = {}, std::set<int> failing = {})
-        : recording(std::make_shared<Recording>())
-        , provider(new RecordingProvider(recording, std::move(deviceNames), std::move(failing)))
-        , port(std::unique_ptr<OutputProvider>(provider))
+        : RecordingPort(std::move(deviceNames), std::move(failing))
         , form(port)
+        , form1(form.form1())
     {
-        form.Form_Load();
+        form1.Form_Load();
         form.show();
         exposed = QTest::qWaitForWindowExposed(&form);
         recording->clear();
@@ -64,14 +63,10 @@ struct FormFixture {
 
     QWindow* window() { return form.windowHandle(); }
 
-    std::vector<uint32_t> values() const { return recording->values(); }
-
     MessageBoxWatcher boxes;
     bool exposed = false;
-    std::shared_ptr<Recording> recording;
-    RecordingProvider* provider;
-    MidiPort port;
-    Form1 form;
+    QtForm form;
+    Form1& form1;
 };
 
 inline uint32_t on(int note, int channel = 0, int velocity = 127)

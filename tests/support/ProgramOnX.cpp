@@ -44,8 +44,14 @@ std::string linesOf(const std::string& output, bool logged)
 } // namespace
 
 ProgramOnX::ProgramOnX(const std::string& program, const std::string& display, const Environment& extraEnv)
+    : ProgramOnX(std::vector<std::string> { program }, display, extraEnv)
+{
+}
+
+ProgramOnX::ProgramOnX(
+    const std::vector<std::string>& args, const std::string& display, const Environment& extraEnv)
     : display_(display)
-    , process_({ program }, onDisplay(display, extraEnv))
+    , process_(args, onDisplay(display, extraEnv))
 {
 }
 

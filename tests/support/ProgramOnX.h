@@ -3,6 +3,7 @@
 #include <chrono>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <QImage>
 
@@ -15,6 +16,9 @@ public:
     // The program writes its own log (tonvelo.*), each line stamped with the
     // time of day; a test that fails shows it, with the steps it marked.
     ProgramOnX(const std::string& program, const std::string& display, const Environment& extraEnv = {});
+    // A program started through another, such as wine.
+    ProgramOnX(
+        const std::vector<std::string>& args, const std::string& display, const Environment& extraEnv = {});
     ~ProgramOnX();
 
     // What the program wrote, but for its log.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "midi/MidiOutput.h"
+#include "midi/MidiPort.h"
 #include "midi/OutputProvider.h"
 
 // What the tests read back: every value sent, the device it went to and when.
@@ -50,4 +51,17 @@ public:
 private:
     std::shared_ptr<Recording> recording_;
     std::vector<std::string> names_;
+};
+
+// A MidiPort on a RecordingProvider, for a test to hand to the window.
+struct RecordingPort {
+    explicit RecordingPort(std::vector<std::string> deviceNames = {}, std::set<int> failing = {})
+        : provider(new RecordingProvider(recording, std::move(deviceNames), std::move(failing)))
+        , port(std::unique_ptr<OutputProvider>(provider))
+    {
+    }
+    std::vector<uint32_t> values() const { return recording->values(); }
+    std::shared_ptr<Recording> recording = std::make_shared<Recording>();
+    RecordingProvider* provider;
+    MidiPort port;
 };

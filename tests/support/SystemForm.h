@@ -14,19 +14,19 @@ struct SystemForm {
         : port(std::make_unique<SystemOutputs>(std::move(search), jackPortsOnly))
         , form(port)
     {
-        form.Form_Load();
+        form.form1().Form_Load();
         form.show();
     }
 
     void play(int key)
     {
         const QPoint at
-            = form.clientArea()->mapTo(&form, keyGrid[static_cast<size_t>(key)].rect.toPixels().center());
+            = form.clientArea()->mapTo(&form, toPixels(keyGrid[static_cast<size_t>(key)].rect).center());
         QTest::mousePress(form.windowHandle(), Qt::LeftButton, {}, at);
         QTest::mouseRelease(form.windowHandle(), Qt::LeftButton, {}, at);
     }
 
     MessageBoxWatcher boxes;
     MidiPort port;
-    Form1 form;
+    QtForm form;
 };

@@ -1,14 +1,14 @@
 #include "WaylandDesktop.h"
 
 #include "WaitUntil.h"
-#include "window/Form1.h"
+#include "qt/QtForm.h"
 
 using namespace std::chrono_literals;
 
 WaylandDesktop::WaylandDesktop(const SwayServer& sway, const SwayServer::View& window)
     : sway_(sway)
     , window_(window.geometry)
-    , menuBar_(window.geometry.height() - Form1::clientTwips.toPixels().height())
+    , menuBar_(window.geometry.height() - toPixels(controls::client).height())
     , before_(sway.picture(window_))
 {
 }

@@ -38,8 +38,10 @@ TEST(DemoTuneShape, Has151StrikesAnd18Releases)
 {
     const auto strikes = std::count_if(
         DemoTune.begin(), DemoTune.end(), [](const DemoStep& s) { return s.action == Strike; });
-    const auto releases = static_cast<long>(DemoTune.size()) - strikes;
-    EXPECT_EQ(std::make_pair(strikes, releases), std::make_pair(151L, 18L));
+    // ptrdiff_t is long on Linux, long long on Windows.
+    const auto releases = std::ssize(DemoTune) - strikes;
+    EXPECT_EQ(
+        std::make_pair(strikes, releases), std::make_pair(std::ptrdiff_t { 151 }, std::ptrdiff_t { 18 }));
 }
 
 TEST(DemoTuneShape, PausesAfterStrikes)

@@ -62,7 +62,7 @@ TEST(Accessibility, AKeyIsPressedWhileTheMouseOrAComputerKeyHoldsIt)
 {
     FormFixture f;
     const auto pressed = [&](int key) { return face(f.form.Command1(key))->state().pressed; };
-    const QPoint centre = f.windowPoint(keyGrid[5].rect.toPixels().center());
+    const QPoint centre = f.windowPoint(toPixels(keyGrid[5].rect).center());
     QTest::mousePress(f.window(), Qt::LeftButton, {}, centre);
     EXPECT_TRUE(pressed(5));
     QTest::mouseRelease(f.window(), Qt::LeftButton, {}, centre);
@@ -89,13 +89,13 @@ TEST(Accessibility, TheVelocityBarIsNamedByItsLabelAndReadsTheVelocity)
     QTest::keyClick(f.form.vol(), Qt::Key_End);
     EXPECT_EQ(bar->valueInterface()->currentValue(), 0);
     bar->valueInterface()->setCurrentValue(100);
-    EXPECT_EQ(f.form.velocity, 100);
+    EXPECT_EQ(f.form1.velocity, 100);
 }
 
 TEST(Accessibility, DeviceAndChannelEntriesAreChoicesCheckedOrNot)
 {
     FormFixture f({ "Port A" });
-    f.form.chan_Click(2);
+    f.form1.chan_Click(2);
     // Only the entries shown: "MIDI Mapper" and the one port, not the hidden slots.
     for (auto [menu, shown] :
         { std::pair { f.form.midi_devices(), 2 }, std::pair { f.form.channeloption(), 6 } }) {
@@ -136,5 +136,5 @@ TEST(Accessibility, MovingFromMenuToMenuKeepsTheFocusInTheMenusUntilOneCloses)
     key(Qt::Key_Down);
     key(Qt::Key_Return);
     EXPECT_TRUE(QTest::qWaitFor([&] { return f.form.Command1(0)->hasFocus(); }, 2000));
-    EXPECT_EQ(f.form.channel, 1);
+    EXPECT_EQ(f.form1.channel, 1);
 }

@@ -43,7 +43,7 @@ Values concat(std::initializer_list<Values> parts)
 struct DemoForm : FormFixture {
     DemoForm()
     {
-        form.demoPlayer().setClock(std::unique_ptr<DemoClock>(clock));
+        form1.demoPlayer().setClock(std::unique_ptr<DemoClock>(clock));
         form.activateWindow();
         active = QTest::qWaitForWindowActive(&form);
     }
@@ -144,7 +144,7 @@ TEST(DemoButton, CaptionFontPlaceAndTabOrder)
     EXPECT_EQ(button->font().family(), QStringLiteral("华文行楷"));
     EXPECT_EQ(button->font().pointSizeF(), 21.75);
     EXPECT_EQ(button->font().weight(), QFont::Normal);
-    EXPECT_EQ(button->geometry(), TwipsRect({ 1920, 9120, 2535, 735 }).toPixels());
+    EXPECT_EQ(button->geometry(), toPixels(TwipsRect({ 1920, 9120, 2535, 735 })));
     // The family stands in for one that the system has: the caption draws as glyphs.
     const QFontMetrics metrics(button->font());
     for (QChar c : button->text())
@@ -162,8 +162,8 @@ TEST(DemoButton, CaptionFontPlaceAndTabOrder)
 TEST(DemoTune, PlaysEveryStepInTableOrderOnTheCurrentChannelAndVelocity)
 {
     DemoForm f;
-    f.form.channel = 2;
-    f.form.velocity = 0;
+    f.form1.channel = 2;
+    f.form1.velocity = 0;
     const auto clicked = f.clock->now();
     f.click(f.form.Command2());
     const auto returned = f.clock->now();
@@ -231,7 +231,7 @@ TEST(DemoTune, AKeyReleasedInAnotherWindowDuringTheTuneIsNotLeftHeld)
 
     ASSERT_TRUE(f.waitForMessages(DemoTune.size() + 2));
     EXPECT_EQ(f.values(), concat({ tuneValues(0, 127), { on(50), off(50) } }));
-    for (auto held : f.form.heldKeys)
+    for (auto held : f.form1.heldKeys)
         EXPECT_EQ(held, 0);
     // The next press of X plays.
     ASSERT_TRUE(QTest::qWaitForWindowActive(&f.form));

@@ -102,12 +102,12 @@ TEST(KeyPlay, EveryMappedKeyPlaysItsNoteAndMovesTheFocusToItsKey)
         f.recording->clear();
         QTest::keyPress(f.window(), Qt::Key_G); // unmapped: nothing
         K::down(row.key);
-        EXPECT_EQ(f.form.heldKeys[static_cast<size_t>(row.slot - 1)], row.code);
+        EXPECT_EQ(f.form1.heldKeys[static_cast<size_t>(row.slot - 1)], row.code);
         EXPECT_TRUE(f.form.Command1(row.keyIndex)->hasFocus());
         K::up(row.key);
         EXPECT_EQ(f.values(), (Values { on(row.note), off(row.note) }));
     }
-    for (auto held : f.form.heldKeys)
+    for (auto held : f.form1.heldKeys)
         EXPECT_EQ(held, 0);
 }
 
@@ -162,7 +162,7 @@ TEST(KeyPlay, AReleaseEndsTheNoteOfItsPressWhenTheLayoutChangedMeanwhile)
     K::down(A);
     K::up({ Qt::Key_Q, 38 });
     EXPECT_EQ(f.values(), (Values { on(48), off(48), on(60), off(60) }));
-    for (auto held : f.form.heldKeys)
+    for (auto held : f.form1.heldKeys)
         EXPECT_EQ(held, 0);
 }
 
@@ -228,7 +228,7 @@ TEST(KeyPlay, LosingTheActivationReleasesEveryHeldKey)
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     // In slot order: A is slot 1, Z slot 9.
     EXPECT_EQ(f.values(), (Values { on(48), on(60), off(60), off(48) }));
-    for (auto held : f.form.heldKeys)
+    for (auto held : f.form1.heldKeys)
         EXPECT_EQ(held, 0);
 
     // Z came up in the other window; back here its next press plays.
@@ -285,7 +285,7 @@ TEST(KeyPlay, AKeyHeldWhileAChannelIsChosenFromTheMenuSoundsUntilReleased)
     QTest::keyClick(K::target(), Qt::Key_Down);
     QTest::keyClick(K::target(), Qt::Key_Return);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !menu->isVisible(); }, 2000));
-    EXPECT_EQ(f.form.channel, 1);
+    EXPECT_EQ(f.form1.channel, 1);
     EXPECT_EQ(f.values(), (Values { on(48, 0) }));
     // The note-off goes out on the channel of the moment.
     K::up(Z);

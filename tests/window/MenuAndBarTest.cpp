@@ -13,7 +13,7 @@ namespace {
 
 QPoint centreOf(int index)
 {
-    return keyGrid[static_cast<size_t>(index)].rect.toPixels().center();
+    return toPixels(keyGrid[static_cast<size_t>(index)].rect).center();
 }
 
 void press(FormFixture& f, int key)
@@ -35,7 +35,7 @@ std::vector<int> checkedEntries(const std::vector<QAction*>& entries)
     return checked;
 }
 
-std::vector<int> checkedDevices(const Form1& form)
+std::vector<int> checkedDevices(const QtForm& form)
 {
     std::vector<QAction*> entries;
     for (int i = 0; i < Form1::deviceEntries; ++i)
@@ -43,7 +43,7 @@ std::vector<int> checkedDevices(const Form1& form)
     return checkedEntries(entries);
 }
 
-std::vector<int> checkedChannels(const Form1& form)
+std::vector<int> checkedChannels(const QtForm& form)
 {
     std::vector<QAction*> entries;
     for (int i = 0; i < Form1::channelEntries; ++i)
@@ -51,7 +51,7 @@ std::vector<int> checkedChannels(const Form1& form)
     return checkedEntries(entries);
 }
 
-QStringList visibleDevices(const Form1& form)
+QStringList visibleDevices(const QtForm& form)
 {
     QStringList names;
     for (int i = 0; i < Form1::deviceEntries; ++i)
@@ -100,7 +100,7 @@ TEST(ChannelMenu, StartsOnChannelOneAndEveryLaterMessageCarriesTheChosenChannel)
     // Choosing the marked entry again keeps the mark and the channel.
     f.form.chan(5)->trigger();
     EXPECT_EQ(checkedChannels(f.form), std::vector<int> { 5 });
-    EXPECT_EQ(f.form.channel, 5);
+    EXPECT_EQ(f.form1.channel, 5);
 }
 
 TEST(ChannelMenu, ANoteHeldAcrossAChannelChangeEndsOnTheNewChannel)
@@ -130,7 +130,7 @@ TEST(Menus, F10OpensTheMenuBarForArrowsReturnAndEscape)
     key(Qt::Key_Down);
     key(Qt::Key_Return);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !f.form.channeloption()->isVisible(); }, 2000));
-    EXPECT_EQ(f.form.channel, 1);
+    EXPECT_EQ(f.form1.channel, 1);
 
     key(Qt::Key_F10);
     ASSERT_TRUE(opened(f.form.midi_devices()));
@@ -150,7 +150,7 @@ TEST(VelocityBar, RunsFrom127AtTheTopTo0AtTheBottomAndStartsAt127)
     VelocityBar* vol = f.form.vol();
     EXPECT_EQ(vol->orientation(), Qt::Vertical);
     EXPECT_EQ(vol->velocity(), 127);
-    EXPECT_EQ(f.form.velocity, 127);
+    EXPECT_EQ(f.form1.velocity, 127);
     EXPECT_EQ(f.form.Label1()->text(), "音   量");
     // The first control in tab order, and the one with the focus at start.
     EXPECT_EQ(QApplication::focusWidget(), vol);
@@ -207,7 +207,7 @@ TEST(VelocityBar, EveryControlMovesTheThumbTheWayItPointsAndTheVelocityFollows)
         SCOPED_TRACE(step.what);
         const int before = thumbOf(vol).center().y();
         step.act();
-        EXPECT_EQ(f.form.velocity, step.velocity);
+        EXPECT_EQ(f.form1.velocity, step.velocity);
         EXPECT_EQ(vol->velocity(), step.velocity);
         const int moved = thumbOf(vol).center().y() - before;
         EXPECT_EQ((moved > 0) - (moved < 0), step.thumb);
@@ -225,9 +225,9 @@ TEST(VelocityBar, ADragSetsTheVelocityOnlyWhenItEnds)
             Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(vol, &move);
     }
-    EXPECT_EQ(f.form.velocity, 127);
+    EXPECT_EQ(f.form1.velocity, 127);
     QTest::mouseRelease(vol, Qt::LeftButton, {}, QPoint(grab.x(), vol->height()));
-    EXPECT_EQ(f.form.velocity, 0);
+    EXPECT_EQ(f.form1.velocity, 0);
 }
 
 TEST(VelocityBar, ANoteStruckLoudStillEndsAfterTheBarMoved)
@@ -247,11 +247,11 @@ TEST(DeviceMenu, ListsTheBuiltInSynthThenThePortsAndMarksTheChoice)
     EXPECT_EQ(f.form.midi_devices()->title(), "Midi设备");
     EXPECT_EQ(visibleDevices(f.form), (QStringList { "MIDI Mapper", "Port A", "Port B", "Port C" }));
     EXPECT_EQ(checkedDevices(f.form), std::vector<int> { 0 });
-    EXPECT_EQ(f.form.deviceId, -1);
+    EXPECT_EQ(f.form1.deviceId, -1);
 
     f.form.device(2)->trigger();
     EXPECT_EQ(checkedDevices(f.form), std::vector<int> { 2 });
-    EXPECT_EQ(f.form.deviceId, 1);
+    EXPECT_EQ(f.form1.deviceId, 1);
     press(f, 0);
     ASSERT_EQ(f.recording->messages.size(), 1u);
     EXPECT_EQ(f.recording->messages[0].deviceId, 1);
@@ -264,7 +264,7 @@ TEST(DeviceMenu, ListsTheBuiltInSynthThenThePortsAndMarksTheChoice)
     EXPECT_EQ(f.recording->opens - f.recording->closes, 1);
 
     f.form.device(0)->trigger();
-    EXPECT_EQ(f.form.deviceId, -1);
+    EXPECT_EQ(f.form1.deviceId, -1);
     EXPECT_EQ(checkedDevices(f.form), std::vector<int> { 0 });
     EXPECT_TRUE(f.boxes.texts.empty());
 }
@@ -310,6 +310,6 @@ TEST(DeviceMenu, ShowsAtMostTenPortsAndNamesAsTheyAre)
 
     // The entry of the nameless port still opens its device.
     f.form.device(6)->trigger();
-    EXPECT_EQ(f.form.deviceId, 5);
+    EXPECT_EQ(f.form1.deviceId, 5);
     EXPECT_TRUE(f.port.isOpen());
 }

@@ -8,7 +8,7 @@ namespace {
 
 QPoint centreOf(int index)
 {
-    return keyGrid[static_cast<size_t>(index)].rect.toPixels().center();
+    return toPixels(keyGrid[static_cast<size_t>(index)].rect).center();
 }
 
 } // namespace
@@ -18,8 +18,8 @@ TEST(MousePlay, WhereBlackKeyCoversWhiteKeyTheBlackKeyPlays)
     FormFixture f;
     // Inside both key 0 (104..136 px) and key 1 (128..146 px), in the black key's height.
     const QPoint shared(132, 5880 / 15 + 10);
-    ASSERT_TRUE(keyGrid[0].rect.toPixels().contains(shared));
-    ASSERT_TRUE(keyGrid[1].rect.toPixels().contains(shared));
+    ASSERT_TRUE(toPixels(keyGrid[0].rect).contains(shared));
+    ASSERT_TRUE(toPixels(keyGrid[1].rect).contains(shared));
 
     QTest::mousePress(f.window(), Qt::LeftButton, {}, f.windowPoint(shared));
     QTest::mouseRelease(f.window(), Qt::LeftButton, {}, f.windowPoint(shared));
@@ -68,10 +68,10 @@ TEST(MousePlay, ADoubleClickIsTwoPressesAndNothingMore)
 TEST(Startup, OpensTheBuiltInSynthWithChannelOneAndFullVelocity)
 {
     FormFixture f;
-    EXPECT_EQ(f.form.deviceId, -1);
-    EXPECT_NE(f.form.hMidiOut, 0);
-    EXPECT_EQ(f.form.channel, 0);
-    EXPECT_EQ(f.form.velocity, 127);
+    EXPECT_EQ(f.form1.deviceId, -1);
+    EXPECT_NE(f.form1.hMidiOut, 0);
+    EXPECT_EQ(f.form1.channel, 0);
+    EXPECT_EQ(f.form1.velocity, 127);
     EXPECT_EQ(f.form.windowTitle(), "Tonvelo");
     EXPECT_TRUE(f.boxes.texts.empty());
     // Every control fits in the client area.
@@ -96,10 +96,10 @@ TEST(Startup, AFailedOpenIsReportedOnceAndLaterNotesAreSilentlyLost)
     EXPECT_EQ(f.boxes.texts.size(), 1u);
 
     // Each further attempt that fails is reported once more; one that works plays.
-    f.form.SelectDevice(-1);
+    f.form1.SelectDevice(-1);
     EXPECT_EQ(f.boxes.texts.size(), 2u);
     f.provider->failing.clear();
-    f.form.SelectDevice(-1);
+    f.form1.SelectDevice(-1);
     EXPECT_EQ(f.boxes.texts.size(), 2u);
     QTest::mousePress(f.window(), Qt::LeftButton, {}, f.windowPoint(centreOf(0)));
     EXPECT_EQ(f.values(), (Values { on(48) }));

@@ -18,7 +18,7 @@ namespace {
 
 struct Grab {
     QImage image;
-    const Form1* form;
+    const QtForm* form;
 
     // A widget's rectangle in picture coordinates.
     QRect rectOf(const QWidget* w) const { return QRect(w->mapTo(form, QPoint(0, 0)), w->size()); }
@@ -31,7 +31,7 @@ struct Grab {
     QRgb atClient(int x, int y) const { return at(clientRect(QRect(x, y, 1, 1)).topLeft()); }
 };
 
-Grab grabWindow(Form1& form)
+Grab grabWindow(QtForm& form)
 {
     // A focus frame is drawn over the focused key's face; no key may hold it here.
     if (QWidget* focused = QApplication::focusWidget())
@@ -54,12 +54,12 @@ bool isInk(QRgb pixel)
 QRegion visiblePartOf(size_t k)
 {
     const auto& key = keyGrid[k];
-    QRegion region(key.rect.toPixels());
+    QRegion region(toPixels(key.rect));
     for (const auto& other : keyGrid) {
         const bool above
             = key.kind == KeyKind::White && (other.kind == KeyKind::Black || other.rect.left > key.rect.left);
         if (above)
-            region -= other.rect.toPixels();
+            region -= toPixels(other.rect);
     }
     return region;
 }
@@ -68,7 +68,7 @@ QRegion allKeys()
 {
     QRegion region;
     for (const auto& key : keyGrid)
-        region += key.rect.toPixels();
+        region += toPixels(key.rect);
     return region;
 }
 
@@ -174,9 +174,9 @@ TEST(Picture, EveryKeyShowsItsRectangleInOneFlatColourWithBlackKeysOnTop)
     for (size_t k = 0; k < keyGrid.size(); ++k) {
         const auto& key = keyGrid[k];
         const KeyButton* button = f.form.Command1(key.index);
-        ASSERT_EQ(grab.rectOf(button), grab.clientRect(key.rect.toPixels())) << "key " << k;
+        ASSERT_EQ(grab.rectOf(button), grab.clientRect(toPixels(key.rect))) << "key " << k;
         const QRgb face = key.kind == KeyKind::White ? white : black;
-        const QRect rect = key.rect.toPixels();
+        const QRect rect = toPixels(key.rect);
 
         // Inside the border the face shows one flat colour; every other pixel
         // belongs to the caption, which shows whole.
@@ -207,8 +207,8 @@ TEST(Picture, EveryKeyShowsItsRectangleInOneFlatColourWithBlackKeysOnTop)
 
     // Black key 1 shows whole over white keys 0 and 2: its colour runs right
     // across the column where the two white keys meet.
-    const QRect black1 = keyGrid[1].rect.toPixels();
-    const int meet = keyGrid[2].rect.toPixels().left();
+    const QRect black1 = toPixels(keyGrid[1].rect);
+    const int meet = toPixels(keyGrid[2].rect).left();
     EXPECT_EQ(grab.atClient(meet, black1.top() + 3), black);
     EXPECT_EQ(grab.atClient(black1.left() - 2, black1.top() + 3), white);
 }
@@ -283,14 +283,14 @@ TEST(Picture, AKeyHeldWithTheMouseShowsAPressedFaceUntilItsLastButtonIsReleased)
     const QRgb white = qRgb(255, 255, 255) & 0xFFFFFF, black = qRgb(255, 224, 192) & 0xFFFFFF;
     // A face pixel clear of caption and focus frame, for white key 0, black key 1 and white key 12.
     const auto faceOf = [&](int key) {
-        const QRect r = keyGrid[static_cast<size_t>(key)].rect.toPixels();
+        const QRect r = toPixels(keyGrid[static_cast<size_t>(key)].rect);
         const QPoint p = keyGrid[static_cast<size_t>(key)].kind == KeyKind::White
             ? QPoint(r.left() + 2, r.bottom() - 2)
             : QPoint(r.left() + 2, r.top() + 2);
         return grabWindow(f.form).atClient(p.x(), p.y());
     };
     const auto mouse = [&](QEvent::Type type, int key, Qt::MouseButton button) {
-        const QPoint at = f.windowPoint(keyGrid[static_cast<size_t>(key)].rect.toPixels().center());
+        const QPoint at = f.windowPoint(toPixels(keyGrid[static_cast<size_t>(key)].rect).center());
         type == QEvent::MouseButtonPress ? QTest::mousePress(f.window(), button, {}, at)
                                          : QTest::mouseRelease(f.window(), button, {}, at);
     };
@@ -349,14 +349,14 @@ TEST(Picture, OnAScreenTooSmallTheClientAreaShrinksAndEveryKeyKeepsItsPlace)
     EXPECT_NEAR(f.form.Label3()->font().pointSizeF(), 15.75 * scale, 0.01);
     for (const auto& a : keyGrid) {
         // Each edge within half a pixel of its exact place, not of its place at scale 1 scaled.
-        const QRect r = f.form.Command1(a.index)->geometry(), u = a.rect.toPixels();
+        const QRect r = f.form.Command1(a.index)->geometry(), u = toPixels(a.rect);
         EXPECT_NEAR(r.left(), a.rect.left * scale / 15, 0.5) << a.index;
         EXPECT_NEAR(r.top(), a.rect.top * scale / 15, 0.5) << a.index;
         EXPECT_NEAR(r.right() + 1, a.rect.right() * scale / 15, 0.5) << a.index;
         EXPECT_NEAR(r.bottom() + 1, a.rect.bottom() * scale / 15, 0.5) << a.index;
         // Keys that met still meet.
         for (const auto& b : keyGrid)
-            EXPECT_EQ(u.right() == b.rect.toPixels().left() - 1,
+            EXPECT_EQ(u.right() == toPixels(b.rect).left() - 1,
                 r.right() == f.form.Command1(b.index)->geometry().left() - 1)
                 << a.index << " " << b.index;
     }

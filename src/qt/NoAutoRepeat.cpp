@@ -1,0 +1,7 @@
+#include "qt/AutoRepeat.h"
+
+// Built without X11: no server to ask for detectable auto-repeat.
+bool useDetectableAutoRepeat()
+{
+    return false;
+}
