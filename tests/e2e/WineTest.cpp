@@ -101,12 +101,16 @@ struct Keyboard {
     // window's scale: a white key's point lies below the black keys.
     std::vector<std::string> pointAt(const TwipsRect& rect, bool whiteKey = false) const
     {
-        const double scale = double(picture.width()) / twipsToPixels(controls::client.width);
-        const QPoint client(0, picture.height() - twipsToPixels(controls::client.height, scale));
-        const QRect r = toPixels(rect, scale).translated(client);
+        const QRect r = inPicture(rect);
         const int y = whiteKey ? r.bottom() - 8 : r.center().y();
         return { "mousemove", "--window", std::to_string(window), std::to_string(r.center().x()),
             std::to_string(y) };
+    }
+    QRect inPicture(const TwipsRect& rect) const
+    {
+        const double scale = double(picture.width()) / twipsToPixels(controls::client.width);
+        const QPoint client(0, picture.height() - twipsToPixels(controls::client.height, scale));
+        return toPixels(rect, scale).translated(client);
     }
     std::vector<std::string> pointAtKey(int index) const
     {
@@ -212,10 +216,19 @@ TEST_F(UnderWine, EveryMouseButtonPlaysAndTheReleaseComesToThePressedKeyWherever
     const Keyboard keyboard(*wine, {});
     ASSERT_NE(keyboard.window, 0u) << "no window showed";
     // Black key 1 where it covers white key 0, released off the window; the
-    // right button on key 0; the last key.
-    ASSERT_TRUE(keyboard.xdotool(
-        { keyboard.pointAt(keyGrid[1].rect), { "mousedown", "1", "mousemove", "2", "2", "mouseup", "1" },
-            keyboard.pointAtKey(0), { "click", "3" }, keyboard.pointAtKey(37), { "click", "1" } }));
+    // right button on key 0; the last key. Held, key 1 looks pushed in.
+    ASSERT_TRUE(keyboard.xdotool({ keyboard.pointAt(keyGrid[1].rect), { "mousedown", "1" } }));
+    const QRect key1 = keyboard.inPicture(keyGrid[1].rect);
+    const auto faceOfKey1 = [&] {
+        return keyboard.program->settledPicture(keyboard.window, 10s)
+            .pixelColor(key1.center().x(), key1.top() + 10);
+    };
+    const QColor pushed = faceOfKey1();
+    EXPECT_TRUE(pushed.red() < 255 && pushed.green() < 224 && pushed.blue() < 192)
+        << pushed.name().toStdString();
+    ASSERT_TRUE(keyboard.xdotool({ { "mousemove", "2", "2", "mouseup", "1" }, keyboard.pointAtKey(0),
+        { "click", "3" }, keyboard.pointAtKey(37), { "click", "1" } }));
+    EXPECT_EQ(faceOfKey1(), QColor(255, 224, 192));
     EXPECT_EQ(keyboard.values(6), (Values { on(49), off(49), on(48), off(48), on(85), off(85) }));
 }
 
