@@ -39,9 +39,10 @@ private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK keyProc(HWND key, UINT message, WPARAM wParam, LPARAM lParam);
 
-    // Every message of the window's thread passes here: the window sees each
-    // real key press and release before the focused control does.
+    // Every message our own loops take passes here: the window sees each real
+    // key press and release before the focused control does.
     void dispatch(MSG& message);
+    // Tab and Shift+Tab: false when none of the tab order has the focus.
     bool moveFocus(bool backwards);
 
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);

@@ -4,6 +4,7 @@
 // and helpers as the Linux program's tests.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
@@ -101,12 +102,16 @@ struct Keyboard {
     // window's scale: a white key's point lies below the black keys.
     std::vector<std::string> pointAt(const TwipsRect& rect, bool whiteKey = false) const
     {
-        const double scale = double(picture.width()) / twipsToPixels(controls::client.width);
-        const QPoint client(0, picture.height() - twipsToPixels(controls::client.height, scale));
-        const QRect r = toPixels(rect, scale).translated(client);
+        const QRect r = inPicture(rect);
         const int y = whiteKey ? r.bottom() - 8 : r.center().y();
         return { "mousemove", "--window", std::to_string(window), std::to_string(r.center().x()),
             std::to_string(y) };
+    }
+    QRect inPicture(const TwipsRect& rect) const
+    {
+        const double scale = double(picture.width()) / twipsToPixels(controls::client.width);
+        const QPoint client(0, picture.height() - twipsToPixels(controls::client.height, scale));
+        return toPixels(rect, scale).translated(client);
     }
     std::vector<std::string> pointAtKey(int index) const
     {
@@ -212,10 +217,19 @@ TEST_F(UnderWine, EveryMouseButtonPlaysAndTheReleaseComesToThePressedKeyWherever
     const Keyboard keyboard(*wine, {});
     ASSERT_NE(keyboard.window, 0u) << "no window showed";
     // Black key 1 where it covers white key 0, released off the window; the
-    // right button on key 0; the last key.
-    ASSERT_TRUE(keyboard.xdotool(
-        { keyboard.pointAt(keyGrid[1].rect), { "mousedown", "1", "mousemove", "2", "2", "mouseup", "1" },
-            keyboard.pointAtKey(0), { "click", "3" }, keyboard.pointAtKey(37), { "click", "1" } }));
+    // right button on key 0; the last key. Held, key 1 looks pushed in.
+    ASSERT_TRUE(keyboard.xdotool({ keyboard.pointAt(keyGrid[1].rect), { "mousedown", "1" } }));
+    const QRect key1 = keyboard.inPicture(keyGrid[1].rect);
+    const auto faceOfKey1 = [&] {
+        return keyboard.program->settledPicture(keyboard.window, 10s)
+            .pixelColor(key1.center().x(), key1.top() + 10);
+    };
+    const QColor pushed = faceOfKey1();
+    EXPECT_TRUE(pushed.red() < 255 && pushed.green() < 224 && pushed.blue() < 192)
+        << pushed.name().toStdString();
+    ASSERT_TRUE(keyboard.xdotool({ { "mousemove", "2", "2", "mouseup", "1" }, keyboard.pointAtKey(0),
+        { "click", "3" }, keyboard.pointAtKey(37), { "click", "1" } }));
+    EXPECT_EQ(faceOfKey1(), QColor(255, 224, 192));
     EXPECT_EQ(keyboard.values(6), (Values { on(49), off(49), on(48), off(48), on(85), off(85) }));
 }
 
@@ -291,16 +305,24 @@ TEST_F(UnderWine, TheDemoKeepsItsTimesAndHandlesInputThatCameMeanwhileAfterIt)
     expected.insert(expected.end(), { on(48), off(48), on(53), off(53), on(48, 1), off(48, 1) });
     EXPECT_EQ(keyboard.values(expected.size()), expected);
     ASSERT_GE(notes.size(), DemoTune.size());
-    // Each step at the first one's time plus the pauses before it: lateness never adds up.
+    // Each step at the first one's time plus the pauses before it: lateness
+    // never adds up. A busy machine may wake the program late now and then,
+    // but never for long and never for the rest of the tune.
     long long due = notes[0].micros;
-    long long latest = 0;
+    std::vector<long long> late;
     for (size_t i = 0; i < DemoTune.size(); ++i) {
-        latest = std::max(latest, notes[i].micros - due);
+        late.push_back(notes[i].micros - due);
         EXPECT_GE(notes[i].micros, due) << "step " << i + 1;
         due += DemoTune[i].pause * 1000LL;
     }
-    EXPECT_LT(latest, 40000) << "a step was late by " << latest << " µs";
-    std::cout << "latest step " << latest << " µs after its time\n";
+    const auto lateOnes = std::count_if(late.begin(), late.end(), [](long long l) { return l > 40000; });
+    EXPECT_LE(lateOnes, 3) << "steps late by more than 40 ms";
+    EXPECT_LT(*std::max_element(late.begin(), late.end()), 500000) << "a step came much too late";
+    // Drift would make every step at the end late.
+    EXPECT_LT(*std::min_element(late.end() - 10, late.end()), 40000) << "the tune drifted";
+    const auto latest = std::max_element(late.begin(), late.end());
+    std::cout << "latest: step " << latest - late.begin() + 1 << ", " << *latest << " µs after its time; "
+              << lateOnes << " over 40 ms\n";
     // The input held meanwhile comes after the last pause.
     ASSERT_GT(notes.size(), DemoTune.size());
     EXPECT_GE(notes[DemoTune.size()].micros, due);
