@@ -199,7 +199,11 @@ void PipeWireOutput::Stream::onStateChanged(
     // The session manager says so of a stream that met a graph whose sink
     // is not there yet, such as a server that restarts: it links the
     // stream once the sink shows, and the stream's ports stay as they are.
-    if (state == PW_STREAM_STATE_ERROR && error && std::strcmp(error, "no node available") == 0)
+    // WirePlumber 0.4 says "no node available", 0.5 "no target node available".
+    const bool noSinkYet = error
+        && (std::strcmp(error, "no node available") == 0
+            || std::strcmp(error, "no target node available") == 0);
+    if (state == PW_STREAM_STATE_ERROR && noSinkYet)
         qCInfo(outputLog, "pipewire: no sink yet; the stream waits for one");
     else if (state == PW_STREAM_STATE_ERROR) {
         qCInfo(outputLog, "pipewire: the stream failed (%s)", error ? error : "");

@@ -293,10 +293,10 @@ void PulseOutput::Stream::onContextState(pa_context* context, void* data)
 {
     auto* self = static_cast<Stream*>(data);
     const pa_context_state_t state = pa_context_get_state(context);
-    if (state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED) {
-        if (!self->failed.exchange(true))
-            qCInfo(outputLog, "pulseaudio: lost the daemon (%s)", pa_strerror(pa_context_errno(context)));
-    }
+    // An open that fails says why once it gives up; this is for a daemon that goes away.
+    if ((state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED) && !self->failed.exchange(true)
+        && self->rate.load() != 0)
+        qCInfo(outputLog, "pulseaudio: lost the daemon (%s)", pa_strerror(pa_context_errno(context)));
     pa_threaded_mainloop_signal(self->loop, 0);
 }
 
