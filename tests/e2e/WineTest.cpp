@@ -80,7 +80,7 @@ uint32_t off(int note, int channel = 0)
     return midi::noteOffValue(note, channel);
 }
 
-// tonvelo.exe beside the stand-in, its window shown and active.
+// tonvelo.exe beside the stand-in, its window shown and asked to be active.
 struct Keyboard {
     Keyboard(const WineDesktop& wine, const std::vector<std::string>& devices)
         : standIn(devices)
