@@ -70,7 +70,7 @@ bool Win32DemoHost::handOnHeldInput()
         return false;
     // Keys go back in as input only to the window that would get them: with
     // another window in front they would go there.
-    if (!isKey(held_.front()) || GetForegroundWindow() != window_) {
+    if (!isKey(held_.front()) || GetForegroundWindow() != window_ || isStillDown(held_.front())) {
         MSG message = held_.front();
         held_.pop_front();
         dispatch_(message);
@@ -80,7 +80,7 @@ bool Win32DemoHost::handOnHeldInput()
     // opens, or a message box, takes the ones after it from the queue as it
     // would have live, and each gets its characters in turn.
     std::vector<INPUT> keys;
-    for (; !held_.empty() && isKey(held_.front()); held_.pop_front()) {
+    for (; !held_.empty() && isKey(held_.front()) && !isStillDown(held_.front()); held_.pop_front()) {
         const MSG& message = held_.front();
         INPUT input {};
         input.type = INPUT_KEYBOARD;
@@ -101,6 +101,15 @@ bool Win32DemoHost::handOnHeldInput()
         }
     }
     return true;
+}
+
+bool Win32DemoHost::isStillDown(const MSG& message)
+{
+    // Put back as input, the press of a key the user still holds would come
+    // as a repeat and be lost: it goes on as it came.
+    const bool press = message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN;
+    return press && !(message.lParam & (1 << 30))
+        && (GetAsyncKeyState(static_cast<int>(message.wParam)) & 0x8000);
 }
 
 bool Win32DemoHost::isKey(const MSG& message)

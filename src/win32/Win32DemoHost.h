@@ -39,6 +39,7 @@ private:
     // Whether `message` is the user's input, to be held while a tune plays.
     static bool isUserInput(const MSG& message);
     static bool isKey(const MSG& message);
+    static bool isStillDown(const MSG& message);
 
     TimerClock* clock_ = nullptr;
     Dispatch dispatch_;

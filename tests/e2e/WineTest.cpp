@@ -80,7 +80,7 @@ uint32_t off(int note, int channel = 0)
     return midi::noteOffValue(note, channel);
 }
 
-// tonvelo.exe beside the stand-in, its window shown and active.
+// tonvelo.exe beside the stand-in, its window shown and asked to be active.
 struct Keyboard {
     Keyboard(const WineDesktop& wine, const std::vector<std::string>& devices)
         : standIn(devices)
@@ -88,9 +88,14 @@ struct Keyboard {
         , window(program->waitForMainWindow(30s))
         , desktop(*program, window)
     {
-        if (window && desktop.xdotool({ "windowactivate", "--sync", std::to_string(window) }))
-            picture = program->settledPicture(window, 10s);
+        if (!window)
+            return;
+        // On a busy machine the window manager may be slow to say so; the
+        // picture tells where everything is, active or not.
+        desktop.xdotool({ "windowactivate", "--sync", std::to_string(window) });
+        picture = program->settledPicture(window, 10s);
     }
+    bool shown() const { return window && !picture.isNull(); }
     ~Keyboard()
     {
         if (window && program->process().running())
@@ -206,7 +211,7 @@ TEST_F(UnderWine, WithNoMidiMapperTheProgramSaysItCannotOpenTheOutputBeforeTheWi
 TEST_F(UnderWine, TheKeysCoverTheirTwipsRectanglesInTheirColours)
 {
     const Keyboard keyboard(*wine, { "Synth A" });
-    ASSERT_NE(keyboard.window, 0u) << "no window showed";
+    ASSERT_TRUE(keyboard.shown()) << "no window showed";
     fs::create_directories(TONVELO_SCREENSHOT_DIR);
     keyboard.picture.save(TONVELO_SCREENSHOT_DIR "/windows-keyboard.png");
     EXPECT_EQ(keyRectangleFaults(keyboard.picture, 1), std::vector<std::string> {});
@@ -215,7 +220,7 @@ TEST_F(UnderWine, TheKeysCoverTheirTwipsRectanglesInTheirColours)
 TEST_F(UnderWine, EveryMouseButtonPlaysAndTheReleaseComesToThePressedKeyWhereverItIs)
 {
     const Keyboard keyboard(*wine, {});
-    ASSERT_NE(keyboard.window, 0u) << "no window showed";
+    ASSERT_TRUE(keyboard.shown()) << "no window showed";
     // Black key 1 where it covers white key 0, released off the window; the
     // right button on key 0; the last key. Held, key 1 looks pushed in.
     ASSERT_TRUE(keyboard.xdotool({ keyboard.pointAt(keyGrid[1].rect), { "mousedown", "1" } }));
@@ -236,7 +241,7 @@ TEST_F(UnderWine, EveryMouseButtonPlaysAndTheReleaseComesToThePressedKeyWherever
 TEST_F(UnderWine, EachComputerKeyPlaysItsNoteOnceHoweverOftenItRepeats)
 {
     const Keyboard keyboard(*wine, {});
-    ASSERT_NE(keyboard.window, 0u) << "no window showed";
+    ASSERT_TRUE(keyboard.shown()) << "no window showed";
     // The keys that carry these on a US layout.
     const std::map<int16_t, std::string> punctuation { { vk::semicolon, "semicolon" }, { vk::comma, "comma" },
         { vk::period, "period" }, { vk::slash, "slash" } };
@@ -265,7 +270,7 @@ TEST_F(UnderWine, EachComputerKeyPlaysItsNoteOnceHoweverOftenItRepeats)
 TEST_F(UnderWine, TheDeviceMenuListsTheStandInsDevicesAndAChoiceClosesThenOpens)
 {
     const Keyboard keyboard(*wine, { "Synth A", "Synth B" });
-    ASSERT_NE(keyboard.window, 0u) << "no window showed";
+    ASSERT_TRUE(keyboard.shown()) << "no window showed";
     // Alt opens the menu bar, as Windows does (F10 too, below): "MIDI Mapper", "Synth A", "Synth B".
     ASSERT_TRUE(keyboard.xdotool({ { "key", "alt", "Down", "Down", "Down", "Return", "z" } }));
     keyboard.notes(2);
@@ -279,7 +284,7 @@ TEST_F(UnderWine, TheDeviceMenuListsTheStandInsDevicesAndAChoiceClosesThenOpens)
 TEST_F(UnderWine, TheChannelMenuAndTheVelocityBarSetWhatTheNotesCarry)
 {
     const Keyboard keyboard(*wine, {});
-    ASSERT_NE(keyboard.window, 0u) << "no window showed";
+    ASSERT_TRUE(keyboard.shown()) << "no window showed";
     // Channel entry "6"; then the bar, which has the focus: two small steps and a large one down.
     ASSERT_TRUE(keyboard.xdotool({ { "key", "F10", "Right", "Down", "Down", "Down", "Down", "Down", "Down",
         "Return", "Down", "Down", "Next", "z" } }));
@@ -289,32 +294,39 @@ TEST_F(UnderWine, TheChannelMenuAndTheVelocityBarSetWhatTheNotesCarry)
 TEST_F(UnderWine, TheDemoKeepsItsTimesAndHandlesInputThatCameMeanwhileAfterIt)
 {
     const Keyboard keyboard(*wine, {});
-    ASSERT_NE(keyboard.window, 0u) << "no window showed";
+    ASSERT_TRUE(keyboard.shown()) << "no window showed";
     ASSERT_TRUE(keyboard.xdotool({ keyboard.pointAt(controls::Command2.rect), { "click", "1" } }));
     ASSERT_FALSE(keyboard.notes(1).empty()) << "the tune did not start";
-    // A key, a click and channel entry "2" chosen with F10, then the key again.
+    // A key, a click and channel entry "2" chosen with F10, then the key
+    // again; last a key still held when the tune ends.
     ASSERT_TRUE(keyboard.xdotool({ { "key", "z" }, keyboard.pointAtKey(5),
-        { "click", "1", "key", "F10", "Right", "Down", "Down", "Return", "z" } }));
+        { "click", "1", "key", "F10", "Right", "Down", "Down", "Return", "z", "keydown", "x" } }));
+    ASSERT_EQ(keyboard.notes(DemoTune.size() + 7, 100s).size(), DemoTune.size() + 7);
+    ASSERT_TRUE(keyboard.xdotool({ { "keyup", "x" } }));
 
-    const auto notes = keyboard.notes(DemoTune.size() + 6, 100s);
+    const auto notes = keyboard.notes(DemoTune.size() + 8);
     Values expected;
     for (const auto& step : DemoTune) {
         const int note = midi::noteOfKey(step.key);
         expected.push_back(step.action == DemoAction::Strike ? on(note) : off(note));
     }
-    expected.insert(expected.end(), { on(48), off(48), on(53), off(53), on(48, 1), off(48, 1) });
+    expected.insert(
+        expected.end(), { on(48), off(48), on(53), off(53), on(48, 1), off(48, 1), on(50, 1), off(50, 1) });
     EXPECT_EQ(keyboard.values(expected.size()), expected);
     ASSERT_GE(notes.size(), DemoTune.size());
-    // Each step at the first one's time plus the pauses before it: lateness
+    // Each step at the tune's start plus the pauses before it: lateness
     // never adds up. A busy machine may wake the program late now and then,
-    // but never for long and never for the rest of the tune.
-    long long due = notes[0].micros;
+    // but never for long and never for the rest of the tune. The start is
+    // where the most punctual step puts it.
     std::vector<long long> late;
+    long long due = 0;
     for (size_t i = 0; i < DemoTune.size(); ++i) {
         late.push_back(notes[i].micros - due);
-        EXPECT_GE(notes[i].micros, due) << "step " << i + 1;
         due += DemoTune[i].pause * 1000LL;
     }
+    const long long start = *std::min_element(late.begin(), late.end());
+    for (auto& l : late)
+        l -= start;
     const auto lateOnes = std::count_if(late.begin(), late.end(), [](long long l) { return l > 40000; });
     EXPECT_LE(lateOnes, 3) << "steps late by more than 40 ms";
     EXPECT_LT(*std::max_element(late.begin(), late.end()), 500000) << "a step came much too late";
@@ -325,13 +337,13 @@ TEST_F(UnderWine, TheDemoKeepsItsTimesAndHandlesInputThatCameMeanwhileAfterIt)
               << lateOnes << " over 40 ms\n";
     // The input held meanwhile comes after the last pause.
     ASSERT_GT(notes.size(), DemoTune.size());
-    EXPECT_GE(notes[DemoTune.size()].micros, due);
+    EXPECT_GE(notes[DemoTune.size()].micros, start + due);
 }
 
 TEST_F(UnderWine, ClosingTheWindowDuringTheDemoEndsTheProgramAtOnce)
 {
     Keyboard keyboard(*wine, {});
-    ASSERT_NE(keyboard.window, 0u) << "no window showed";
+    ASSERT_TRUE(keyboard.shown()) << "no window showed";
     ASSERT_TRUE(keyboard.xdotool({ keyboard.pointAt(controls::Command2.rect), { "click", "1" } }));
     ASSERT_FALSE(keyboard.notes(1).empty()) << "the tune did not start";
     const auto asked = std::chrono::steady_clock::now();
@@ -364,7 +376,7 @@ TEST_F(UnderWine, AtTwiceTheDpiTheWindowGrowsAsFarAsTheScreenHoldsIt)
     };
     const Dpi dpi(*wine, 192);
     const Keyboard keyboard(*wine, {});
-    ASSERT_NE(keyboard.window, 0u) << "no window showed";
+    ASSERT_TRUE(keyboard.shown()) << "no window showed";
     // Twice its size would not fit the 1280x1024 screen: it shows whole, larger than at 96 dpi.
     const QRect placed = xwindows::geometry(wine->x().display(), keyboard.window);
     EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(placed)) << placed.y() << " " << placed.height();
