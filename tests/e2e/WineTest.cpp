@@ -359,6 +359,11 @@ TEST_F(UnderWine, ClosingTheWindowDuringTheDemoEndsTheProgramAtOnce)
 
 TEST_F(UnderWine, AtTwiceTheDpiTheWindowGrowsAsFarAsTheScreenHoldsIt)
 {
+    // Under Wine 10 (Debian 13) the window keeps its 96 dpi size with this
+    // value set: the scaling is measured where Wine applies it.
+    const auto version = runCommand({ "wine", "--version" }, std::chrono::seconds(30)).output;
+    if (version.rfind("wine-8.", 0) != 0)
+        GTEST_SKIP() << "this Wine does not apply the DPI set as Wine 8 does: " << version;
     // Wine's screen DPI for the programs started meanwhile.
     struct Dpi {
         Dpi(const WineDesktop& wine, int dpi)
