@@ -1,35 +1,15 @@
 #include "PipeWireServer.h"
 
+#include "midi/synth/SocketAnswers.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
-#include <cstring>
 #include <filesystem>
 
 using namespace std::chrono_literals;
 
 namespace {
-
-// Whether a server listens on the socket at `path`: a file left by a killed
-// server is there too, but refuses.
-bool listening(const std::string& path)
-{
-    sockaddr_un address {};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path)
-        return false;
-    std::strcpy(address.sun_path, path.c_str());
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    const bool answered = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    close(fd);
-    return answered;
-}
 
 Environment nativeAccess(const std::string& dir, PipeWireServer::Access access)
 {
@@ -54,7 +34,7 @@ PipeWireServer::PipeWireServer(Access access)
     // Started before the server listens, the session manager gives up at once.
     , pipewire_({ .args = { "pipewire" },
           .env = serverEnv_,
-          .ready = [this] { return listening(dir_.path() + "/pipewire-0"); },
+          .ready = [this] { return socketAnswers(dir_.path() + "/pipewire-0"); },
           .exports = nativeAccess(dir_.path(), access),
           .timeout = 10s })
     , sessionManager_({ .args = { "wireplumber" }, .env = serverEnv_ })

@@ -1,19 +1,17 @@
 #include "midi/synth/PulseOutput.h"
 
 #include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include <pulse/pulseaudio.h>
 
 #include "midi/log/OutputLog.h"
+#include "midi/synth/SocketAnswers.h"
 #include "midi/synth/SynthEngine.h"
 
 namespace {
@@ -49,17 +47,7 @@ bool pipeWireAnswers()
             return false;
         path = std::string(dir) + "/" + path;
     }
-    sockaddr_un address {};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path)
-        return false;
-    std::memcpy(address.sun_path, path.c_str(), path.size());
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    const bool answered = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    close(fd);
-    return answered;
+    return socketAnswers(path);
 }
 
 pa_proplist* properties()
