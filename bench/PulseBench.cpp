@@ -219,7 +219,7 @@ int main()
 
     const std::string log = program.process().output();
     int widened = 0;
-    for (size_t at = 0; (at = log.find("the stream ran dry", at)) != std::string::npos; ++at)
+    for (size_t at = 0; (at = log.find("the stream keeps running dry", at)) != std::string::npos; ++at)
         ++widened;
     xwindows::close(xvfb.display(), window);
     program.process().wait(10s);
@@ -227,7 +227,7 @@ int main()
     row("PulseAudio null sink: key → sound at its monitor, median of " + std::to_string(presses),
         millis(median), "≤ 2.6 ms (FluidSynth's PulseAudio driver: 3.67 ms)");
     row("PulseAudio: presses lost", std::to_string(lost), "0");
-    row("PulseAudio: times the stream ran dry and widened its buffer", std::to_string(widened), "0");
+    row("PulseAudio: times the stream kept running dry and widened its buffer", std::to_string(widened), "0");
     char cpu[32];
     std::snprintf(cpu, sizeof cpu, "%.2f %%", idle);
     row("PulseAudio: program's CPU while idle, 12 s after the last note", cpu, "< 0.2 % of a core");

@@ -1,16 +1,10 @@
 #include "midi/synth/CycleWatch.h"
 
-#include <algorithm>
 #include <iterator>
 
 namespace {
 
 constexpr int64_t millisecond = 1'000'000;
-// Missed cycles closer together than this are one stall: a frozen graph
-// that catches up misses many in a row.
-constexpr int64_t oneStall = 500 * millisecond;
-// CycleWatch::stallsToStep stalls within this mean the machine cannot keep the size.
-constexpr int64_t within = 10'000 * millisecond;
 // The loop thread hears of missed cycles this often at most.
 constexpr int64_t signalEvery = 100 * millisecond;
 
@@ -47,15 +41,7 @@ int CycleWatch::judge(int64_t nowNsec)
     judged_ = missed;
     if (!news || step_ + 1 >= static_cast<int>(std::size(sizes)))
         return 0;
-    if (stallCount_ > 0 && nowNsec - stalls_[stallCount_ - 1] < oneStall)
+    if (!stalls_.stalled(nowNsec))
         return 0;
-    if (stallCount_ == stallsToStep) {
-        std::rotate(std::begin(stalls_), std::begin(stalls_) + 1, std::end(stalls_));
-        --stallCount_;
-    }
-    stalls_[stallCount_++] = nowNsec;
-    if (stallCount_ < stallsToStep || nowNsec - stalls_[0] > within)
-        return 0;
-    stallCount_ = 0;
     return sizes[++step_];
 }

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "midi/synth/RepeatedStalls.h"
+
 // Tells when a stream keeps missing its cycles, and which longer cycle to ask
 // for then: a machine that cannot keep 64-frame cycles plays cleanly at 128
 // or 256. It only ever steps up; a session that stalled once would stall again.
@@ -32,10 +34,7 @@ private:
     std::atomic<uint32_t> missed_ { 0 };
 
     // The judging thread's.
-    // A graph that stalls now and then is no reason; one that keeps stalling is.
-    static constexpr int stallsToStep = 5;
     uint32_t judged_ = 0;
-    int64_t stalls_[stallsToStep] {};
-    int stallCount_ = 0;
+    RepeatedStalls stalls_;
     int step_ = 0;
 };
