@@ -122,15 +122,24 @@ void OutputSupervisor::adopt(std::unique_ptr<AudioOutput> output)
 
 void OutputSupervisor::followRate()
 {
-    // The gate opens once the output knows its rate: a note played before
-    // waits for it, rather than sounding at another pitch.
+    // The gate opens once the output knows its rate and the synth renders
+    // at it: a note played before waits, rather than sounding at another
+    // pitch. A synth that cannot be made at the rate keeps it closed, and
+    // is tried again at the next look.
     const double rate = output_->rate();
     if (rate == 0 || (rate == rate_ && output_->gate().isOpen()))
         return;
-    output_->gate().close();
+    const RenderGate::Closed closed = output_->gate().close();
     if (rate != rate_) {
-        engine_->setSampleRate(rate);
+        if (!engine_->setSampleRate(rate, closed)) {
+            if (rate != refusedRate_)
+                qCInfo(outputLog, "%s: the synth cannot be made anew at %g Hz; silent until it can",
+                    outputName_, rate);
+            refusedRate_ = rate;
+            return;
+        }
         rate_ = rate;
+        refusedRate_ = 0;
         qCInfo(outputLog, "%s: the synth renders at %g Hz", outputName_, engine_->sampleRate());
     }
     output_->gate().open();

@@ -62,6 +62,7 @@ private:
     const char* outputName_ = nullptr;
     const char* lostName_ = nullptr;
     double rate_ = 0;
+    double refusedRate_ = 0; // the rate the synth could not be made at, once logged
     StallWatch stalls_;
 
     // The idle renderer's calls reach the adopted output through this door.

@@ -18,10 +18,26 @@ public:
     // whether the synth itself was rendered.
     bool render(float* left, float* right, int frames, int step);
 
+    // What only the gate's closer holds: code that changes the synth under
+    // the audio thread asks for it.
+    class Closed {
+    public:
+        Closed(const Closed&) = delete;
+        Closed& operator=(const Closed&) = delete;
+
+    private:
+        friend class RenderGate;
+        Closed() = default;
+    };
+
     void open() { door_.open(); }
     bool isOpen() const { return door_.isOpen(); }
-    // Returns once no render is under way; none starts after it.
-    void close() { door_.close(); }
+    // Returns once no render is under way; none starts after it until open().
+    Closed close()
+    {
+        door_.close();
+        return {};
+    }
 
     // steady_clock nanoseconds of the latest render call, 0 before the first.
     int64_t lastCall() const { return lastCall_.load(std::memory_order_relaxed); }

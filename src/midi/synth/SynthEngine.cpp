@@ -51,15 +51,17 @@ bool SynthEngine::load(const SoundfontSearch& search)
 
 bool SynthEngine::loadSoundfont(const SoundfontSearch& search)
 {
+    std::lock_guard build(buildMutex_);
     if (!synth_ || !event_)
         return false;
-    std::lock_guard build(buildMutex_);
     for (const auto& file : search.candidates()) {
         std::error_code ec;
         if (!std::filesystem::is_regular_file(file, ec))
             continue;
-        soundfontId_ = fluid_synth_sfload(synth_.get(), file.c_str(), 0);
-        if (ok()) {
+        const int id = fluid_synth_sfload(synth_.get(), file.c_str(), 0);
+        if (id != FLUID_FAILED) {
+            std::lock_guard lock(heldMutex_);
+            soundfontId_ = id;
             soundfontFile_ = file;
             return true;
         }
@@ -94,24 +96,25 @@ double SynthEngine::renderableRate(double rate) const
     return rate >= lowestRate_ && rate <= highestRate_ ? rate : 48000.0;
 }
 
-void SynthEngine::setSampleRate(double wanted)
+bool SynthEngine::setSampleRate(double wanted, const RenderGate::Closed&)
 {
     const double rate = renderableRate(wanted);
     std::lock_guard build(buildMutex_);
     if (!synth_ || rate == sampleRate_)
-        return;
+        return synth_ != nullptr;
     // FluidSynth changes a synth's rate only when it is made (from 2.4.4 on
     // its call to change it later does nothing): a new synth with the same
     // soundfont, whose samples load as they are played, takes its place.
     Settings settings = makeSettings(rate);
     Synth synth { settings ? new_fluid_synth(settings.get()) : nullptr };
     if (!synth)
-        return;
+        return false;
     int soundfontId = FLUID_FAILED;
     if (!soundfontFile_.empty()) {
+        // Such as a soundfont removed or replaced by an upgrade since it was loaded.
         soundfontId = fluid_synth_sfload(synth.get(), soundfontFile_.c_str(), 0);
         if (soundfontId == FLUID_FAILED)
-            return;
+            return false;
     }
     if (programsSelected_)
         selectPiano(synth.get(), soundfontId);
@@ -124,6 +127,7 @@ void SynthEngine::setSampleRate(double wanted)
     renderer_->setSynth(synth_.get(), rate);
     // Such as a key pressed the moment a server came back, before its output was adopted.
     strikeHeld();
+    return true;
 }
 
 void SynthEngine::keepRecent(std::chrono::milliseconds age)
@@ -155,14 +159,15 @@ int SynthEngine::play(uint32_t value)
     if (!ok())
         return 1;
     const auto bytes = midi::bytesOf(value);
+    // Before the message is queued, so that the block that takes it is rendered.
+    renderer_->wake();
+    // The event is shared by every thread that plays, such as the demo's.
+    std::lock_guard lock(heldMutex_);
     fluid_midi_event_set_type(event_.get(), bytes[0] & 0xF0);
     fluid_midi_event_set_channel(event_.get(), bytes[0] & 0x0F);
     // Data bytes of note, key-pressure and controller messages share these fields.
     fluid_midi_event_set_key(event_.get(), bytes[1]);
     fluid_midi_event_set_velocity(event_.get(), bytes[2]);
-    // Before the message is queued, so that the block that takes it is rendered.
-    renderer_->wake();
-    std::lock_guard lock(heldMutex_);
     const int type = bytes[0] & 0xF0;
     if (type == 0x90 || type == 0x80)
         held_[bytes[0] & 0x0F][bytes[1] & 0x7F]

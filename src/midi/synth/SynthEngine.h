@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -11,6 +12,7 @@
 #include <fluidsynth.h>
 
 #include "midi/synth/IdleRenderer.h"
+#include "midi/synth/RenderGate.h"
 #include "midi/synth/SoundfontSearch.h"
 
 // A FluidSynth synth with a soundfont loaded, fed with short message values.
@@ -33,17 +35,17 @@ public:
     // then setting the piano on each channel, which reads the piano's samples.
     bool loadSoundfont(const SoundfontSearch& search);
     void selectPrograms();
-    bool ok() const { return soundfontId_ != FLUID_FAILED; }
+    bool ok() const { return soundfontId_.load() != FLUID_FAILED; }
     int play(uint32_t value);
     // `rate` when FluidSynth can render at it, else the rate an output should
     // ask its server to resample from.
     double renderableRate(double rate) const;
-    // Renders at renderableRate(rate) from now on. Only while no output
-    // renders the synth: the supervisor, which adopts outputs, calls it.
-    // FluidSynth takes its rate only when a synth is made, so a new one at
-    // that rate, with the same soundfont, takes this one's place; the keys
-    // held sound again on it.
-    void setSampleRate(double rate);
+    // Renders at renderableRate(rate) from now on, while the gate of the
+    // output that renders the synth is closed. FluidSynth takes its rate only
+    // when a synth is made, so a new one at that rate, with the same
+    // soundfont, takes this one's place; the keys held sound again on it.
+    // False, with the synth as it was, when the new one cannot be made.
+    bool setSampleRate(double rate, const RenderGate::Closed& closed);
     // Ends every note but those of keys pressed within `age` and still
     // held, which sound again: notes played while nothing sounded are lost,
     // not played all at once when an output is adopted, but a key pressed
@@ -89,7 +91,8 @@ private:
     // Held by every call into the synth from outside the rendering thread.
     std::mutex heldMutex_;
     std::array<std::array<HeldKey, 128>, 16> held_ {};
-    int soundfontId_ = FLUID_FAILED;
+    // Set under both mutexes; play() reads it under neither.
+    std::atomic<int> soundfontId_ { FLUID_FAILED };
     double sampleRate_;
     // What FluidSynth can render at; without settings, any rate.
     double lowestRate_ = 0;
