@@ -8,6 +8,8 @@
 
 namespace {
 
+// Any thread that calls into ALSA: the GUI (the sequencer's ports), the port
+// list, the open tries and FluidSynth's ALSA driver.
 void logAlsa(const char* file, int line, const char* function, int, const char* format, ...)
 {
     if (!outputLog().isInfoEnabled())

@@ -9,8 +9,12 @@
 
 namespace {
 
+// Set by a FluidSynth driver's open, on the thread that opens it: an error
+// logged there is that driver's.
 thread_local std::atomic<bool>* driverFailed = nullptr;
 
+// Any thread that calls into FluidSynth: the GUI, the open tries, the
+// engine's loading helpers, FluidSynth's driver threads.
 void logFluidSynth(int level, const char* message, void*)
 {
     if (level <= FLUID_ERR && driverFailed)

@@ -20,7 +20,8 @@ RtMidi::Api rtApi(PortApi api)
     return api == PortApi::Alsa ? RtMidi::LINUX_ALSA : RtMidi::UNIX_JACK;
 }
 
-// RtMidi reports some failures through this callback instead of throwing.
+// RtMidi reports some failures through this callback instead of throwing,
+// on the thread that called it: the GUI's.
 void flagError(RtMidiError::Type type, const std::string& text, void* failed)
 {
     qCInfo(outputLog, "rtmidi: %s", text.c_str());
