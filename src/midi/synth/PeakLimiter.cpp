@@ -11,6 +11,8 @@ constexpr double lookAheadSeconds = 0.001;
 // Longer than a period of the lowest note the keyboard plays, so the gain
 // never rises between two crests of one wave.
 constexpr double holdSeconds = 0.02;
+// A crest within this share of the reduction held holds it again.
+constexpr float holdAgainWithin = 0.99f;
 // Slow enough to follow a chord's decay rather than its beats.
 constexpr double releaseSeconds = 0.15;
 // Closer than this to unity counts as unity, so that a released limiter
@@ -60,8 +62,12 @@ void PeakLimiter::processChunk(float* left, float* right, int frames, int availa
             --holdLeft_;
         else
             reduction_ = reduction_ < unityMargin ? 0.0f : reduction_ * releaseCoefficient_;
-        if (1.0f - allowed_[i] > reduction_) {
-            reduction_ = 1.0f - allowed_[i];
+        // Each crest of a steady wave needs about what the first did, never
+        // quite the same as its samples fall: every one that needs nearly
+        // as much holds the gain again, so that it never rises between them.
+        const float needed = 1.0f - allowed_[i];
+        if (needed > reduction_ * holdAgainWithin) {
+            reduction_ = std::max(reduction_, needed);
             holdLeft_ = holdFrames_;
         }
         if (reduction_ > 0.0f) {
