@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include <QJsonObject>
 
@@ -84,6 +85,10 @@ TEST(ProgramOnPipeWire, KeyTwelveSoundsMiddleCThroughItsOwnStreamAndPlaysAgainAf
         ASSERT_TRUE(desktop.xdotool({ "mouseup", "1" }));
         EXPECT_TRUE(listener->waitForSilence(0.001f, 300ms, 10s)) << "the note went on after the release";
     }
+    // A pause between phrases: the idle stream stays in the graph, so the
+    // next press does not wait for it to join again.
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(pipewire.node("Tonvelo")["state"].toString(), QStringLiteral("running"));
     // A graph that keeps stalling while a note plays: the stream asks for
     // longer cycles, and keeps them. (Whether a quiet machine keeps 64-frame
     // cycles is the benchmark's to say: a loaded test machine may not.)

@@ -85,6 +85,7 @@ QJsonObject PipeWireServer::node(const std::string& name) const
         const auto info = object.toObject()["info"].toObject();
         auto props = info["props"].toObject();
         props["rate"] = info["params"].toObject()["Format"].toArray().first().toObject()["rate"];
+        props["state"] = info["state"];
         if (props["node.name"].toString() == QString::fromStdString(name))
             return props;
     }
