@@ -204,6 +204,21 @@ TEST(Stalls, TheSynthFollowsServersThatStartLateOrQuitAndKnowsPipeWireUnderJacks
         EXPECT_TRUE(program.close(window).second) << program.log();
     }
     {
+        // JACK frozen from the start: given up on within a second, so that
+        // PipeWire, next in line, takes the synth about as the window shows.
+        JackServer jack;
+        ASSERT_TRUE(jack.running()) << "jackd did not start";
+        Environment env = pipewire.environment();
+        env.push_back("JACK_DEFAULT_SERVER=" + jack.name());
+        jack.freeze();
+        Program program(x, env);
+        const auto [window, shown] = program.window();
+        EXPECT_TRUE(waitUntil([&] { return !pipewire.node("Tonvelo").isEmpty(); }, 1s)) << program.log();
+        jack.thaw();
+        ASSERT_NE(window, 0u) << program.log();
+        EXPECT_TRUE(program.close(window).second) << program.log();
+    }
+    {
         // PipeWire's own JACK library: its native stream plays, at its own quantum.
         const auto library = runCommand({ "pw-jack", "printenv", "LD_LIBRARY_PATH" });
         Environment env = pipewire.environment();
