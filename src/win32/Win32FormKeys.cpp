@@ -61,6 +61,12 @@ LRESULT Win32Form::onKeyMouse(int index, UINT message, WPARAM wParam, LPARAM lPa
             form1_.Command1_MouseUp(static_cast<int16_t>(index));
         }
         return 0;
+    case WM_MOUSEMOVE:
+        // Kept from the button: it would track the pointer for a hot look
+        // that a key never shows (Wine polls it every few milliseconds while
+        // the pointer rests there), and, while the key holds the mouse, mark
+        // it released whenever the pointer strays off it.
+        return 0;
     }
     return CallWindowProcW(buttonProc_, key, message, wParam, lParam);
 }
