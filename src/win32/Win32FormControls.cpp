@@ -26,6 +26,7 @@ HWND makeControl(HWND parent, const wchar_t* kind, const std::wstring& text, DWO
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
         reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
 }
+
 } // namespace
 
 HMENU Win32Form::makeMenuBar()
