@@ -19,6 +19,23 @@ std::string nameOf(Display* display, Window window)
     return name;
 }
 
+// `window` when it has the name, else the first window within it that has it:
+// a window manager maps its frame around the program's own window.
+Window named(Display* display, Window window, const std::string& name, int depth = 2)
+{
+    if (nameOf(display, window) == name)
+        return window;
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    Window found = 0;
+    if (depth > 0 && XQueryTree(display, window, &root, &parent, &children, &count)) {
+        for (unsigned i = 0; i < count && !found; ++i)
+            found = named(display, children[i], name, depth - 1);
+        XFree(children);
+    }
+    return found;
+}
+
 } // namespace
 
 MapWatcher::MapWatcher(const std::string& display)
@@ -46,8 +63,8 @@ std::optional<MapWatcher::Mapped> MapWatcher::waitForWindow(
             if (event.type != MapNotify)
                 continue;
             const auto time = Clock::now();
-            const Window window = event.xmap.window;
-            if (nameOf(display_, window) != name)
+            const Window window = named(display_, event.xmap.window, name);
+            if (!window)
                 continue;
             Window owner = 0;
             const bool dialog = XGetTransientForHint(display_, window, &owner) && owner != 0;

@@ -8,7 +8,8 @@ struct _XDisplay;
 
 // Watches an X display for the moment a program's main window is mapped:
 // the first top-level window with the given name that belongs to no other
-// window (a message box belongs to the window it is shown for).
+// window (a message box belongs to the window it is shown for). Under a window
+// manager, the moment its frame maps with the window inside.
 class MapWatcher {
 public:
     using Clock = std::chrono::steady_clock;

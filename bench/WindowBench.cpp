@@ -5,23 +5,16 @@
 // backend, and in turns of its own into a private PipeWire through its own
 // stream. Prints rows of a markdown table: | figure | value | goal |.
 
-#include <dirent.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 #include <thread>
 
 #include "Command.h"
 #include "JackServer.h"
-#include "MapWatcher.h"
 #include "PipeWireServer.h"
-#include "XWindows.h"
+#include "WindowFigures.h"
 #include "XvfbServer.h"
 
 using namespace std::chrono_literals;
@@ -35,141 +28,13 @@ constexpr int startupRounds = 12; // further start-ups only
 constexpr auto settle = 2s; // after the window maps, before measuring
 constexpr auto idleSpan = 10s;
 
-struct Program {
-    std::string label;
-    std::string path;
-    std::vector<double> startupMs, privateMb, cpuPercent;
-    bool failed = false;
-    // An idle synth's PipeWire stream stays in the graph 10 s after its last sound.
-    std::chrono::seconds settle = std::chrono::duration_cast<std::chrono::seconds>(::settle);
-};
-
-// Resident memory that is the process's own: RSS less the pages it shares
-// (a JACK client maps about 100 MB of the server's shared memory) and less
-// the clean pages of files. Those are library code, which the kernel counts
-// as private only while no other process maps the same library, so they
-// would make the figure depend on what else runs on the machine.
-double privateMegabytes(pid_t pid)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/smaps_rollup");
-    double kb = 0;
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        std::string key;
-        double value = 0;
-        fields >> key >> value;
-        if (key == "Private_Dirty:")
-            kb += value;
-    }
-    return kb / 1024.0;
-}
-
-// CPU time of all the process's threads so far, in nanoseconds.
-double cpuNanoseconds(pid_t pid)
-{
-    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-    double total = 0;
-    if (DIR* dir = opendir(tasks.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            if (entry->d_name[0] == '.')
-                continue;
-            std::ifstream in(tasks + "/" + entry->d_name + "/schedstat");
-            double ns = 0;
-            if (in >> ns)
-                total += ns;
-        }
-        closedir(dir);
-    }
-    return total;
-}
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-std::string format(double value, int decimals, const char* unit)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f %s", decimals, value, unit);
-    return text;
-}
-
-void row(const std::string& figure, const std::string& value, const std::string& goal)
-{
-    std::cout << "| " << figure << " | " << value << " | " << goal << " |\n";
-}
-
-std::string verdict(bool met)
-{
-    return met ? "met" : "**missed**";
-}
-
-// One start of a program: until its window maps, then (in a full round) its
-// memory and its CPU while it sits idle; then its window is closed.
-void runOnce(Program& program, const XvfbServer& xvfb, const Environment& env, bool full, int retries = 2)
-{
-    MapWatcher watcher(xvfb.display());
-    if (!watcher.ok()) {
-        program.failed = true;
-        return;
-    }
-    const auto start = MapWatcher::Clock::now();
-    RunningProgram app({ program.path }, env);
-    const auto mapped = watcher.waitForWindow("Tonvelo", start + 30s);
-    const bool refused = app.output().find("could not connect to display") != std::string::npos
-        || app.output().find("no display to show the window on") != std::string::npos;
-    if (!mapped && refused && retries-- > 0) {
-        // Xvfb here refuses about one connection in a thousand, whichever
-        // program makes it; that start is tried again.
-        std::cerr << program.label << ": the display refused the connection; once more\n";
-        app.stop();
-        runOnce(program, xvfb, env, full, retries);
-        return;
-    }
-    if (!mapped || mapped->dialog) {
-        std::cerr << program.label << ": "
-                  << (mapped ? "showed a message box instead of its window" : "no window") << "\n"
-                  << app.output();
-        program.failed = true;
-        return;
-    }
-    program.startupMs.push_back(std::chrono::duration<double, std::milli>(mapped->time - start).count());
-    if (full) {
-        std::this_thread::sleep_for(program.settle);
-        program.privateMb.push_back(privateMegabytes(app.pid()));
-        const double before = cpuNanoseconds(app.pid());
-        const auto from = std::chrono::steady_clock::now();
-        std::this_thread::sleep_for(idleSpan);
-        const double used = cpuNanoseconds(app.pid()) - before;
-        const double span
-            = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - from).count();
-        program.cpuPercent.push_back(100.0 * used / span);
-    }
-    xwindows::close(xvfb.display(), mapped->window);
-    if (!app.wait(10s)) {
-        std::cerr << program.label << ": did not end when its window closed\n";
-        program.failed = true;
-    }
-}
-
 // CPU of JACK's own pass-through client over the idle span: what any client
 // costs at this period, woken by the server every cycle, whatever it does.
 double jackClientFloor(const Environment& env)
 {
     RunningProgram thru({ "jack_thru" }, env);
     std::this_thread::sleep_for(settle);
-    const double before = cpuNanoseconds(thru.pid());
-    const auto from = std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(idleSpan);
-    const double used = cpuNanoseconds(thru.pid()) - before;
-    const double span
-        = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - from).count();
-    return 100.0 * used / span;
+    return cpuPercentOver({ thru.pid() }, idleSpan)[0];
 }
 
 // The synth opened alone, as the keyboard opens it but with no window: the
@@ -215,9 +80,9 @@ int main()
         pipewireEnv.push_back(entry);
     pipewireEnv.push_back("JACK_DEFAULT_SERVER=tonvelo-absent-" + std::to_string(getpid()));
 
-    Program bare { "bare Qt window", BARE_WINDOW_BINARY, {}, {}, {} };
-    Program keyboard { "Tonvelo", TONVELO_BINARY, {}, {}, {} };
-    Program onPipeWire { "Tonvelo on PipeWire", TONVELO_BINARY, {}, {}, {} };
+    Program bare { "bare Qt window", { BARE_WINDOW_BINARY } };
+    Program keyboard { "Tonvelo", { TONVELO_BINARY } };
+    Program onPipeWire { "Tonvelo on PipeWire", { TONVELO_BINARY } };
     onPipeWire.settle = 12s;
     std::vector<double> synthMs;
     bool synthFailed = false;

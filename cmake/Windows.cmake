@@ -59,6 +59,8 @@ add_executable(tonvelo WIN32
   src/win32/VelocityBar.cpp
   src/win32/Win32DemoHost.cpp
   src/win32/Win32Form.cpp
+  src/win32/Win32FormControls.cpp
+  src/win32/Win32FormKeys.cpp
   ${CMAKE_BINARY_DIR}/tonvelo.rc
 )
 # wWinMain, wide command line; what ships carries no symbols.

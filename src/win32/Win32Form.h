@@ -16,7 +16,9 @@ class MidiPort;
 // The keyboard window in Win32. It makes the platform's own controls, lays
 // them out from their twips at the window's DPI and hands their messages to
 // Form1, which does the rest. Its state is this one object, which the window
-// reaches through GWLP_USERDATA.
+// reaches through GWLP_USERDATA. Its life and message routing are in
+// Win32Form.cpp, its controls and menus in Win32FormControls.cpp, the key
+// buttons in Win32FormKeys.cpp.
 class Win32Form : private FormView {
     // First, so that Form1 can take it.
     Win32DemoHost demoHost_ { [this](MSG& message) { dispatch(message); } };
@@ -46,6 +48,8 @@ private:
     bool moveFocus(bool backwards);
 
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    // The menu bar with its two empty menus, which showEntry fills.
+    HMENU makeMenuBar();
     void onCreate();
     void onDrawItem(const DRAWITEMSTRUCT& item);
     void onCommand(int id, int code, HWND control);

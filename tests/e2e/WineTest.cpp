@@ -281,6 +281,42 @@ TEST_F(UnderWine, TheDeviceMenuListsTheStandInsDevicesAndAChoiceClosesThenOpens)
             "midiOutShortMsg 0 258 1 " + std::to_string(off(48)) }));
 }
 
+TEST_F(UnderWine, OnlyAFailedOpenIsToldAndOnceAVanishedDeviceFallsSilent)
+{
+    // "Synth A" vanishes after one note; "Refuses" never opens.
+    const Keyboard keyboard(*wine, { "Synth A~2", "!Refuses" });
+    ASSERT_TRUE(keyboard.shown()) << "no window showed";
+    const auto boxesAfter = [&](std::vector<std::string> keys) {
+        keys.insert(keys.begin(), "key");
+        EXPECT_TRUE(
+            keyboard.xdotool({ { "windowactivate", "--sync", std::to_string(keyboard.window) }, keys }));
+        std::vector<unsigned long> boxes;
+        waitUntil([&] { return !(boxes = keyboard.desktop.boxes()).empty(); }, 3s);
+        for (unsigned long box : boxes) {
+            EXPECT_EQ(nameOf(box), "Error\n");
+            keyboard.xdotool({ { "windowactivate", "--sync", std::to_string(box), "key", "Return" } });
+        }
+        EXPECT_TRUE(waitUntil([&] { return keyboard.desktop.boxes().empty(); }, 10s)) << "a box stayed";
+        return boxes.size();
+    };
+    // Its writes fail unseen; choosing it again, and "Refuses", fail to open and say so once.
+    EXPECT_EQ(boxesAfter({ "alt", "Down", "Down", "Return", "z", "x" }), 0u);
+    EXPECT_EQ(boxesAfter({ "alt", "Down", "Down", "Return", "z" }), 1u);
+    EXPECT_EQ(boxesAfter({ "alt", "Down", "Down", "Down", "Return" }), 1u);
+    EXPECT_EQ(boxesAfter({ "alt", "Down", "Return", "z" }), 0u);
+    keyboard.notes(6);
+    EXPECT_EQ(seenBy(keyboard.standIn),
+        (std::vector<std::string> { "midiOutGetNumDevs 2", "midiOutGetDevCapsA 0 0 52",
+            "midiOutGetDevCapsA 0 1 52", "midiOutOpen 0 -1 257 0", "midiOutClose 0 257",
+            "midiOutOpen 0 0 258 0", "midiOutShortMsg 0 258 0 " + std::to_string(on(48)),
+            "midiOutShortMsg 0 258 0 " + std::to_string(off(48)),
+            "midiOutShortMsg 6 258 0 " + std::to_string(on(50)),
+            "midiOutShortMsg 6 258 0 " + std::to_string(off(50)), "midiOutClose 0 258", "midiOutOpen 6 0 0 0",
+            "midiOutOpen 4 1 0 0", "midiOutOpen 0 -1 259 0",
+            "midiOutShortMsg 0 259 -1 " + std::to_string(on(48)),
+            "midiOutShortMsg 0 259 -1 " + std::to_string(off(48)) }));
+}
+
 TEST_F(UnderWine, TheChannelMenuAndTheVelocityBarSetWhatTheNotesCarry)
 {
     const Keyboard keyboard(*wine, {});

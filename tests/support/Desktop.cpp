@@ -35,6 +35,15 @@ std::vector<unsigned long> Desktop::windows() const
     return ids;
 }
 
+std::vector<unsigned long> Desktop::boxes() const
+{
+    std::vector<unsigned long> ids;
+    for (unsigned long id : windows())
+        if (xwindows::transientFor(program_.display(), id) == main_)
+            ids.push_back(id);
+    return ids;
+}
+
 unsigned long Desktop::openMenu(unsigned long other) const
 {
     unsigned long menu = 0;

@@ -16,6 +16,8 @@ public:
     bool xdotool(std::vector<std::string> args) const;
     // The program's visible windows: the main one and any open menus.
     std::vector<unsigned long> windows() const;
+    // Those of them that belong to the main one: its message boxes.
+    std::vector<unsigned long> boxes() const;
     // The menu open on the window once it shows, unless it is `other`.
     unsigned long openMenu(unsigned long other = 0) const;
     bool menuClosed() const;

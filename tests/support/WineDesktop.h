@@ -44,6 +44,8 @@ public:
     // The prefix's C: drive, as a Linux path.
     std::string driveC() const { return prefix_ + "/drive_c"; }
     const XvfbServer& x() const { return x_; }
+    // Wine's server, which works for every program of the prefix.
+    pid_t serverPid() const { return server_ ? server_->pid() : 0; }
 
 private:
     bool makePrefix();

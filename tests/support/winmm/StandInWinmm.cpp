@@ -3,7 +3,8 @@
 // Wine loads it from the program's folder under WINEDLLOVERRIDES="winmm=n,b".
 //
 // WINMM_STANDIN_DEVICES  names separated by "|". "!Name" refuses to open;
-//                        "Name~N" vanishes after N messages: later writes fail.
+//                        "Name~N" vanishes after N messages: later writes and
+//                        opens fail.
 //                        The MIDI Mapper always opens, as Windows' own synth does.
 // WINMM_STANDIN_LOG      the log, one line per call:
 //                        <microseconds> <function> <result> <arguments...>
@@ -28,11 +29,12 @@ struct Device {
     std::string name;
     bool opens = true;
     long messagesUntilGone = -1; // never
+    long sent = 0;
+    bool gone() const { return sent == messagesUntilGone; }
 };
 
 struct Port {
     int device;
-    long sent = 0;
 };
 
 struct StandIn {
@@ -128,6 +130,8 @@ MMRESULT WINAPI midiOutOpen(LPHMIDIOUT handle, UINT id, DWORD_PTR, DWORD_PTR, DW
         result = MMSYSERR_BADDEVICEID;
     else if (device != mapper && !s.devices[static_cast<size_t>(device)].opens)
         result = MMSYSERR_ALLOCATED;
+    else if (device != mapper && s.devices[static_cast<size_t>(device)].gone())
+        result = MMSYSERR_NODRIVER;
     UINT_PTR value = 0;
     if (result == MMSYSERR_NOERROR) {
         value = ++s.lastHandle;
@@ -158,9 +162,12 @@ MMRESULT WINAPI midiOutShortMsg(HMIDIOUT handle, DWORD message)
         return MMSYSERR_INVALHANDLE;
     }
     const int device = port->second.device;
-    const long until = device == mapper ? -1 : s.devices[static_cast<size_t>(device)].messagesUntilGone;
-    const MMRESULT result = until >= 0 && port->second.sent >= until ? MMSYSERR_NODRIVER : MMSYSERR_NOERROR;
-    port->second.sent += result == MMSYSERR_NOERROR;
+    MMRESULT result = MMSYSERR_NOERROR;
+    if (device != mapper) {
+        Device& d = s.devices[static_cast<size_t>(device)];
+        result = d.gone() ? MMSYSERR_NODRIVER : MMSYSERR_NOERROR;
+        d.sent += result == MMSYSERR_NOERROR;
+    }
     s.write("midiOutShortMsg", result, fields({ static_cast<long long>(value), device, message }));
     return result;
 }
