@@ -10,8 +10,8 @@
 #include <QScreen>
 #include <QScrollBar>
 
-#include "qt/TwipsPixels.h"
 #include "window/KeyGrid.h"
+#include "window/qt/TwipsPixels.h"
 
 namespace {
 

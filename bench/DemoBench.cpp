@@ -18,7 +18,7 @@
 #include "demo/DemoTune.h"
 #include "midi/SystemOutputs.h"
 #include "midi/log/SoundEnvironment.h"
-#include "qt/Fonts.h"
+#include "window/qt/Fonts.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 
 #include "RecordingOutput.h"
 #include "midi/MidiPort.h"
-#include "qt/QtForm.h"
 #include "window/KeyMap.h"
+#include "window/qt/QtForm.h"
 
 namespace {
 

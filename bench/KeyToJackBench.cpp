@@ -31,7 +31,7 @@
 #include "WaitUntil.h"
 #include "WaylandDesktop.h"
 #include "XvfbServer.h"
-#include "qt/QtForm.h"
+#include "window/qt/QtForm.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;

@@ -43,7 +43,7 @@
 #include "XWindows.h"
 #include "XvfbServer.h"
 #include "demo/DemoTune.h"
-#include "qt/QtForm.h"
+#include "window/qt/QtForm.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;

@@ -52,15 +52,15 @@ configure_file(data/windows/tonvelo.rc.in ${CMAKE_BINARY_DIR}/tonvelo.rc @ONLY)
 enable_language(RC)
 
 add_executable(tonvelo WIN32
-  src/win32/main.cpp
-  src/win32/Fonts.cpp
-  src/win32/KeyFace.cpp
-  src/win32/TimerClock.cpp
-  src/win32/VelocityBar.cpp
-  src/win32/Win32DemoHost.cpp
-  src/win32/Win32Form.cpp
-  src/win32/Win32FormControls.cpp
-  src/win32/Win32FormKeys.cpp
+  src/window/win32/main.cpp
+  src/window/win32/Fonts.cpp
+  src/window/win32/KeyFace.cpp
+  src/window/win32/TimerClock.cpp
+  src/window/win32/VelocityBar.cpp
+  src/window/win32/Win32DemoHost.cpp
+  src/window/win32/Win32Form.cpp
+  src/window/win32/Win32FormControls.cpp
+  src/window/win32/Win32FormKeys.cpp
   ${CMAKE_BINARY_DIR}/tonvelo.rc
 )
 # wWinMain, wide command line; what ships carries no symbols.

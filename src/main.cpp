@@ -5,9 +5,9 @@
 #include "midi/MidiPort.h"
 #include "midi/SystemOutputs.h"
 #include "midi/log/SoundEnvironment.h"
-#include "qt/Fonts.h"
-#include "qt/QtForm.h"
-#include "qt/WindowSystemStart.h"
+#include "window/qt/Fonts.h"
+#include "window/qt/QtForm.h"
+#include "window/qt/WindowSystemStart.h"
 
 int main(int argc, char* argv[])
 {

@@ -13,7 +13,7 @@ public:
 
     virtual bool isShown() const = 0;
     // Until stopHolding, while `player` plays, user input that reaches the
-    // window is held back, a close request goes to player.requestClose() and
+    // window is deferred, a close request goes to player.requestClose() and
     // a loss of the activation to player.noteActivationLost().
     virtual void startHolding(DemoPlayer& player) = 0;
     virtual void stopHolding() = 0;
@@ -23,9 +23,9 @@ public:
     virtual void takeEventsFor(
         std::chrono::steady_clock::duration realTime, const std::function<bool()>& stop)
         = 0;
-    // Hands on the oldest input held, with the effect it would have had live;
+    // Hands on the oldest input deferred, with the effect it would have had live;
     // false when none was left.
-    virtual bool handOnHeldInput() = 0;
-    virtual void dropHeldInput() = 0;
+    virtual bool handOnDeferredInput() = 0;
+    virtual void dropDeferredInput() = 0;
     virtual void closeWindow() = 0;
 };

@@ -49,23 +49,23 @@ bool DemoPlayer::play(std::span<const DemoStep> tune, const Perform& perform)
     if (closeRequested_) {
         // Closing ends the program: what waited goes unheard.
         closeRequested_ = false;
-        host_.dropHeldInput();
+        host_.dropDeferredInput();
         host_.closeWindow();
     }
     // A tune started by held input ends before the rest of that input is handed on.
     if (!outermost)
         return false;
-    handOnHeldInput();
+    handOnDeferredInput();
     host_.stopHolding();
     holding_ = false;
     return activationLost_;
 }
 
-void DemoPlayer::handOnHeldInput()
+void DemoPlayer::handOnDeferredInput()
 {
     // A tune started by held input holds what comes meanwhile behind the rest.
-    while (host_.isShown() && host_.handOnHeldInput()) { }
-    host_.dropHeldInput();
+    while (host_.isShown() && host_.handOnDeferredInput()) { }
+    host_.dropDeferredInput();
 }
 
 void DemoPlayer::playOnce(std::span<const DemoStep> tune, const Perform& perform)

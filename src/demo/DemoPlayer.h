@@ -41,7 +41,7 @@ public:
 private:
     void playOnce(std::span<const DemoStep> tune, const Perform& perform);
     void waitUntil(DemoClock::time_point deadline);
-    void handOnHeldInput();
+    void handOnDeferredInput();
 
     DemoHost& host_;
     std::unique_ptr<DemoClock> clock_;

@@ -21,8 +21,8 @@
 #include "ProgramOnX.h"
 #include "XWindows.h"
 #include "XvfbServer.h"
-#include "qt/QtForm.h"
 #include "window/KeyGrid.h"
+#include "window/qt/QtForm.h"
 
 // The shipped program on a machine like a build server: a display of its
 // own, but no sound card, no ALSA sequencer and no JACK server.

@@ -16,7 +16,7 @@
 #include "ProgramOnX.h"
 #include "XWindows.h"
 #include "XvfbServer.h"
-#include "qt/QtForm.h"
+#include "window/qt/QtForm.h"
 
 namespace fs = std::filesystem;
 

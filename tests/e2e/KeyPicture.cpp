@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "qt/KeyButton.h"
-#include "qt/QtForm.h"
 #include "window/KeyGrid.h"
+#include "window/qt/KeyButton.h"
+#include "window/qt/QtForm.h"
 
 namespace {
 

@@ -18,8 +18,8 @@
 #include "WaitUntil.h"
 #include "XWindows.h"
 #include "XvfbServer.h"
-#include "qt/TwipsPixels.h"
 #include "window/KeyGrid.h"
+#include "window/qt/TwipsPixels.h"
 
 // The shipped program on a desktop of today: PipeWire with its session
 // manager and PulseAudio service, no JACK server. This test runs inside

@@ -13,7 +13,7 @@
 #include "SwayServer.h"
 #include "WaitUntil.h"
 #include "WaylandDesktop.h"
-#include "qt/QtForm.h"
+#include "window/qt/QtForm.h"
 
 // The real program as a native client of a real Wayland compositor, played
 // with real key and pointer events, as on a Wayland desktop.

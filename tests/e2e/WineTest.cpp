@@ -16,10 +16,10 @@
 #include "XWindows.h"
 #include "demo/DemoTune.h"
 #include "midi/MidiMessage.h"
-#include "qt/TwipsPixels.h"
 #include "window/Controls.h"
 #include "window/KeyGrid.h"
 #include "window/KeyMap.h"
+#include "window/qt/TwipsPixels.h"
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;

@@ -14,7 +14,7 @@
 #include "RecordingOutput.h"
 #include "midi/MidiMessage.h"
 #include "midi/MidiPort.h"
-#include "qt/QtForm.h"
+#include "window/qt/QtForm.h"
 
 // Dismisses every message box that opens while it lives and keeps its text,
 // so that a test meets the real modal box and never hangs on it.

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "midi/log/SoundEnvironment.h"
-#include "qt/Fonts.h"
+#include "window/qt/Fonts.h"
 
 // Window tests run on Qt's offscreen platform unless told otherwise.
 int main(int argc, char** argv)

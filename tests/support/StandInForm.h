@@ -10,12 +10,12 @@
 #include "window/FormView.h"
 
 // A window with no toolkit: it keeps what Form1 shows it, and hands on the
-// input a test holds in it once a tune has ended.
+// input a test defers in it once a tune has ended.
 struct StandInView : FormView, DemoHost {
     std::map<std::pair<MenuName, int>, MenuEntry> entries;
     std::vector<std::string> messages;
     int focusedKey = -1, volTop = 0, volBottom = 0, vol = 0;
-    std::deque<std::function<void()>> held;
+    std::deque<std::function<void()>> deferred;
 
     void showEntry(MenuName menu, int16_t i, const MenuEntry& e) override { entries[{ menu, i }] = e; }
     void showMessage(const char* text) override { messages.push_back(text); }
@@ -30,16 +30,16 @@ struct StandInView : FormView, DemoHost {
     void stopHolding() override { }
     void takeWaitingEvents() override { }
     void takeEventsFor(std::chrono::steady_clock::duration, const std::function<bool()>&) override { }
-    bool handOnHeldInput() override
+    bool handOnDeferredInput() override
     {
-        if (held.empty())
+        if (deferred.empty())
             return false;
-        const auto next = held.front();
-        held.pop_front();
+        const auto next = deferred.front();
+        deferred.pop_front();
         next();
         return true;
     }
-    void dropHeldInput() override { held.clear(); }
+    void dropDeferredInput() override { deferred.clear(); }
     void closeWindow() override { }
 };
 

@@ -1,7 +1,7 @@
 #include "WaylandDesktop.h"
 
 #include "WaitUntil.h"
-#include "qt/QtForm.h"
+#include "window/qt/QtForm.h"
 
 using namespace std::chrono_literals;
 

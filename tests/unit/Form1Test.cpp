@@ -29,7 +29,7 @@ TEST(Form1, InputHeldDuringTheTuneIsHandledAfterItInOrder)
     StandInForm f;
     // A key, its repeat and a second click of the demo button.
     const auto z = [&] { f.form.Form_KeyDown('Z', 0); };
-    f.view.held = { z, z, [&] { f.form.Command2_Click(); } };
+    f.view.deferred = { z, z, [&] { f.form.Command2_Click(); } };
     f.form.Command2_Click();
     EXPECT_EQ(f.view.focusedKey, 0);
     // The tune, from A3 to its last A4, the key once, then the tune again.

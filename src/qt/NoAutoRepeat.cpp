@@ -1,7 +1,0 @@
-#include "qt/AutoRepeat.h"
-
-// Built without X11: no server to ask for detectable auto-repeat.
-bool useDetectableAutoRepeat()
-{
-    return false;
-}
