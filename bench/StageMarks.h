@@ -9,7 +9,7 @@
 struct StageMarks {
     enum Stage : int32_t {
         keyPressRead = 1, // Qt's X event thread took a KeyPress from the connection
-        noteHandedOver, // the note went to the output: RtMidi's JACK ring buffer, or the synth
+        noteHandedOver, // the note went to the output: the JACK client's ring buffer, or the synth
     };
     struct Mark {
         std::atomic<int64_t> nanos;

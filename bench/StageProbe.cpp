@@ -89,14 +89,13 @@ EventHead* xcb_poll_for_queued_event(xcb_connection_t* c)
     return noteKeyPress(real(c));
 }
 
-// RtMidi's JACK output writes a message's length, then its bytes; its
-// process callback takes it in the next cycle.
+// The program's JACK client writes each message into its ring in one piece;
+// its process callback takes it in the next cycle.
 size_t jack_ringbuffer_write(jack_ringbuffer_t* buffer, const char* data, size_t count)
 {
     static const auto real
         = next<size_t (*)(jack_ringbuffer_t*, const char*, size_t)>("jack_ringbuffer_write");
-    if (count == sizeof(int))
-        mark(StageMarks::noteHandedOver);
+    mark(StageMarks::noteHandedOver);
     return real(buffer, data, count);
 }
 

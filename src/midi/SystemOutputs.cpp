@@ -2,8 +2,8 @@
 
 #include <thread>
 
+#include "midi/jack/JackSession.h"
 #include "midi/log/OutputLog.h"
-#include "midi/ports/JackGraph.h"
 #include "midi/ports/PortOutput.h"
 #include "midi/synth/SynthOutput.h"
 
@@ -46,8 +46,8 @@ void SystemOutputs::preparePorts()
     // Never joined: on a JACK server that hangs it may wait for ever, and
     // must hold back neither the window nor the end of the program.
     std::thread([listed = std::move(listed), apis = portApis_, synthTried = synthTried_]() mutable {
-        const JackGraphReader jack;
-        listed.set_value(listPorts(&jack, apis));
+        const auto jack = JackSession::join();
+        listed.set_value(listPorts(jack.get(), apis));
         if (synthTried.valid())
             synthTried.wait();
     }).detach();

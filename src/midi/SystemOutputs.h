@@ -20,8 +20,9 @@ public:
     void prepareSynth();
     // Starts listing the external ports on another thread, for the same
     // reason. The next deviceNames() takes the list. Called after
-    // prepareSynth(), the JACK client that lists the ports stays open until
-    // the synth is ready, so that the synth's client starts up cheaper.
+    // prepareSynth(), it holds the program's JACK client open until the synth
+    // is ready, so that the synth plays through the same client instead of
+    // opening it again.
     void preparePorts();
 
     // Waits a second at most for the list: a JACK server that hangs leaves

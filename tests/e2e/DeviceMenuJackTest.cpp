@@ -17,6 +17,7 @@ TEST(DeviceMenuOnJack, ListsPortsInOrderAndPlaysIntoTheChosenOneOnly)
     }
 
     SystemForm w;
+    EXPECT_EQ(server.clientsNamed("Tonvelo"), 1) << "the built-in synth";
     ASSERT_TRUE(w.form.device(3)->isVisible());
     EXPECT_FALSE(w.form.device(4)->isVisible());
     for (int i = 0; i < 3; ++i)
@@ -29,6 +30,7 @@ TEST(DeviceMenuOnJack, ListsPortsInOrderAndPlaysIntoTheChosenOneOnly)
     EXPECT_EQ(clients[1]->bytes(), (Bytes { { 0x90, 60, 127 }, { 0x80, 60, 0 } }));
     EXPECT_TRUE(clients[0]->events().empty());
     EXPECT_TRUE(clients[2]->events().empty());
+    EXPECT_EQ(server.clientsNamed("Tonvelo"), 1) << "a JACK port";
 
     // The second client goes away: choosing it again fails once, visibly,
     // and the next device chosen plays.

@@ -28,6 +28,7 @@ TEST(JackPort, NotesArriveAtACaptureClientByteForByte)
     EXPECT_EQ(port.send(handle, midi::noteOffValue(60, 0)), 0);
     ASSERT_TRUE(capture.waitFor(2));
     EXPECT_EQ(capture.bytes(), (Bytes { { 0x90, 60, 127 }, { 0x80, 60, 0 } }));
+    EXPECT_EQ(server.clientsNamed("Tonvelo"), 1);
     EXPECT_EQ(port.close(handle), 0);
 }
 

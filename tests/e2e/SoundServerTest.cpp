@@ -165,6 +165,7 @@ TEST(SoundServers, TheSynthPlaysInTuneAtOnceWhenItsJackServerComesBackAlsoAtAnot
     const auto before = pitchOnJack(*synth, 44100, 5s);
     ASSERT_TRUE(before);
     EXPECT_NEAR(*before, 261.63, 261.63 * 0.02) << "Hz at 44100 Hz";
+    EXPECT_EQ(first.clientsNamed("Tonvelo"), 1);
 
     // Ten restarts, each followed by one press once the ports are back.
     for (int restart = 1; restart <= 10; ++restart) {
@@ -175,6 +176,7 @@ TEST(SoundServers, TheSynthPlaysInTuneAtOnceWhenItsJackServerComesBackAlsoAtAnot
         EXPECT_TRUE(pitchOnJack(*synth, 44100, 2s))
             << "the first press after restart " << restart << " was lost";
     }
+    EXPECT_EQ(first.clientsNamed("Tonvelo"), 1) << "after ten restarts";
 
     // Another server, at 48 kHz, takes its place.
     first.kill();

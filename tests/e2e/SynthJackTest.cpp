@@ -33,6 +33,7 @@ TEST(SynthOnJack, TheFirstNoteRightAfterOpeningSoundsAndItsNoteOffEndsIt)
     for (int i = 0; i < 2; ++i)
         jack_connect(listener.client(), ports[static_cast<size_t>(i)].c_str(), listener.portName(i).c_str());
     EXPECT_TRUE(listener.waitForOnset(3s)) << "the first note made no sound";
+    EXPECT_EQ(server.clientsNamed("Tonvelo"), 1);
 
     EXPECT_EQ(synth->send(midi::noteOffValue(60, 0)), 0);
     EXPECT_TRUE(listener.waitForSilence(0.001f, 300ms, 10s)) << "the note went on after its note-off";

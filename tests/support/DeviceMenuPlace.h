@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "midi/ports/JackGraph.h"
+#include "midi/jack/JackSession.h"
 #include "midi/ports/PortOutput.h"
 
 // Where a port stands in the running program's device menu, found the way the
@@ -15,8 +15,8 @@ struct DeviceMenuPlace {
 
     explicit DeviceMenuPlace(const std::string& portName)
     {
-        const JackGraphReader jack;
-        const auto ports = listPorts(&jack);
+        const auto jack = JackSession::join();
+        const auto ports = listPorts(jack.get());
         const int shown = std::min(static_cast<int>(ports.size()), 10);
         entries = 1 + shown; // "MIDI Mapper" first
         for (int i = 0; i < shown; ++i)

@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <filesystem>
+#include <set>
+#include <sstream>
 
 #include <jack/jack.h>
 
@@ -74,4 +76,14 @@ JackServer::~JackServer()
         if (file.rfind("jack_sem.", 0) == 0 && file.find("_" + name_ + "_") != std::string::npos)
             std::filesystem::remove(entry.path(), ec);
     }
+}
+
+int JackServer::clientsNamed(const std::string& prefix) const
+{
+    std::istringstream ports(runCommand({ "jack_lsp" }, std::chrono::seconds(10), environment()).output);
+    std::set<std::string> clients;
+    for (std::string port; std::getline(ports, port);)
+        if (port.rfind(prefix, 0) == 0)
+            clients.insert(port.substr(0, port.find(':')));
+    return static_cast<int>(clients.size());
 }

@@ -18,6 +18,9 @@ public:
     ~JackServer();
 
     const std::string& name() const { return name_; }
+    // How many clients whose names begin with `prefix` have ports, as
+    // jack_lsp shows them.
+    int clientsNamed(const std::string& prefix) const;
 
 private:
     JackServer(std::string name, int periodFrames, int sampleRate, Mode mode);

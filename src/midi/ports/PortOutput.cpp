@@ -2,26 +2,20 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <optional>
 
 #include <RtMidi.h>
 
 #include "midi/MidiMessage.h"
+#include "midi/jack/JackSession.h"
 #include "midi/log/OutputLog.h"
 #include "midi/log/QuietLibraries.h"
-#include "midi/ports/JackGraph.h"
 
 namespace {
 
 constexpr const char* clientName = "Tonvelo";
 
-RtMidi::Api rtApi(PortApi api)
-{
-    return api == PortApi::Alsa ? RtMidi::LINUX_ALSA : RtMidi::UNIX_JACK;
-}
-
 // RtMidi reports some failures through this callback instead of throwing,
-// on the thread that called it: the GUI's.
+// on the thread that called into RtMidi: the GUI's.
 void flagError(RtMidiError::Type type, const std::string& text, void* failed)
 {
     qCInfo(outputLog, "rtmidi: %s", text.c_str());
@@ -29,11 +23,11 @@ void flagError(RtMidiError::Type type, const std::string& text, void* failed)
         *static_cast<bool*>(failed) = true;
 }
 
-bool apiCompiled(PortApi api)
+bool alsaCompiled()
 {
     std::vector<RtMidi::Api> apis;
     RtMidi::getCompiledApi(apis);
-    return std::find(apis.begin(), apis.end(), rtApi(api)) != apis.end();
+    return std::find(apis.begin(), apis.end(), RtMidi::LINUX_ALSA) != apis.end();
 }
 
 // Without a sequencer device RtMidi throws and libasound writes to stderr.
@@ -43,16 +37,14 @@ bool alsaSequencerPresent()
     return std::filesystem::exists("/dev/snd/seq", ec);
 }
 
-// An RtMidi output of one API with errors routed to `failed`, or null.
-// RtMidi's JACK backend complains on stderr and leaks its buffers when no
-// server runs: the caller asks JACK first, quietly.
-std::unique_ptr<RtMidiOut> makeOut(PortApi api, bool* failed)
+// An RtMidi output on the ALSA sequencer with errors routed to `failed`, or null.
+std::unique_ptr<RtMidiOut> makeOut(bool* failed)
 {
-    if (!apiCompiled(api) || (api == PortApi::Alsa && !alsaSequencerPresent()))
+    if (!alsaCompiled() || !alsaSequencerPresent())
         return nullptr;
     quietSoundLibraries();
     try {
-        auto out = std::make_unique<RtMidiOut>(rtApi(api), clientName);
+        auto out = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, clientName);
         out->setErrorCallback(flagError, failed);
         return out;
     } catch (const RtMidiError& error) {
@@ -78,19 +70,16 @@ std::vector<std::string> portNames(RtMidiOut& out, bool& failed)
 
 } // namespace
 
-std::vector<PortInfo> listPorts(const JackGraphReader* jack, const std::vector<PortApi>& apis)
+std::vector<PortInfo> listPorts(const JackSession* jack, const std::vector<PortApi>& apis)
 {
     std::vector<PortInfo> ports;
     for (PortApi api : apis) {
         if (api == PortApi::Alsa) {
             bool failed = false;
-            if (auto out = makeOut(PortApi::Alsa, &failed))
+            if (auto out = makeOut(&failed))
                 for (auto& name : portNames(*out, failed))
                     ports.push_back({ PortApi::Alsa, std::move(name) });
-        } else if (jack && apiCompiled(PortApi::Jack)) {
-            // One JACK client lists the JACK ports under the names RtMidi
-            // gives them; RtMidi would open a second one just to list them,
-            // and each JACK client costs tens of milliseconds at start-up.
+        } else if (jack) {
             for (auto& name : jack->midiInputs())
                 ports.push_back({ PortApi::Jack, std::move(name) });
         }
@@ -100,16 +89,10 @@ std::vector<PortInfo> listPorts(const JackGraphReader* jack, const std::vector<P
 
 std::unique_ptr<PortOutput> PortOutput::open(const PortInfo& port)
 {
-    // For a JACK port one client of ours asks whether the server runs and
-    // then watches for the connection.
-    std::optional<JackConnectionWatch> watch;
-    if (port.api == PortApi::Jack) {
-        watch.emplace(port.name);
-        if (!watch->serverAnswers())
-            return nullptr;
-    }
+    if (port.api == PortApi::Jack)
+        return openJack(port.name);
     std::unique_ptr<PortOutput> output(new PortOutput);
-    output->out_ = makeOut(port.api, &output->failed_);
+    output->out_ = makeOut(&output->failed_);
     if (!output->out_)
         return nullptr;
     // Ports may have come and gone since the list was made: find this one by name.
@@ -125,21 +108,35 @@ std::unique_ptr<PortOutput> PortOutput::open(const PortInfo& port)
     }
     if (output->failed_ || !output->out_->isPortOpen())
         return nullptr;
-    // RtMidi does not check that JACK made the connection; a port that went
-    // away just now would look open with nothing behind it.
-    if (watch && !watch->waitForNewConnection(std::chrono::milliseconds(1000)))
+    return output;
+}
+
+// The program's JACK client carries the messages on a port of its own,
+// connected to this one; a port that went away just now never connects.
+std::unique_ptr<PortOutput> PortOutput::openJack(const std::string& name)
+{
+    std::unique_ptr<PortOutput> output(new PortOutput);
+    output->jack_ = JackSession::join();
+    if (!output->jack_ || !output->jack_->addMidi(name))
         return nullptr;
     return output;
 }
 
-PortOutput::~PortOutput() = default;
+PortOutput::~PortOutput()
+{
+    if (jack_)
+        jack_->removeMidi();
+}
 
 int PortOutput::send(uint32_t value)
 {
     failed_ = false;
     const auto bytes = midi::bytesOf(value);
+    const auto length = static_cast<size_t>(midi::messageLength(bytes[0]));
+    if (jack_)
+        return jack_->sendMidi(bytes.data(), length) ? 0 : 1;
     try {
-        out_->sendMessage(bytes.data(), static_cast<size_t>(midi::messageLength(bytes[0])));
+        out_->sendMessage(bytes.data(), length);
     } catch (const RtMidiError&) {
         return 1;
     }

@@ -7,14 +7,15 @@
 #include "midi/MidiOutput.h"
 #include "midi/ports/PortInfo.h"
 
-class JackGraphReader;
+class JackSession;
 class RtMidiOut;
 
 // Every writable port of the given APIs that are available, in their order;
 // the JACK ports as `jack` sees them, none when it is null.
-std::vector<PortInfo> listPorts(const JackGraphReader* jack, const std::vector<PortApi>& apis = allPortApis);
+std::vector<PortInfo> listPorts(const JackSession* jack, const std::vector<PortApi>& apis = allPortApis);
 
-// One external MIDI port, connected through RtMidi.
+// One external MIDI port: an ALSA sequencer port through RtMidi, or a JACK
+// port through the program's JACK client.
 class PortOutput : public MidiOutput {
 public:
     // Null when the port is no longer there or refuses the connection.
@@ -25,7 +26,9 @@ public:
 
 private:
     PortOutput() = default;
+    static std::unique_ptr<PortOutput> openJack(const std::string& name);
 
     std::unique_ptr<RtMidiOut> out_;
+    std::shared_ptr<JackSession> jack_;
     bool failed_ = false;
 };
