@@ -16,8 +16,8 @@
 #include "JackCapture.h"
 #include "JackServer.h"
 #include "demo/DemoTune.h"
-#include "midi/SystemOutputs.h"
 #include "midi/log/SoundEnvironment.h"
+#include "midi/ports/SystemOutputs.h"
 #include "window/qt/Fonts.h"
 
 namespace {

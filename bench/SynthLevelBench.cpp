@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "audio/SynthEngine.h"
 #include "midi/MidiMessage.h"
-#include "midi/synth/SynthEngine.h"
 #include "window/KeyMap.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <chrono>
 #include <cstdio>
 
-#include "midi/SystemOutputs.h"
 #include "midi/log/SoundEnvironment.h"
+#include "midi/ports/SystemOutputs.h"
 
 int main()
 {

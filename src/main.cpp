@@ -3,8 +3,8 @@
 #include <QThread>
 
 #include "midi/MidiPort.h"
-#include "midi/SystemOutputs.h"
 #include "midi/log/SoundEnvironment.h"
+#include "midi/ports/SystemOutputs.h"
 #include "window/qt/Fonts.h"
 #include "window/qt/QtForm.h"
 #include "window/qt/WindowSystemStart.h"

@@ -6,7 +6,7 @@
 #include "JackCapture.h"
 #include "JackServer.h"
 #include "SystemForm.h"
-#include "midi/synth/SynthEngine.h"
+#include "audio/SynthEngine.h"
 
 namespace fs = std::filesystem;
 

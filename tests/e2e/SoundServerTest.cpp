@@ -15,7 +15,7 @@
 #include "SoundOnset.h"
 #include "WaitUntil.h"
 #include "midi/MidiMessage.h"
-#include "midi/SystemOutputs.h"
+#include "midi/ports/SystemOutputs.h"
 
 // Which sound server the synth plays through, and how it follows one that
 // goes away and comes back.

@@ -5,7 +5,7 @@
 #include "JackServer.h"
 #include "SoundOnset.h"
 #include "midi/MidiMessage.h"
-#include "midi/SystemOutputs.h"
+#include "midi/ports/SystemOutputs.h"
 
 using namespace std::chrono_literals;
 

@@ -1,6 +1,6 @@
 #include "PipeWireServer.h"
 
-#include "midi/synth/SocketAnswers.h"
+#include "audio/SocketAnswers.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "midi/synth/CycleWatch.h"
+#include "audio/CycleWatch.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <vector>
 
+#include "audio/SynthEngine.h"
 #include "midi/MidiMessage.h"
-#include "midi/synth/SynthEngine.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <QLoggingCategory>
 
-#include "midi/synth/SoundfontSearch.h"
+#include "audio/SoundfontSearch.h"
 #include "midi/synth/SynthOutput.h"
 
 namespace {

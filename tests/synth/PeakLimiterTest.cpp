@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "midi/synth/PeakLimiter.h"
+#include "audio/PeakLimiter.h"
 
 // 131 Hz (the lowest key, C3) at -3 dBFS, twice full scale from a crest at 0.5 s to 1 s, in blocks the
 // outputs use.

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "Pitch.h"
+#include "audio/PeakLimiter.h"
+#include "audio/RenderGate.h"
+#include "audio/SynthEngine.h"
 #include "midi/MidiMessage.h"
-#include "midi/synth/PeakLimiter.h"
-#include "midi/synth/RenderGate.h"
-#include "midi/synth/SynthEngine.h"
 #include "window/KeyMap.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <random>
 #include <unistd.h>
 
+#include "audio/SynthEngine.h"
 #include "midi/MidiMessage.h"
-#include "midi/synth/SynthEngine.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include <RtMidi.h>
 
+#include "jack/JackSession.h"
 #include "midi/MidiMessage.h"
-#include "midi/jack/JackSession.h"
 #include "midi/log/OutputLog.h"
 #include "midi/log/QuietLibraries.h"
 

@@ -1,14 +1,33 @@
 #include "midi/synth/SynthOutput.h"
 
+#include "audio/FluidDriverOutput.h"
+#include "audio/OutputSupervisor.h"
+#include "audio/SynthEngine.h"
+#include "audio/pipewire/PipeWireOutput.h"
+#include "audio/pulse/PulseOutput.h"
+#include "jack/JackOutput.h"
 #include "midi/log/OutputLog.h"
-#include "midi/synth/OutputSupervisor.h"
-#include "midi/synth/SynthEngine.h"
 
 namespace {
 
 // The window waits this long at most for a sound server, whatever the
 // servers do; one that answers takes the synth in a fraction of it.
 constexpr std::chrono::milliseconds firstTryBudget { 1200 };
+
+// A JACK server that runs was started on purpose, so it goes first, unless
+// it is PipeWire under JACK's name: then PipeWire's own stream plays, at its
+// own quantum. Then today's desktops: PipeWire through a stream of our own,
+// as FluidSynth here has no driver for it and its PulseAudio service adds
+// ~19 ms; PulseAudio, through a stream of our own too; the bare card,
+// through FluidSynth's own driver.
+// FluidSynth never falls back to another driver by itself.
+constexpr AudioOutputKind serverOrder[] = {
+    { "jack", [](SynthEngine& e) -> std::unique_ptr<AudioOutput> { return JackOutput::open(e); } },
+    { "pipewire", [](SynthEngine& e) -> std::unique_ptr<AudioOutput> { return PipeWireOutput::open(e); } },
+    { "pulseaudio", [](SynthEngine& e) -> std::unique_ptr<AudioOutput> { return PulseOutput::open(e); } },
+    { "alsa",
+        [](SynthEngine& e) -> std::unique_ptr<AudioOutput> { return FluidDriverOutput::open(e, "alsa"); } },
+};
 
 } // namespace
 
@@ -31,7 +50,7 @@ std::unique_ptr<SynthOutput> SynthOutput::open(const SoundfontSearch& search)
     // Loading the soundfont and opening an audio client each take tens of
     // milliseconds; side by side they hold up the first window less.
     auto loaded = std::async(std::launch::async, [engine, &search] { return engine->loadSoundfont(search); });
-    output->supervisor_ = std::make_unique<OutputSupervisor>(engine);
+    output->supervisor_ = std::make_unique<OutputSupervisor>(engine, serverOrder);
     if (!loaded.get()) {
         qCInfo(outputLog, "synth: no soundfont loaded");
         return nullptr;

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <memory>
+#include <span>
+
+#include "audio/RenderGate.h"
+
+class SynthEngine;
+
+// Where the synth's sound goes: one client of a sound server that asks for
+// audio in the server's own rhythm, through its gate, from the moment the
+// gate opens until it closes.
+class AudioOutput {
+public:
+    explicit AudioOutput(SynthEngine& engine);
+    virtual ~AudioOutput() = default;
+
+    AudioOutput(const AudioOutput&) = delete;
+    AudioOutput& operator=(const AudioOutput&) = delete;
+
+    // False once its server or device is gone for good; a server that only
+    // stalls keeps it alive.
+    virtual bool alive() const = 0;
+    // The rate it wants the synth rendered at, one FluidSynth can render; 0
+    // while not known yet. The supervisor sets the synth to it.
+    virtual double rate() const = 0;
+    // An output that can leave the server's graph while the synth is idle.
+    // From the audio thread, then from the thread that sent a message.
+    virtual void wentIdle() { }
+    virtual void woke() { }
+
+    RenderGate& gate() { return *gate_; }
+    const RenderGate& gate() const { return *gate_; }
+
+protected:
+    // Let go without closing: the gate stays valid for a thread that may
+    // never end, and so does whatever the caller keeps with it.
+    RenderGate* releaseGate() { return gate_.release(); }
+
+private:
+    std::unique_ptr<RenderGate> gate_;
+};
+
+// One kind of sound server, as the synth tries them.
+struct AudioOutputKind {
+    const char* name;
+    // Null when the server is not there or does not take the stream. May
+    // wait on a server that hangs: the caller gives it a deadline.
+    std::unique_ptr<AudioOutput> (*open)(SynthEngine& engine);
+};
+
+// The kinds the synth tries, in order, the first the desktop most likely plays well.
+using AudioOutputOrder = std::span<const AudioOutputKind>;

@@ -1,0 +1,102 @@
+#include "audio/FluidDriverOutput.h"
+
+#include <set>
+#include <string>
+
+#include <fluidsynth.h>
+
+#include "midi/log/OutputLog.h"
+#include "midi/log/QuietLibraries.h"
+
+namespace {
+
+// ALSA's default device resamples whatever it is handed.
+constexpr double requestedRate = 48000.0;
+
+bool hasDriver(fluid_settings_t* settings, const char* driver)
+{
+    std::set<std::string> drivers;
+    fluid_settings_foreach_option(
+        settings, "audio.driver", &drivers, [](void* data, const char*, const char* option) {
+            static_cast<std::set<std::string>*>(data)->insert(option);
+        });
+    return drivers.count(driver) != 0;
+}
+
+struct SettingsDeleter {
+    void operator()(fluid_settings_t* s) const { delete_fluid_settings(s); }
+};
+
+} // namespace
+
+// The driver with its settings and what its thread's callback reaches: the
+// gate and the error flag.
+struct FluidDriverOutput::Driver {
+    explicit Driver(RenderGate& g)
+        : gate(g)
+    {
+    }
+    ~Driver()
+    {
+        if (driver)
+            delete_fluid_audio_driver(driver);
+    }
+
+    // The driver's audio thread, FluidSynth's own.
+    static int render(void* self, int frames, int nfx, float* fx[], int nout, float* out[]);
+
+    std::unique_ptr<fluid_settings_t, SettingsDeleter> settings { new_fluid_settings() };
+    fluid_audio_driver_t* driver = nullptr;
+    RenderGate& gate;
+    std::atomic<bool> failed { false };
+};
+
+FluidDriverOutput::FluidDriverOutput(SynthEngine& engine)
+    : AudioOutput(engine)
+{
+}
+
+FluidDriverOutput::~FluidDriverOutput() = default;
+
+std::unique_ptr<FluidDriverOutput> FluidDriverOutput::open(SynthEngine& engine, const char* name)
+{
+    std::unique_ptr<FluidDriverOutput> output(new FluidDriverOutput(engine));
+    output->driver_ = std::make_unique<Driver>(output->gate());
+    fluid_settings_t* settings = output->driver_->settings.get();
+    if (!settings || !hasDriver(settings, name)) {
+        qCInfo(outputLog, "audio driver %s: not built into FluidSynth", name);
+        return nullptr;
+    }
+    fluid_settings_setstr(settings, "audio.driver", name);
+    fluid_settings_setnum(settings, "synth.sample-rate", requestedRate);
+    // About 5 ms of buffer: short enough to feel instant, long enough for
+    // the demo tune to play without drop-outs.
+    fluid_settings_setint(settings, "audio.period-size", 128);
+    fluid_settings_setint(settings, "audio.periods", 2);
+    output->driver_->driver = new_fluid_audio_driver2(settings, &Driver::render, output->driver_.get());
+    if (!output->driver_->driver) {
+        qCInfo(outputLog, "audio driver %s: did not open", name);
+        return nullptr;
+    }
+    return output;
+}
+
+bool FluidDriverOutput::alive() const
+{
+    return !driver_->failed.load();
+}
+
+double FluidDriverOutput::rate() const
+{
+    return requestedRate;
+}
+
+int FluidDriverOutput::Driver::render(void* data, int frames, int, float*[], int nout, float* out[])
+{
+    auto* self = static_cast<Driver*>(data);
+    watchFluidErrorsOnThisThread(&self->failed);
+    if (nout < 2)
+        return FLUID_FAILED;
+    self->gate.render(out[0], out[1], frames, 1);
+    return FLUID_OK;
+}

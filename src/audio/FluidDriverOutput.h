@@ -1,0 +1,28 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+
+#include "audio/AudioOutput.h"
+
+// One of FluidSynth's own audio drivers ("alsa"), rendering through its
+// gate. Each has settings of its own: a driver that writes to them reaches
+// nothing else.
+class FluidDriverOutput : public AudioOutput {
+public:
+    // Null when FluidSynth lacks the driver or it does not open.
+    static std::unique_ptr<FluidDriverOutput> open(SynthEngine& engine, const char* driver);
+
+    ~FluidDriverOutput() override;
+
+    // The driver ends its thread with an error of its own.
+    bool alive() const override;
+    double rate() const override;
+
+private:
+    struct Driver;
+    explicit FluidDriverOutput(SynthEngine& engine);
+
+    // All that the driver's thread reaches, apart from the gate.
+    std::unique_ptr<Driver> driver_;
+};

@@ -1,0 +1,69 @@
+#include "audio/IdleRenderer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// About -120 dB: far below what a 16-bit sound card can play, and far above
+// where the reverb's tail keeps changing its buffers in a way one could hear.
+constexpr float inaudible = 1e-6f;
+
+// Long enough that a note's own quiet moments and the reverb's pauses between
+// echoes never count as the end.
+constexpr double quietSecondsBeforeIdle = 0.5;
+
+} // namespace
+
+IdleRenderer::IdleRenderer(fluid_synth_t* synth, double sampleRate)
+    : synth_(synth)
+    , limiter_(sampleRate)
+    , framesBeforeIdle_(static_cast<int>(sampleRate * quietSecondsBeforeIdle))
+{
+}
+
+void IdleRenderer::setSynth(fluid_synth_t* synth, double sampleRate)
+{
+    synth_ = synth;
+    limiter_ = PeakLimiter(sampleRate);
+    framesBeforeIdle_ = static_cast<int>(sampleRate * quietSecondsBeforeIdle);
+}
+
+// The wake and the idle hand-off each store one flag and then load the
+// other's: only sequentially consistent order keeps both sides from missing
+// each other, which would leave a note waiting on an idle output.
+void IdleRenderer::wake()
+{
+    wakeRequested_.store(true);
+    if (idle_.load())
+        if (Listener* listener = listener_.load(std::memory_order_acquire))
+            listener->woke();
+}
+
+bool IdleRenderer::render(float* left, float* right, int frames, int step)
+{
+    if (wakeRequested_.exchange(false)) {
+        quietFrames_ = 0;
+        idle_.store(false);
+    }
+    if (idle_.load(std::memory_order_relaxed)) {
+        for (int i = 0; i < frames; ++i)
+            left[i * step] = right[i * step] = 0.0f;
+        return false;
+    }
+    fluid_synth_write_float(synth_, frames, left, 0, step, right, 0, step);
+    limiter_.process(left, right, frames, step);
+    rendered_.fetch_add(static_cast<uint64_t>(frames), std::memory_order_relaxed);
+
+    float peak = 0.0f;
+    for (int i = 0; i < frames; ++i)
+        peak = std::max({ peak, std::fabs(left[i * step]), std::fabs(right[i * step]) });
+    quietFrames_ = peak < inaudible ? quietFrames_ + frames : 0;
+    if (quietFrames_ >= framesBeforeIdle_) {
+        idle_.store(true);
+        limiter_.reset();
+        if (Listener* listener = listener_.load(std::memory_order_acquire))
+            listener->wentIdle();
+    }
+    return true;
+}

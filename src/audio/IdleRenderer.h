@@ -1,0 +1,53 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include <fluidsynth.h>
+
+#include "audio/PeakLimiter.h"
+
+// Renders the synth for whichever audio output plays it. Once the output has
+// stayed below hearing for a while and no message came since, it hands
+// silence without rendering: an idle synth then costs next to nothing.
+class IdleRenderer {
+public:
+    // An output that can stop asking for audio altogether while idle.
+    class Listener {
+    public:
+        virtual ~Listener() = default;
+        // From the rendering thread: must neither lock nor allocate.
+        virtual void wentIdle() = 0;
+        // From the thread that sent a message while idle.
+        virtual void woke() = 0;
+    };
+
+    IdleRenderer(fluid_synth_t* synth, double sampleRate);
+
+    // Before every message sent to the synth, from any thread: the block
+    // that picks the message up is rendered.
+    void wake();
+    // Only while nothing renders: a synth made for another rate takes the old one's place.
+    void setSynth(fluid_synth_t* synth, double sampleRate);
+    void setListener(Listener* listener) { listener_.store(listener, std::memory_order_release); }
+
+    // Realtime: `frames` frames into left and right, each `step` floats
+    // apart. False when it handed silence without rendering the synth.
+    bool render(float* left, float* right, int frames, int step);
+
+    bool idle() const { return idle_.load(std::memory_order_relaxed); }
+    // Idle, and no message waits to wake it.
+    bool asleep() const { return idle_.load() && !wakeRequested_.load(); }
+    // Frames rendered by the synth so far, silence handed out not counted.
+    uint64_t renderedFrames() const { return rendered_.load(std::memory_order_relaxed); }
+
+private:
+    fluid_synth_t* synth_;
+    PeakLimiter limiter_; // every output's last stage, so none goes over full scale
+    int framesBeforeIdle_;
+    int quietFrames_ = 0; // touched by the rendering thread only
+    std::atomic<bool> wakeRequested_ { true };
+    std::atomic<bool> idle_ { false };
+    std::atomic<uint64_t> rendered_ { 0 };
+    std::atomic<Listener*> listener_ { nullptr };
+};

@@ -1,0 +1,186 @@
+#include "audio/OutputSupervisor.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "audio/SynthEngine.h"
+#include "midi/log/OutputLog.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// While nothing plays the order is walked again and again: often at first,
+// as a server that restarts is back within moments, then seldom, so that an
+// absent one costs next to nothing; one that starts is heard within seconds.
+constexpr auto retrySoonEvery = 200ms;
+constexpr auto retrySoonFor = 10s;
+constexpr auto retryLaterEvery = 1s;
+constexpr auto lookEvery = 100ms;
+// Closing a client takes milliseconds; past this the owner does not wait.
+constexpr auto closeWait = 150ms;
+// A key pressed this shortly before an output is adopted sounds, and so does
+// one pressed since the output's open began, however long that took: its
+// ports may have shown from then on.
+constexpr auto recentPress = 1s;
+
+} // namespace
+
+OutputSupervisor::OutputSupervisor(std::shared_ptr<SynthEngine> engine, AudioOutputOrder order)
+    : engine_(std::move(engine))
+    , order_(order)
+    , opener_(engine_, order.size())
+{
+    engine_->renderer().setListener(this);
+    thread_ = std::thread(&OutputSupervisor::run, this);
+}
+
+OutputSupervisor::~OutputSupervisor()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    opener_.stop();
+    changed_.notify_all();
+    thread_.join();
+    if (output_)
+        letGo(closeWait);
+    engine_->renderer().setListener(nullptr);
+}
+
+bool OutputSupervisor::waitUntilTried(std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, timeout, [this] { return tried_; });
+    return playing_.load();
+}
+
+bool OutputSupervisor::pause(std::chrono::milliseconds time)
+{
+    std::unique_lock lock(mutex_);
+    return !changed_.wait_for(lock, time, [this] { return stopping_; });
+}
+
+void OutputSupervisor::run()
+{
+    auto lookingSince = Clock::now();
+    for (;;) {
+        if (auto output = walkOrder())
+            adopt(std::move(output));
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_)
+                return;
+            tried_ = true;
+        }
+        changed_.notify_all();
+        if (output_) {
+            follow();
+            lookingSince = Clock::now();
+        } else if (!pause(Clock::now() - lookingSince < retrySoonFor || opener_.tryLeftPending()
+                           ? retrySoonEvery
+                           : retryLaterEvery)) {
+            return;
+        }
+    }
+}
+
+std::unique_ptr<AudioOutput> OutputSupervisor::walkOrder()
+{
+    for (size_t i = 0; i < order_.size(); ++i) {
+        if (!pause(0ms))
+            return nullptr;
+        if (auto output = opener_.tryOpen(order_[i], i)) {
+            outputName_ = order_[i].name;
+            return output;
+        }
+    }
+    return nullptr;
+}
+
+void OutputSupervisor::adopt(std::unique_ptr<AudioOutput> output)
+{
+    output_ = std::move(output);
+    // Before anything can sound: a key struck from here on wakes an output
+    // that left its server's graph or corked while idle.
+    listenerDoor_.open();
+    engine_->keepRecent(std::max<std::chrono::milliseconds>(recentPress,
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - opener_.lastTryBegan())));
+    rate_ = 0;
+    followRate();
+    stalls_.adopted();
+    playing_.store(true);
+    if (!lostName_)
+        qCInfo(outputLog, "synth: playing through %s", outputName_);
+    else if (std::strcmp(lostName_, outputName_) == 0)
+        qCInfo(outputLog, "%s: back; the synth plays again", outputName_);
+    else
+        qCInfo(outputLog, "synth: moved from %s to %s", lostName_, outputName_);
+    lostName_ = nullptr;
+}
+
+void OutputSupervisor::followRate()
+{
+    // The gate opens once the output knows its rate and the synth renders
+    // at it: a note played before waits, rather than sounding at another
+    // pitch. A synth that cannot be made at the rate keeps it closed, and
+    // is tried again at the next look.
+    const double rate = output_->rate();
+    if (rate == 0 || (rate == rate_ && output_->gate().isOpen()))
+        return;
+    const RenderGate::Closed closed = output_->gate().close();
+    if (rate != rate_) {
+        if (!engine_->setSampleRate(rate, closed)) {
+            if (rate != refusedRate_)
+                qCInfo(outputLog, "%s: the synth cannot be made anew at %g Hz; silent until it can",
+                    outputName_, rate);
+            refusedRate_ = rate;
+            return;
+        }
+        rate_ = rate;
+        refusedRate_ = 0;
+        qCInfo(outputLog, "%s: the synth renders at %g Hz", outputName_, engine_->sampleRate());
+    }
+    output_->gate().open();
+}
+
+void OutputSupervisor::follow()
+{
+    while (pause(lookEvery)) {
+        if (!output_->alive()) {
+            qCInfo(outputLog, "%s: gone; looking for a sound server", outputName_);
+            lostName_ = outputName_;
+            playing_.store(false);
+            letGo(0ms);
+            return;
+        }
+        followRate();
+        stalls_.look(*output_, engine_->renderer(), outputName_);
+    }
+}
+
+void OutputSupervisor::letGo(std::chrono::milliseconds waitForClose)
+{
+    listenerDoor_.close();
+    output_->gate().close();
+    opener_.close(std::move(output_), waitForClose);
+}
+
+void OutputSupervisor::wentIdle()
+{
+    if (listenerDoor_.enter()) {
+        output_->wentIdle();
+        listenerDoor_.leave();
+    }
+}
+
+void OutputSupervisor::woke()
+{
+    stalls_.woke();
+    if (listenerDoor_.enter()) {
+        output_->woke();
+        listenerDoor_.leave();
+    }
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "audio/AudioOutput.h"
+#include "audio/Door.h"
+#include "audio/IdleRenderer.h"
+#include "audio/OutputOpener.h"
+#include "audio/StallWatch.h"
+
+class SynthEngine;
+
+// Keeps the synth playing through one sound server at a time. It walks the
+// order of servers until one takes the synth, follows that one while it
+// plays, and walks the order again when it is gone: a server that comes
+// back or another one that appears takes the synth within a second or two.
+// A server that only stalls keeps it. It alone sets the synth's rate, to
+// the adopted output's, while that output's gate is closed.
+class OutputSupervisor : IdleRenderer::Listener {
+public:
+    OutputSupervisor(std::shared_ptr<SynthEngine> engine, AudioOutputOrder order);
+    ~OutputSupervisor() override;
+
+    OutputSupervisor(const OutputSupervisor&) = delete;
+    OutputSupervisor& operator=(const OutputSupervisor&) = delete;
+
+    // Waits until the first walk of the order ends or `timeout` passes;
+    // whether the synth plays by then.
+    bool waitUntilTried(std::chrono::milliseconds timeout);
+    bool playing() const { return playing_.load(); }
+
+private:
+    // The supervisor's thread.
+    void run();
+    std::unique_ptr<AudioOutput> walkOrder();
+    void adopt(std::unique_ptr<AudioOutput> output);
+    void follow();
+    void followRate();
+    void letGo(std::chrono::milliseconds waitForClose);
+    // Sleeps up to `time`; false when stopping.
+    bool pause(std::chrono::milliseconds time);
+
+    // The audio thread, then the thread that sent a message.
+    void wentIdle() override;
+    void woke() override;
+
+    std::shared_ptr<SynthEngine> engine_;
+    const AudioOutputOrder order_;
+    OutputOpener opener_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool stopping_ = false;
+    bool tried_ = false;
+    std::atomic<bool> playing_ { false };
+
+    // The supervisor's thread only.
+    std::unique_ptr<AudioOutput> output_;
+    const char* outputName_ = nullptr;
+    const char* lostName_ = nullptr;
+    double rate_ = 0;
+    double refusedRate_ = 0; // the rate the synth could not be made at, once logged
+    StallWatch stalls_;
+
+    // The idle renderer's calls reach the adopted output through this door.
+    Door listenerDoor_;
+
+    std::thread thread_;
+};

@@ -1,0 +1,192 @@
+#include "jack/JackSession.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include <jack/jack.h>
+
+#include "jack/JackCallback.h"
+#include "midi/log/OutputLog.h"
+#include "midi/log/QuietLibraries.h"
+#include "midi/log/SoundLibraryLogs.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* clientName = "Tonvelo";
+// A server that answers shows a new connection within a few cycles.
+constexpr auto connectionWait = 1000ms;
+
+// Every libjack call that reaches a client, outside libjack's own threads,
+// is made with `mutex` held: none meets an open that frees a lost client.
+struct Room {
+    std::mutex mutex;
+    std::weak_ptr<JackSession> open;
+    // The callbacks of clients lost since the last open.
+    std::vector<std::unique_ptr<JackCallback>> lost;
+};
+
+// Never destroyed: a close that hangs on a frozen server may outlive main.
+Room& room()
+{
+    static auto* theRoom = new Room;
+    return *theRoom;
+}
+
+// A server names the files for its clients' wake-ups after the user, itself
+// and the client.
+std::string wakeFileOf(const char* client)
+{
+    const char* server = std::getenv("JACK_DEFAULT_SERVER");
+    return "/dev/shm/jack_sem." + std::to_string(getuid()) + "_" + (server && *server ? server : "default")
+        + "_" + client;
+}
+
+} // namespace
+
+// Any thread that calls into libjack, or one of libjack's own.
+void routeJackLog()
+{
+    jack_set_error_function([](const char* message) { qCInfo(outputLog, "jack: %s", message); });
+    jack_set_info_function([](const char*) { });
+}
+
+JackSession::JackSession(jack_client_t* client, std::unique_ptr<JackCallback> callback)
+    : client_(client)
+    , callback_(std::move(callback))
+{
+}
+
+std::shared_ptr<JackSession> JackSession::join()
+{
+    quietSoundLibraries();
+    std::shared_ptr<JackSession> lost; // let go once the room is unlocked
+    Room& r = room();
+    std::lock_guard lock(r.mutex);
+    if (auto open = r.open.lock()) {
+        if (open->alive())
+            return open;
+        lost = std::move(open);
+    }
+    jack_status_t status;
+    jack_client_t* client = jack_client_open(clientName, JackNoStartServer, &status);
+    // That open freed the clients lost before, and ended their threads.
+    r.lost.clear();
+    if (!client) {
+        qCInfo(outputLog, "jack: no server answers (status 0x%x)", static_cast<unsigned>(status));
+        return nullptr;
+    }
+    auto callback = std::make_unique<JackCallback>(client, wakeFileOf(jack_get_client_name(client)));
+    jack_set_process_callback(client, &JackCallback::process, callback.get());
+    jack_on_info_shutdown(client, &JackCallback::shutDown, callback.get());
+    if (!callback->ok() || jack_activate(client) != 0) {
+        qCInfo(outputLog, "jack: the client did not start");
+        jack_client_close(client);
+        return nullptr;
+    }
+    std::shared_ptr<JackSession> session(new JackSession(client, std::move(callback)));
+    r.open = session;
+    return session;
+}
+
+JackSession::~JackSession()
+{
+    std::lock_guard lock(room().mutex);
+    if (alive())
+        jack_client_close(client_);
+    else
+        room().lost.push_back(std::move(callback_));
+}
+
+bool JackSession::alive() const
+{
+    return !callback_->lost();
+}
+
+bool JackSession::isPipeWire() const
+{
+    return std::strstr(jack_get_version_string(), "PipeWire") != nullptr;
+}
+
+int JackSession::sampleRate() const
+{
+    std::lock_guard lock(room().mutex);
+    return alive() ? static_cast<int>(jack_get_sample_rate(client_)) : 0;
+}
+
+std::vector<std::string> JackSession::midiInputs() const
+{
+    std::vector<std::string> names;
+    std::lock_guard lock(room().mutex);
+    const char** ports
+        = alive() ? jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput) : nullptr;
+    for (const char** port = ports; port && *port; ++port)
+        names.emplace_back(*port);
+    jack_free(ports);
+    return names;
+}
+
+int JackSession::connectionCount(const std::string& portName) const
+{
+    int count = 0;
+    std::lock_guard lock(room().mutex);
+    jack_port_t* port = alive() ? jack_port_by_name(client_, portName.c_str()) : nullptr;
+    const char** names = port ? jack_port_get_all_connections(client_, port) : nullptr;
+    while (names && names[count])
+        ++count;
+    jack_free(names);
+    return count;
+}
+
+bool JackSession::addAudio(RenderGate& gate)
+{
+    std::lock_guard lock(room().mutex);
+    return callback_->addAudio(gate);
+}
+
+void JackSession::removeAudio()
+{
+    std::lock_guard lock(room().mutex);
+    callback_->dropAudio();
+}
+
+bool JackSession::addMidi(const std::string& target)
+{
+    {
+        std::lock_guard lock(room().mutex);
+        if (!callback_->addMidi(target))
+            return false;
+    }
+    // jack_connect only asks for the connection; a message sent before the
+    // graph shows it would be lost.
+    const auto deadline = std::chrono::steady_clock::now() + connectionWait;
+    for (;;) {
+        {
+            std::lock_guard lock(room().mutex);
+            if (callback_->midiConnected())
+                return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            break;
+        std::this_thread::sleep_for(500us);
+    }
+    removeMidi();
+    return false;
+}
+
+void JackSession::removeMidi()
+{
+    std::lock_guard lock(room().mutex);
+    callback_->dropMidi();
+}
+
+bool JackSession::sendMidi(const uint8_t* bytes, size_t size)
+{
+    return callback_->send(bytes, size);
+}
