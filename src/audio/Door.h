@@ -4,7 +4,7 @@
 
 // A door that threads pass through without locking, and that, once closed,
 // no thread is inside of. An audio thread passes through it to the synth; the
-// idle renderer's calls pass through one to the adopted output.
+// idle renderer's calls pass through one to the adopted playback.
 class Door {
 public:
     // True when the door is open: the caller is inside until leave().

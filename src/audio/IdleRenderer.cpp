@@ -31,7 +31,7 @@ void IdleRenderer::setSynth(fluid_synth_t* synth, double sampleRate)
 
 // The wake and the idle hand-off each store one flag and then load the
 // other's: only sequentially consistent order keeps both sides from missing
-// each other, which would leave a note waiting on an idle output.
+// each other, which would leave a note waiting on an idle playback.
 void IdleRenderer::wake()
 {
     wakeRequested_.store(true);

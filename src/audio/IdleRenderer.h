@@ -7,12 +7,12 @@
 
 #include "audio/PeakLimiter.h"
 
-// Renders the synth for whichever audio output plays it. Once the output has
+// Renders the synth for whichever playback plays it. Once the playback has
 // stayed below hearing for a while and no message came since, it hands
 // silence without rendering: an idle synth then costs next to nothing.
 class IdleRenderer {
 public:
-    // An output that can stop asking for audio altogether while idle.
+    // A playback that can stop asking for audio altogether while idle.
     class Listener {
     public:
         virtual ~Listener() = default;
@@ -43,7 +43,7 @@ public:
 
 private:
     fluid_synth_t* synth_;
-    PeakLimiter limiter_; // every output's last stage, so none goes over full scale
+    PeakLimiter limiter_; // every playback's last stage, so none goes over full scale
     int framesBeforeIdle_;
     int quietFrames_ = 0; // touched by the rendering thread only
     std::atomic<bool> wakeRequested_ { true };

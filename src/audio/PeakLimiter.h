@@ -2,7 +2,7 @@
 
 #include <array>
 
-// Keeps the synth's output under full scale, however many notes pile up.
+// Keeps the synth's sound under full scale, however many notes pile up.
 // Sound under the ceiling passes exactly as it was, but for the millisecond
 // before a peak and the release after one. It adds no latency: it looks ahead
 // only within the block it is handed, ramping the gain down before a peak

@@ -7,8 +7,8 @@
 
 class IdleRenderer;
 
-// The one way an audio thread reaches the synth. It opens when its output
-// starts to play and closes for good when the output is let go; from then on
+// The one way an audio thread reaches the synth. It opens when its playback
+// starts to play and closes for good when the playback is let go; from then on
 // that thread only writes silence, however long it lives on.
 class RenderGate {
 public:

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
-#include "audio/AudioOutput.h"
 #include "audio/IdleRenderer.h"
+#include "audio/Playback.h"
 #include "midi/log/OutputLog.h"
 
 namespace {
@@ -32,10 +32,10 @@ void StallWatch::woke()
     lastWake_.store(nanosNow());
 }
 
-void StallWatch::look(const AudioOutput& output, const IdleRenderer& renderer, const char* name)
+void StallWatch::look(const Playback& playback, const IdleRenderer& renderer, const char* name)
 {
-    // An idle output may leave the graph and is then called for nothing.
-    const int64_t lastSign = std::max({ output.gate().lastCall(), lastWake_.load(), adoptedAt_ });
+    // An idle playback may leave the graph and is then called for nothing.
+    const int64_t lastSign = std::max({ playback.gate().lastCall(), lastWake_.load(), adoptedAt_ });
     const int64_t quiet = nanosNow() - lastSign;
     const bool silent = !renderer.asleep() && quiet > stallAfterNanos;
     if (silent && !stalled_)

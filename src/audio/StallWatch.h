@@ -3,17 +3,17 @@
 #include <atomic>
 #include <cstdint>
 
-class AudioOutput;
+class Playback;
 class IdleRenderer;
 
-// Tells when the adopted output's server stalls: no cycle for a while
+// Tells when the adopted playback's server stalls: no cycle for a while
 // although the synth is awake. It only logs: a server that stalls keeps the
 // synth, and plays again when it thaws.
 class StallWatch {
 public:
     // The supervisor's thread.
     void adopted();
-    void look(const AudioOutput& output, const IdleRenderer& renderer, const char* name);
+    void look(const Playback& playback, const IdleRenderer& renderer, const char* name);
     // The thread that woke the renderer.
     void woke();
 

@@ -27,7 +27,7 @@ SynthEngine::SynthEngine(double sampleRate)
     settings_ = makeSettings(sampleRate);
     if (!settings_)
         return;
-    // Read once: outputs ask from their own threads while a new synth may
+    // Read once: playbacks ask from their own threads while a new synth may
     // be taking this one's place.
     fluid_settings_getnum_range(settings_.get(), "synth.sample-rate", &lowestRate_, &highestRate_);
     synth_.reset(new_fluid_synth(settings_.get()));
@@ -60,7 +60,7 @@ bool SynthEngine::loadSoundfont(const SoundfontSearch& search)
             continue;
         const int id = fluid_synth_sfload(synth_.get(), file.c_str(), 0);
         if (id != FLUID_FAILED) {
-            std::lock_guard lock(heldMutex_);
+            std::lock_guard lock(playMutex_);
             soundfontId_ = id;
             soundfontFile_ = file;
             return true;
@@ -119,14 +119,14 @@ bool SynthEngine::setSampleRate(double wanted, const RenderGate::Closed&)
     if (programsSelected_)
         selectPiano(synth.get(), soundfontId);
 
-    std::lock_guard lock(heldMutex_);
+    std::lock_guard lock(playMutex_);
     std::swap(settings_, settings);
     std::swap(synth_, synth);
     soundfontId_ = soundfontId;
     sampleRate_ = rate;
     renderer_->setSynth(synth_.get(), rate);
-    // Such as a key pressed the moment a server came back, before its output was adopted.
-    strikeHeld();
+    // Such as a key pressed the moment a server came back, before its playback was adopted.
+    strikePressed();
     return true;
 }
 
@@ -134,21 +134,21 @@ void SynthEngine::keepRecent(std::chrono::milliseconds age)
 {
     if (!synth_)
         return;
-    std::lock_guard lock(heldMutex_);
+    std::lock_guard lock(playMutex_);
     fluid_synth_all_sounds_off(synth_.get(), -1);
     const auto oldest = std::chrono::steady_clock::now() - age;
-    for (auto& channel : held_)
-        for (HeldKey& key : channel)
+    for (auto& channel : pressed_)
+        for (PressedKey& key : channel)
             if (key.since < oldest)
                 key.velocity = 0;
-    strikeHeld();
+    strikePressed();
 }
 
-void SynthEngine::strikeHeld()
+void SynthEngine::strikePressed()
 {
     for (int channel = 0; channel < 16; ++channel)
         for (int key = 0; key < 128; ++key)
-            if (const int velocity = held_[channel][key].velocity) {
+            if (const int velocity = pressed_[channel][key].velocity) {
                 renderer_->wake();
                 fluid_synth_noteon(synth_.get(), channel, key, velocity);
             }
@@ -162,7 +162,7 @@ int SynthEngine::play(uint32_t value)
     // Before the message is queued, so that the block that takes it is rendered.
     renderer_->wake();
     // The event is shared by every thread that plays, such as the demo's.
-    std::lock_guard lock(heldMutex_);
+    std::lock_guard lock(playMutex_);
     fluid_midi_event_set_type(event_.get(), bytes[0] & 0xF0);
     fluid_midi_event_set_channel(event_.get(), bytes[0] & 0x0F);
     // Data bytes of note, key-pressure and controller messages share these fields.
@@ -170,7 +170,7 @@ int SynthEngine::play(uint32_t value)
     fluid_midi_event_set_velocity(event_.get(), bytes[2]);
     const int type = bytes[0] & 0xF0;
     if (type == 0x90 || type == 0x80)
-        held_[bytes[0] & 0x0F][bytes[1] & 0x7F]
+        pressed_[bytes[0] & 0x0F][bytes[1] & 0x7F]
             = { static_cast<uint8_t>(type == 0x90 ? bytes[2] : 0), std::chrono::steady_clock::now() };
     return fluid_synth_handle_midi_event(synth_.get(), event_.get()) == FLUID_OK ? 0 : 1;
 }

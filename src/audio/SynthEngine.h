@@ -16,7 +16,7 @@
 #include "audio/SoundfontSearch.h"
 
 // A FluidSynth synth with a soundfont loaded, fed with short message values.
-// It makes no sound by itself: SynthOutput plays it through an AudioOutput,
+// It makes no sound by itself: SynthOutput plays it through an Playback,
 // tests render it into buffers.
 class SynthEngine {
 public:
@@ -37,25 +37,25 @@ public:
     void selectPrograms();
     bool ok() const { return soundfontId_.load() != FLUID_FAILED; }
     int play(uint32_t value);
-    // `rate` when FluidSynth can render at it, else the rate an output should
+    // `rate` when FluidSynth can render at it, else the rate a playback should
     // ask its server to resample from.
     double renderableRate(double rate) const;
     // Renders at renderableRate(rate) from now on, while the gate of the
-    // output that renders the synth is closed. FluidSynth takes its rate only
+    // playback that renders the synth is closed. FluidSynth takes its rate only
     // when a synth is made, so a new one at that rate, with the same
-    // soundfont, takes this one's place; the keys held sound again on it.
+    // soundfont, takes this one's place; the keys still pressed sound again on it.
     // False, with the synth as it was, when the new one cannot be made.
     bool setSampleRate(double rate, const RenderGate::Closed& closed);
-    // Ends every note but those of keys pressed within `age` and still
-    // held, which sound again: notes played while nothing sounded are lost,
-    // not played all at once when an output is adopted, but a key pressed
-    // the moment the output's ports showed sounds.
+    // Ends every note but those of keys pressed within `age` and not
+    // released since, which sound again: notes played while nothing sounded are lost,
+    // not played all at once when a playback is adopted, but a key pressed
+    // the moment the playback's ports showed sounds.
     void keepRecent(std::chrono::milliseconds age);
     double sampleRate() const { return sampleRate_; }
 
     fluid_settings_t* settings() const { return settings_.get(); }
     fluid_synth_t* synth() const { return synth_.get(); }
-    // What every audio output renders the synth with; play() wakes it.
+    // What every playback renders the synth with; play() wakes it.
     IdleRenderer& renderer() { return *renderer_; }
 
 private:
@@ -75,22 +75,23 @@ private:
     Synth synth_;
     std::unique_ptr<fluid_midi_event_t, EventDeleter> event_;
     std::unique_ptr<IdleRenderer> renderer_;
-    // Each key held, per channel; the sending thread's and the supervisor's.
-    struct HeldKey {
+    // Each key pressed and not yet released, per channel; the sending
+    // thread's and the supervisor's.
+    struct PressedKey {
         uint8_t velocity = 0; // 0 when up
         std::chrono::steady_clock::time_point since;
     };
     static Settings makeSettings(double sampleRate);
     static void selectPiano(fluid_synth_t* synth, int soundfontId);
-    void strikeHeld();
-    // Held while the soundfont loads, the programs are set or the synth is
+    void strikePressed();
+    // Locked while the soundfont loads, the programs are set or the synth is
     // made anew: those three come from different threads.
     std::mutex buildMutex_;
     std::string soundfontFile_;
     bool programsSelected_ = false;
-    // Held by every call into the synth from outside the rendering thread.
-    std::mutex heldMutex_;
-    std::array<std::array<HeldKey, 128>, 16> held_ {};
+    // Locked by every call into the synth from outside the rendering thread.
+    std::mutex playMutex_;
+    std::array<std::array<PressedKey, 128>, 16> pressed_ {};
     // Set under both mutexes; play() reads it under neither.
     std::atomic<int> soundfontId_ { FLUID_FAILED };
     double sampleRate_;

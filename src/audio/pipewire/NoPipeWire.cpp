@@ -1,30 +1,30 @@
-#include "audio/pipewire/PipeWireOutput.h"
+#include "audio/pipewire/PipeWirePlayback.h"
 
 // Built without PipeWire: the synth plays through FluidSynth's drivers only.
-struct PipeWireOutput::Stream { };
+struct PipeWirePlayback::Stream { };
 
-PipeWireOutput::PipeWireOutput(SynthEngine& engine)
-    : AudioOutput(engine)
+PipeWirePlayback::PipeWirePlayback(SynthEngine& engine)
+    : Playback(engine)
 {
 }
 
-PipeWireOutput::~PipeWireOutput() = default;
+PipeWirePlayback::~PipeWirePlayback() = default;
 
-std::unique_ptr<PipeWireOutput> PipeWireOutput::open(SynthEngine&)
+std::unique_ptr<PipeWirePlayback> PipeWirePlayback::open(SynthEngine&)
 {
     return nullptr;
 }
 
-bool PipeWireOutput::alive() const
+bool PipeWirePlayback::alive() const
 {
     return false;
 }
 
-double PipeWireOutput::rate() const
+double PipeWirePlayback::rate() const
 {
     return 0;
 }
 
-void PipeWireOutput::wentIdle() { }
+void PipeWirePlayback::wentIdle() { }
 
-void PipeWireOutput::woke() { }
+void PipeWirePlayback::woke() { }

@@ -1,30 +1,30 @@
-#include "audio/pulse/PulseOutput.h"
+#include "audio/pulse/PulsePlayback.h"
 
 // Built without PulseAudio: the synth plays through the other servers.
-struct PulseOutput::Stream { };
+struct PulsePlayback::Stream { };
 
-PulseOutput::PulseOutput(SynthEngine& engine)
-    : AudioOutput(engine)
+PulsePlayback::PulsePlayback(SynthEngine& engine)
+    : Playback(engine)
 {
 }
 
-PulseOutput::~PulseOutput() = default;
+PulsePlayback::~PulsePlayback() = default;
 
-std::unique_ptr<PulseOutput> PulseOutput::open(SynthEngine&)
+std::unique_ptr<PulsePlayback> PulsePlayback::open(SynthEngine&)
 {
     return nullptr;
 }
 
-bool PulseOutput::alive() const
+bool PulsePlayback::alive() const
 {
     return false;
 }
 
-double PulseOutput::rate() const
+double PulsePlayback::rate() const
 {
     return 0;
 }
 
-void PulseOutput::wentIdle() { }
+void PulsePlayback::wentIdle() { }
 
-void PulseOutput::woke() { }
+void PulsePlayback::woke() { }

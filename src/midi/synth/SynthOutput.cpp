@@ -1,11 +1,11 @@
 #include "midi/synth/SynthOutput.h"
 
-#include "audio/FluidDriverOutput.h"
-#include "audio/OutputSupervisor.h"
+#include "audio/FluidDriverPlayback.h"
+#include "audio/PlaybackSupervisor.h"
 #include "audio/SynthEngine.h"
-#include "audio/pipewire/PipeWireOutput.h"
-#include "audio/pulse/PulseOutput.h"
-#include "jack/JackOutput.h"
+#include "audio/pipewire/PipeWirePlayback.h"
+#include "audio/pulse/PulsePlayback.h"
+#include "jack/JackPlayback.h"
 #include "midi/log/OutputLog.h"
 
 namespace {
@@ -21,12 +21,12 @@ constexpr std::chrono::milliseconds firstTryBudget { 1200 };
 // ~19 ms; PulseAudio, through a stream of our own too; the bare card,
 // through FluidSynth's own driver.
 // FluidSynth never falls back to another driver by itself.
-constexpr AudioOutputKind serverOrder[] = {
-    { "jack", [](SynthEngine& e) -> std::unique_ptr<AudioOutput> { return JackOutput::open(e); } },
-    { "pipewire", [](SynthEngine& e) -> std::unique_ptr<AudioOutput> { return PipeWireOutput::open(e); } },
-    { "pulseaudio", [](SynthEngine& e) -> std::unique_ptr<AudioOutput> { return PulseOutput::open(e); } },
+constexpr PlaybackKind serverOrder[] = {
+    { "jack", [](SynthEngine& e) -> std::unique_ptr<Playback> { return JackPlayback::open(e); } },
+    { "pipewire", [](SynthEngine& e) -> std::unique_ptr<Playback> { return PipeWirePlayback::open(e); } },
+    { "pulseaudio", [](SynthEngine& e) -> std::unique_ptr<Playback> { return PulsePlayback::open(e); } },
     { "alsa",
-        [](SynthEngine& e) -> std::unique_ptr<AudioOutput> { return FluidDriverOutput::open(e, "alsa"); } },
+        [](SynthEngine& e) -> std::unique_ptr<Playback> { return FluidDriverPlayback::open(e, "alsa"); } },
 };
 
 } // namespace
@@ -50,7 +50,7 @@ std::unique_ptr<SynthOutput> SynthOutput::open(const SoundfontSearch& search)
     // Loading the soundfont and opening an audio client each take tens of
     // milliseconds; side by side they hold up the first window less.
     auto loaded = std::async(std::launch::async, [engine, &search] { return engine->loadSoundfont(search); });
-    output->supervisor_ = std::make_unique<OutputSupervisor>(engine, serverOrder);
+    output->supervisor_ = std::make_unique<PlaybackSupervisor>(engine, serverOrder);
     if (!loaded.get()) {
         qCInfo(outputLog, "synth: no soundfont loaded");
         return nullptr;

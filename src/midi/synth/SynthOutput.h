@@ -5,7 +5,7 @@
 
 #include "midi/MidiOutput.h"
 
-class OutputSupervisor;
+class PlaybackSupervisor;
 class SynthEngine;
 struct SoundfontSearch;
 
@@ -23,10 +23,10 @@ public:
 private:
     explicit SynthOutput(std::shared_ptr<SynthEngine> engine);
 
-    // Shared with the threads that open and close its audio outputs, which
+    // Shared with the threads that open and close its playbacks, which
     // may outlive this object on a server that hangs.
     std::shared_ptr<SynthEngine> engine_;
-    std::unique_ptr<OutputSupervisor> supervisor_;
+    std::unique_ptr<PlaybackSupervisor> supervisor_;
     bool waiting_ = false;
     // Waited for by the first note; goes before the audio and the engine.
     std::future<void> programsSelected_;

@@ -3,7 +3,7 @@
 #include <QtGlobal>
 
 // Qt ends the process with abort() when no window system answers, as when
-// there is no display. That is an ordinary condition, not a crash. Held while
+// there is no display. That is an ordinary condition, not a crash. Alive while
 // QApplication is constructed: Qt's messages wait until then, and a fatal one
 // ends the program with a short note and a failure status instead.
 class WindowSystemStart {

@@ -1,4 +1,4 @@
-#include "audio/OutputOpener.h"
+#include "audio/PlaybackOpener.h"
 
 #include <condition_variable>
 #include <future>
@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 // A server that answers opens in tens of milliseconds.
 constexpr auto openDeadline = 700ms;
 // A try given up on that opened at last waits this long for the next walk,
-// which comes within a second while nothing plays, to take its output.
+// which comes within a second while nothing plays, to take its playback.
 constexpr auto lateKeep = 1500ms;
 
 long long millis(Clock::duration d)
@@ -36,16 +36,16 @@ struct PendingOpen {
     bool finished = false;
     bool abandoned = false;
     bool taken = false;
-    std::unique_ptr<AudioOutput> output;
+    std::unique_ptr<Playback> playback;
 };
 
-OutputOpener::OutputOpener(std::shared_ptr<SynthEngine> engine, size_t kinds)
+PlaybackOpener::PlaybackOpener(std::shared_ptr<SynthEngine> engine, size_t kinds)
     : engine_(std::move(engine))
     , pending_(kinds)
 {
 }
 
-std::unique_ptr<AudioOutput> OutputOpener::tryOpen(const AudioOutputKind& kind, size_t index)
+std::unique_ptr<Playback> PlaybackOpener::tryOpen(const PlaybackKind& kind, size_t index)
 {
     // One try of a kind at a time: one that still waits on a hung server
     // holds the next back.
@@ -53,7 +53,7 @@ std::unique_ptr<AudioOutput> OutputOpener::tryOpen(const AudioOutputKind& kind, 
         std::unique_lock lock(earlier->mutex);
         if (!earlier->finished)
             return nullptr;
-        auto late = std::move(earlier->output);
+        auto late = std::move(earlier->playback);
         const auto began = earlier->began;
         earlier->taken = true;
         earlier->done.notify_all();
@@ -72,15 +72,15 @@ std::unique_ptr<AudioOutput> OutputOpener::tryOpen(const AudioOutputKind& kind, 
     auto pending = std::make_shared<PendingOpen>();
     // The open try's thread.
     std::thread([pending, engine = engine_, open = kind.open] {
-        auto output = open(*engine);
+        auto playback = open(*engine);
         std::unique_lock lock(pending->mutex);
         pending->finished = true;
-        pending->output = std::move(output);
+        pending->playback = std::move(playback);
         pending->done.notify_all();
-        if (!pending->abandoned || !pending->output)
+        if (!pending->abandoned || !pending->playback)
             return;
         pending->done.wait_for(lock, lateKeep, [&] { return pending->taken; });
-        auto left = std::move(pending->output);
+        auto left = std::move(pending->playback);
         lock.unlock();
         // Not taken: its gate never opened, so it never reached the synth.
         left.reset();
@@ -92,7 +92,7 @@ std::unique_ptr<AudioOutput> OutputOpener::tryOpen(const AudioOutputKind& kind, 
         pending->done.wait_for(lock, 50ms);
     if (pending->finished) {
         lastTryBegan_ = pending->began;
-        return std::move(pending->output);
+        return std::move(pending->playback);
     }
     pending->abandoned = true;
     pending_[index] = pending;
@@ -102,7 +102,7 @@ std::unique_ptr<AudioOutput> OutputOpener::tryOpen(const AudioOutputKind& kind, 
     return nullptr;
 }
 
-bool OutputOpener::tryLeftPending() const
+bool PlaybackOpener::tryLeftPending() const
 {
     for (const auto& pending : pending_)
         if (pending)
@@ -110,16 +110,16 @@ bool OutputOpener::tryLeftPending() const
     return false;
 }
 
-void OutputOpener::close(std::unique_ptr<AudioOutput> output, std::chrono::milliseconds wait)
+void PlaybackOpener::close(std::unique_ptr<Playback> playback, std::chrono::milliseconds wait)
 {
     std::promise<void> closed;
     auto done = closed.get_future();
     // The close thread: closing may wait on a server that hangs.
-    std::thread([output = std::move(output), engine = engine_, closed = std::move(closed)]() mutable {
-        output.reset();
+    std::thread([playback = std::move(playback), engine = engine_, closed = std::move(closed)]() mutable {
+        playback.reset();
         closed.set_value();
     }).detach();
     if (wait > 0ms && done.wait_for(wait) != std::future_status::ready)
         qCInfo(
-            outputLog, "synth: an output did not close within %lld ms; it closes on its own", millis(wait));
+            outputLog, "synth: a playback did not close within %lld ms; it closes on its own", millis(wait));
 }

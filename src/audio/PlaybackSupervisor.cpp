@@ -1,4 +1,4 @@
-#include "audio/OutputSupervisor.h"
+#include "audio/PlaybackSupervisor.h"
 
 #include <algorithm>
 #include <cstring>
@@ -20,23 +20,23 @@ constexpr auto retryLaterEvery = 1s;
 constexpr auto lookEvery = 100ms;
 // Closing a client takes milliseconds; past this the owner does not wait.
 constexpr auto closeWait = 150ms;
-// A key pressed this shortly before an output is adopted sounds, and so does
-// one pressed since the output's open began, however long that took: its
+// A key pressed this shortly before a playback is adopted sounds, and so does
+// one pressed since the playback's open began, however long that took: its
 // ports may have shown from then on.
 constexpr auto recentPress = 1s;
 
 } // namespace
 
-OutputSupervisor::OutputSupervisor(std::shared_ptr<SynthEngine> engine, AudioOutputOrder order)
+PlaybackSupervisor::PlaybackSupervisor(std::shared_ptr<SynthEngine> engine, PlaybackOrder order)
     : engine_(std::move(engine))
     , order_(order)
     , opener_(engine_, order.size())
 {
     engine_->renderer().setListener(this);
-    thread_ = std::thread(&OutputSupervisor::run, this);
+    thread_ = std::thread(&PlaybackSupervisor::run, this);
 }
 
-OutputSupervisor::~OutputSupervisor()
+PlaybackSupervisor::~PlaybackSupervisor()
 {
     {
         std::lock_guard lock(mutex_);
@@ -45,30 +45,30 @@ OutputSupervisor::~OutputSupervisor()
     opener_.stop();
     changed_.notify_all();
     thread_.join();
-    if (output_)
+    if (playback_)
         letGo(closeWait);
     engine_->renderer().setListener(nullptr);
 }
 
-bool OutputSupervisor::waitUntilTried(std::chrono::milliseconds timeout)
+bool PlaybackSupervisor::waitUntilTried(std::chrono::milliseconds timeout)
 {
     std::unique_lock lock(mutex_);
     changed_.wait_for(lock, timeout, [this] { return tried_; });
     return playing_.load();
 }
 
-bool OutputSupervisor::pause(std::chrono::milliseconds time)
+bool PlaybackSupervisor::pause(std::chrono::milliseconds time)
 {
     std::unique_lock lock(mutex_);
     return !changed_.wait_for(lock, time, [this] { return stopping_; });
 }
 
-void OutputSupervisor::run()
+void PlaybackSupervisor::run()
 {
     auto lookingSince = Clock::now();
     for (;;) {
-        if (auto output = walkOrder())
-            adopt(std::move(output));
+        if (auto playback = walkOrder())
+            adopt(std::move(playback));
         {
             std::lock_guard lock(mutex_);
             if (stopping_)
@@ -76,7 +76,7 @@ void OutputSupervisor::run()
             tried_ = true;
         }
         changed_.notify_all();
-        if (output_) {
+        if (playback_) {
             follow();
             lookingSince = Clock::now();
         } else if (!pause(Clock::now() - lookingSince < retrySoonFor || opener_.tryLeftPending()
@@ -87,23 +87,23 @@ void OutputSupervisor::run()
     }
 }
 
-std::unique_ptr<AudioOutput> OutputSupervisor::walkOrder()
+std::unique_ptr<Playback> PlaybackSupervisor::walkOrder()
 {
     for (size_t i = 0; i < order_.size(); ++i) {
         if (!pause(0ms))
             return nullptr;
-        if (auto output = opener_.tryOpen(order_[i], i)) {
-            outputName_ = order_[i].name;
-            return output;
+        if (auto playback = opener_.tryOpen(order_[i], i)) {
+            playbackName_ = order_[i].name;
+            return playback;
         }
     }
     return nullptr;
 }
 
-void OutputSupervisor::adopt(std::unique_ptr<AudioOutput> output)
+void PlaybackSupervisor::adopt(std::unique_ptr<Playback> playback)
 {
-    output_ = std::move(output);
-    // Before anything can sound: a key struck from here on wakes an output
+    playback_ = std::move(playback);
+    // Before anything can sound: a key struck from here on wakes a playback
     // that left its server's graph or corked while idle.
     listenerDoor_.open();
     engine_->keepRecent(std::max<std::chrono::milliseconds>(recentPress,
@@ -113,74 +113,74 @@ void OutputSupervisor::adopt(std::unique_ptr<AudioOutput> output)
     stalls_.adopted();
     playing_.store(true);
     if (!lostName_)
-        qCInfo(outputLog, "synth: playing through %s", outputName_);
-    else if (std::strcmp(lostName_, outputName_) == 0)
-        qCInfo(outputLog, "%s: back; the synth plays again", outputName_);
+        qCInfo(outputLog, "synth: playing through %s", playbackName_);
+    else if (std::strcmp(lostName_, playbackName_) == 0)
+        qCInfo(outputLog, "%s: back; the synth plays again", playbackName_);
     else
-        qCInfo(outputLog, "synth: moved from %s to %s", lostName_, outputName_);
+        qCInfo(outputLog, "synth: moved from %s to %s", lostName_, playbackName_);
     lostName_ = nullptr;
 }
 
-void OutputSupervisor::followRate()
+void PlaybackSupervisor::followRate()
 {
-    // The gate opens once the output knows its rate and the synth renders
+    // The gate opens once the playback knows its rate and the synth renders
     // at it: a note played before waits, rather than sounding at another
     // pitch. A synth that cannot be made at the rate keeps it closed, and
     // is tried again at the next look.
-    const double rate = output_->rate();
-    if (rate == 0 || (rate == rate_ && output_->gate().isOpen()))
+    const double rate = playback_->rate();
+    if (rate == 0 || (rate == rate_ && playback_->gate().isOpen()))
         return;
-    const RenderGate::Closed closed = output_->gate().close();
+    const RenderGate::Closed closed = playback_->gate().close();
     if (rate != rate_) {
         if (!engine_->setSampleRate(rate, closed)) {
             if (rate != refusedRate_)
                 qCInfo(outputLog, "%s: the synth cannot be made anew at %g Hz; silent until it can",
-                    outputName_, rate);
+                    playbackName_, rate);
             refusedRate_ = rate;
             return;
         }
         rate_ = rate;
         refusedRate_ = 0;
-        qCInfo(outputLog, "%s: the synth renders at %g Hz", outputName_, engine_->sampleRate());
+        qCInfo(outputLog, "%s: the synth renders at %g Hz", playbackName_, engine_->sampleRate());
     }
-    output_->gate().open();
+    playback_->gate().open();
 }
 
-void OutputSupervisor::follow()
+void PlaybackSupervisor::follow()
 {
     while (pause(lookEvery)) {
-        if (!output_->alive()) {
-            qCInfo(outputLog, "%s: gone; looking for a sound server", outputName_);
-            lostName_ = outputName_;
+        if (!playback_->alive()) {
+            qCInfo(outputLog, "%s: gone; looking for a sound server", playbackName_);
+            lostName_ = playbackName_;
             playing_.store(false);
             letGo(0ms);
             return;
         }
         followRate();
-        stalls_.look(*output_, engine_->renderer(), outputName_);
+        stalls_.look(*playback_, engine_->renderer(), playbackName_);
     }
 }
 
-void OutputSupervisor::letGo(std::chrono::milliseconds waitForClose)
+void PlaybackSupervisor::letGo(std::chrono::milliseconds waitForClose)
 {
     listenerDoor_.close();
-    output_->gate().close();
-    opener_.close(std::move(output_), waitForClose);
+    playback_->gate().close();
+    opener_.close(std::move(playback_), waitForClose);
 }
 
-void OutputSupervisor::wentIdle()
+void PlaybackSupervisor::wentIdle()
 {
     if (listenerDoor_.enter()) {
-        output_->wentIdle();
+        playback_->wentIdle();
         listenerDoor_.leave();
     }
 }
 
-void OutputSupervisor::woke()
+void PlaybackSupervisor::woke()
 {
     stalls_.woke();
     if (listenerDoor_.enter()) {
-        output_->woke();
+        playback_->woke();
         listenerDoor_.leave();
     }
 }

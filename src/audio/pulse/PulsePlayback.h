@@ -2,19 +2,19 @@
 
 #include <memory>
 
-#include "audio/AudioOutput.h"
+#include "audio/Playback.h"
 
 // The synth as a native PulseAudio playback stream: the stream's write
 // callback renders it straight into the memory the daemon hands over, with
 // as little buffered as the daemon grants. While the synth is idle the
 // stream is corked, so that neither side wakes up for silence.
-class PulseOutput : public AudioOutput {
+class PulsePlayback : public Playback {
 public:
     // Null when no PulseAudio daemon answers in time, it refuses the stream,
     // or it is PipeWire's PulseAudio service while PipeWire's own socket
     // answers: PipeWire's own stream plays there.
-    static std::unique_ptr<PulseOutput> open(SynthEngine& engine);
-    ~PulseOutput() override;
+    static std::unique_ptr<PulsePlayback> open(SynthEngine& engine);
+    ~PulsePlayback() override;
 
     // The connection or the stream failed, as when the daemon goes away.
     bool alive() const override;
@@ -25,7 +25,7 @@ public:
 
 private:
     struct Stream;
-    explicit PulseOutput(SynthEngine& engine);
+    explicit PulsePlayback(SynthEngine& engine);
 
     std::unique_ptr<Stream> stream_;
 };

@@ -1,8 +1,8 @@
-#include "audio/AudioOutput.h"
+#include "audio/Playback.h"
 
 #include "audio/SynthEngine.h"
 
-AudioOutput::AudioOutput(SynthEngine& engine)
+Playback::Playback(SynthEngine& engine)
     : gate_(std::make_unique<RenderGate>(engine.renderer()))
 {
 }

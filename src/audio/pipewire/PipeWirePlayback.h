@@ -2,15 +2,15 @@
 
 #include <memory>
 
-#include "audio/AudioOutput.h"
+#include "audio/Playback.h"
 
 // The synth as a native PipeWire playback stream: the stream's data thread
 // renders it straight into the buffer it hands over, a quantum at a time.
-class PipeWireOutput : public AudioOutput {
+class PipeWirePlayback : public Playback {
 public:
     // Null when no PipeWire server answers in time or it refuses the stream.
-    static std::unique_ptr<PipeWireOutput> open(SynthEngine& engine);
-    ~PipeWireOutput() override;
+    static std::unique_ptr<PipeWirePlayback> open(SynthEngine& engine);
+    ~PipeWirePlayback() override;
 
     // The server's socket broke or the stream failed; a server that stalls
     // says nothing.
@@ -21,7 +21,7 @@ public:
 
 private:
     struct Stream;
-    explicit PipeWireOutput(SynthEngine& engine);
+    explicit PipeWirePlayback(SynthEngine& engine);
 
     std::unique_ptr<Stream> stream_;
 };

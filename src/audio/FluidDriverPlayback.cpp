@@ -1,4 +1,4 @@
-#include "audio/FluidDriverOutput.h"
+#include "audio/FluidDriverPlayback.h"
 
 #include <set>
 #include <string>
@@ -31,7 +31,7 @@ struct SettingsDeleter {
 
 // The driver with its settings and what its thread's callback reaches: the
 // gate and the error flag.
-struct FluidDriverOutput::Driver {
+struct FluidDriverPlayback::Driver {
     explicit Driver(RenderGate& g)
         : gate(g)
     {
@@ -51,18 +51,18 @@ struct FluidDriverOutput::Driver {
     std::atomic<bool> failed { false };
 };
 
-FluidDriverOutput::FluidDriverOutput(SynthEngine& engine)
-    : AudioOutput(engine)
+FluidDriverPlayback::FluidDriverPlayback(SynthEngine& engine)
+    : Playback(engine)
 {
 }
 
-FluidDriverOutput::~FluidDriverOutput() = default;
+FluidDriverPlayback::~FluidDriverPlayback() = default;
 
-std::unique_ptr<FluidDriverOutput> FluidDriverOutput::open(SynthEngine& engine, const char* name)
+std::unique_ptr<FluidDriverPlayback> FluidDriverPlayback::open(SynthEngine& engine, const char* name)
 {
-    std::unique_ptr<FluidDriverOutput> output(new FluidDriverOutput(engine));
-    output->driver_ = std::make_unique<Driver>(output->gate());
-    fluid_settings_t* settings = output->driver_->settings.get();
+    std::unique_ptr<FluidDriverPlayback> playback(new FluidDriverPlayback(engine));
+    playback->driver_ = std::make_unique<Driver>(playback->gate());
+    fluid_settings_t* settings = playback->driver_->settings.get();
     if (!settings || !hasDriver(settings, name)) {
         qCInfo(outputLog, "audio driver %s: not built into FluidSynth", name);
         return nullptr;
@@ -73,25 +73,25 @@ std::unique_ptr<FluidDriverOutput> FluidDriverOutput::open(SynthEngine& engine, 
     // the demo tune to play without drop-outs.
     fluid_settings_setint(settings, "audio.period-size", 128);
     fluid_settings_setint(settings, "audio.periods", 2);
-    output->driver_->driver = new_fluid_audio_driver2(settings, &Driver::render, output->driver_.get());
-    if (!output->driver_->driver) {
+    playback->driver_->driver = new_fluid_audio_driver2(settings, &Driver::render, playback->driver_.get());
+    if (!playback->driver_->driver) {
         qCInfo(outputLog, "audio driver %s: did not open", name);
         return nullptr;
     }
-    return output;
+    return playback;
 }
 
-bool FluidDriverOutput::alive() const
+bool FluidDriverPlayback::alive() const
 {
     return !driver_->failed.load();
 }
 
-double FluidDriverOutput::rate() const
+double FluidDriverPlayback::rate() const
 {
     return requestedRate;
 }
 
-int FluidDriverOutput::Driver::render(void* data, int frames, int, float*[], int nout, float* out[])
+int FluidDriverPlayback::Driver::render(void* data, int frames, int, float*[], int nout, float* out[])
 {
     auto* self = static_cast<Driver*>(data);
     watchFluidErrorsOnThisThread(&self->failed);

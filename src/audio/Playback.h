@@ -10,13 +10,13 @@ class SynthEngine;
 // Where the synth's sound goes: one client of a sound server that asks for
 // audio in the server's own rhythm, through its gate, from the moment the
 // gate opens until it closes.
-class AudioOutput {
+class Playback {
 public:
-    explicit AudioOutput(SynthEngine& engine);
-    virtual ~AudioOutput() = default;
+    explicit Playback(SynthEngine& engine);
+    virtual ~Playback() = default;
 
-    AudioOutput(const AudioOutput&) = delete;
-    AudioOutput& operator=(const AudioOutput&) = delete;
+    Playback(const Playback&) = delete;
+    Playback& operator=(const Playback&) = delete;
 
     // False once its server or device is gone for good; a server that only
     // stalls keeps it alive.
@@ -24,7 +24,7 @@ public:
     // The rate it wants the synth rendered at, one FluidSynth can render; 0
     // while not known yet. The supervisor sets the synth to it.
     virtual double rate() const = 0;
-    // An output that can leave the server's graph while the synth is idle.
+    // A playback that can leave the server's graph while the synth is idle.
     // From the audio thread, then from the thread that sent a message.
     virtual void wentIdle() { }
     virtual void woke() { }
@@ -42,12 +42,12 @@ private:
 };
 
 // One kind of sound server, as the synth tries them.
-struct AudioOutputKind {
+struct PlaybackKind {
     const char* name;
     // Null when the server is not there or does not take the stream. May
     // wait on a server that hangs: the caller gives it a deadline.
-    std::unique_ptr<AudioOutput> (*open)(SynthEngine& engine);
+    std::unique_ptr<Playback> (*open)(SynthEngine& engine);
 };
 
 // The kinds the synth tries, in order, the first the desktop most likely plays well.
-using AudioOutputOrder = std::span<const AudioOutputKind>;
+using PlaybackOrder = std::span<const PlaybackKind>;

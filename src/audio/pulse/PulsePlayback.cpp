@@ -1,4 +1,4 @@
-#include "audio/pulse/PulseOutput.h"
+#include "audio/pulse/PulsePlayback.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -49,7 +49,7 @@ int64_t nanos(Clock::time_point time)
 
 // The stream, on the connection's mainloop thread: every callback below
 // runs there, with the loop locked.
-struct PulseOutput::Stream {
+struct PulsePlayback::Stream {
     Stream(SynthEngine& e, RenderGate& g)
         : engine(e)
         , gate(g)
@@ -85,46 +85,46 @@ struct PulseOutput::Stream {
     Clock::time_point lastWrite;
 };
 
-PulseOutput::PulseOutput(SynthEngine& engine)
-    : AudioOutput(engine)
+PulsePlayback::PulsePlayback(SynthEngine& engine)
+    : Playback(engine)
     , stream_(std::make_unique<Stream>(engine, gate()))
 {
 }
 
-PulseOutput::~PulseOutput() = default;
+PulsePlayback::~PulsePlayback() = default;
 
-std::unique_ptr<PulseOutput> PulseOutput::open(SynthEngine& engine)
+std::unique_ptr<PulsePlayback> PulsePlayback::open(SynthEngine& engine)
 {
-    std::unique_ptr<PulseOutput> output(new PulseOutput(engine));
-    if (!output->stream_->start())
+    std::unique_ptr<PulsePlayback> playback(new PulsePlayback(engine));
+    if (!playback->stream_->start())
         return nullptr;
-    return output;
+    return playback;
 }
 
-bool PulseOutput::alive() const
+bool PulsePlayback::alive() const
 {
     return !stream_->connection.failed();
 }
 
-double PulseOutput::rate() const
+double PulsePlayback::rate() const
 {
     return stream_->rate.load();
 }
 
 // Both only knock: the mainloop thread looks at the synth and corks or
 // uncorks. A write to an eventfd neither locks nor allocates.
-void PulseOutput::wentIdle()
+void PulsePlayback::wentIdle()
 {
     const uint64_t one = 1;
     [[maybe_unused]] const auto written = write(stream_->wakeFd, &one, sizeof one);
 }
 
-void PulseOutput::woke()
+void PulsePlayback::woke()
 {
     wentIdle();
 }
 
-bool PulseOutput::Stream::start()
+bool PulsePlayback::Stream::start()
 {
     if (wakeFd < 0 || !connection.open())
         return false;
@@ -135,7 +135,7 @@ bool PulseOutput::Stream::start()
     return ok;
 }
 
-bool PulseOutput::Stream::connect()
+bool PulsePlayback::Stream::connect()
 {
     // The daemon's own rate, so that nothing resamples the synth where the
     // sink runs at it.
@@ -160,7 +160,7 @@ bool PulseOutput::Stream::connect()
     return true;
 }
 
-PulseOutput::Stream::~Stream()
+PulsePlayback::Stream::~Stream()
 {
     if (pa_threaded_mainloop* loop = connection.loop()) {
         pa_threaded_mainloop_lock(loop);
@@ -179,7 +179,7 @@ PulseOutput::Stream::~Stream()
         close(wakeFd);
 }
 
-void PulseOutput::Stream::followIdle()
+void PulsePlayback::Stream::followIdle()
 {
     const bool asleep = gate.isOpen() && engine.renderer().asleep();
     if (!stream || asleep == corked)
@@ -191,7 +191,7 @@ void PulseOutput::Stream::followIdle()
         pa_operation_unref(done);
 }
 
-void PulseOutput::Stream::onState(pa_stream* stream, void* data)
+void PulsePlayback::Stream::onState(pa_stream* stream, void* data)
 {
     auto* self = static_cast<Stream*>(data);
     const pa_stream_state_t state = pa_stream_get_state(stream);
@@ -201,7 +201,7 @@ void PulseOutput::Stream::onState(pa_stream* stream, void* data)
     pa_threaded_mainloop_signal(self->connection.loop(), 0);
 }
 
-void PulseOutput::Stream::onWrite(pa_stream* stream, size_t, void* data)
+void PulsePlayback::Stream::onWrite(pa_stream* stream, size_t, void* data)
 {
     auto* self = static_cast<Stream*>(data);
     // A stream asked again after a pause is refilling, not running dry.
@@ -226,7 +226,7 @@ void PulseOutput::Stream::onWrite(pa_stream* stream, size_t, void* data)
 // A stream that keeps running dry while the synth plays asks for a longer
 // buffer, and gives it time to fill; one that ran dry once, or was only
 // filling up after a start, a pause or an uncork, does not.
-void PulseOutput::Stream::onUnderflow(pa_stream* stream, void* data)
+void PulsePlayback::Stream::onUnderflow(pa_stream* stream, void* data)
 {
     auto* self = static_cast<Stream*>(data);
     const auto now = Clock::now();
@@ -243,7 +243,7 @@ void PulseOutput::Stream::onUnderflow(pa_stream* stream, void* data)
         static_cast<unsigned long long>(self->latency));
 }
 
-void PulseOutput::Stream::onWake(pa_mainloop_api*, pa_io_event*, int fd, pa_io_event_flags_t, void* data)
+void PulsePlayback::Stream::onWake(pa_mainloop_api*, pa_io_event*, int fd, pa_io_event_flags_t, void* data)
 {
     uint64_t knocks = 0;
     [[maybe_unused]] const auto read = ::read(fd, &knocks, sizeof knocks);

@@ -7,10 +7,10 @@
 #include <mutex>
 #include <thread>
 
-#include "audio/AudioOutput.h"
 #include "audio/Door.h"
 #include "audio/IdleRenderer.h"
-#include "audio/OutputOpener.h"
+#include "audio/Playback.h"
+#include "audio/PlaybackOpener.h"
 #include "audio/StallWatch.h"
 
 class SynthEngine;
@@ -20,14 +20,14 @@ class SynthEngine;
 // plays, and walks the order again when it is gone: a server that comes
 // back or another one that appears takes the synth within a second or two.
 // A server that only stalls keeps it. It alone sets the synth's rate, to
-// the adopted output's, while that output's gate is closed.
-class OutputSupervisor : IdleRenderer::Listener {
+// the adopted playback's, while that playback's gate is closed.
+class PlaybackSupervisor : IdleRenderer::Listener {
 public:
-    OutputSupervisor(std::shared_ptr<SynthEngine> engine, AudioOutputOrder order);
-    ~OutputSupervisor() override;
+    PlaybackSupervisor(std::shared_ptr<SynthEngine> engine, PlaybackOrder order);
+    ~PlaybackSupervisor() override;
 
-    OutputSupervisor(const OutputSupervisor&) = delete;
-    OutputSupervisor& operator=(const OutputSupervisor&) = delete;
+    PlaybackSupervisor(const PlaybackSupervisor&) = delete;
+    PlaybackSupervisor& operator=(const PlaybackSupervisor&) = delete;
 
     // Waits until the first walk of the order ends or `timeout` passes;
     // whether the synth plays by then.
@@ -37,8 +37,8 @@ public:
 private:
     // The supervisor's thread.
     void run();
-    std::unique_ptr<AudioOutput> walkOrder();
-    void adopt(std::unique_ptr<AudioOutput> output);
+    std::unique_ptr<Playback> walkOrder();
+    void adopt(std::unique_ptr<Playback> playback);
     void follow();
     void followRate();
     void letGo(std::chrono::milliseconds waitForClose);
@@ -50,8 +50,8 @@ private:
     void woke() override;
 
     std::shared_ptr<SynthEngine> engine_;
-    const AudioOutputOrder order_;
-    OutputOpener opener_;
+    const PlaybackOrder order_;
+    PlaybackOpener opener_;
     std::mutex mutex_;
     std::condition_variable changed_;
     bool stopping_ = false;
@@ -59,14 +59,14 @@ private:
     std::atomic<bool> playing_ { false };
 
     // The supervisor's thread only.
-    std::unique_ptr<AudioOutput> output_;
-    const char* outputName_ = nullptr;
+    std::unique_ptr<Playback> playback_;
+    const char* playbackName_ = nullptr;
     const char* lostName_ = nullptr;
     double rate_ = 0;
     double refusedRate_ = 0; // the rate the synth could not be made at, once logged
     StallWatch stalls_;
 
-    // The idle renderer's calls reach the adopted output through this door.
+    // The idle renderer's calls reach the adopted playback through this door.
     Door listenerDoor_;
 
     std::thread thread_;

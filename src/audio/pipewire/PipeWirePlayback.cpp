@@ -1,4 +1,4 @@
-#include "audio/pipewire/PipeWireOutput.h"
+#include "audio/pipewire/PipeWirePlayback.h"
 
 #include <atomic>
 #include <chrono>
@@ -25,7 +25,7 @@ constexpr std::chrono::milliseconds openTimeout { 600 };
 
 // The stream on the connection, and the format it follows. Its events run on
 // the loop thread, but for onProcess, which runs on the data thread.
-struct PipeWireOutput::Stream {
+struct PipeWirePlayback::Stream {
     Stream(SynthEngine& e, RenderGate& g)
         : engine(e)
         , gate(g)
@@ -64,43 +64,43 @@ struct PipeWireOutput::Stream {
     std::atomic<bool> failed { false };
 };
 
-PipeWireOutput::PipeWireOutput(SynthEngine& engine)
-    : AudioOutput(engine)
+PipeWirePlayback::PipeWirePlayback(SynthEngine& engine)
+    : Playback(engine)
     , stream_(std::make_unique<Stream>(engine, gate()))
 {
 }
 
-PipeWireOutput::~PipeWireOutput() = default;
+PipeWirePlayback::~PipeWirePlayback() = default;
 
-std::unique_ptr<PipeWireOutput> PipeWireOutput::open(SynthEngine& engine)
+std::unique_ptr<PipeWirePlayback> PipeWirePlayback::open(SynthEngine& engine)
 {
-    std::unique_ptr<PipeWireOutput> output(new PipeWireOutput(engine));
-    if (!output->stream_->start())
+    std::unique_ptr<PipeWirePlayback> playback(new PipeWirePlayback(engine));
+    if (!playback->stream_->start())
         return nullptr;
-    return output;
+    return playback;
 }
 
-bool PipeWireOutput::alive() const
+bool PipeWirePlayback::alive() const
 {
     return !stream_->loop.gone() && !stream_->failed.load();
 }
 
-double PipeWireOutput::rate() const
+double PipeWirePlayback::rate() const
 {
     return stream_->rate.load();
 }
 
-void PipeWireOutput::wentIdle()
+void PipeWirePlayback::wentIdle()
 {
     stream_->stay.wentIdle();
 }
 
-void PipeWireOutput::woke()
+void PipeWirePlayback::woke()
 {
     stream_->stay.woke();
 }
 
-bool PipeWireOutput::Stream::start()
+bool PipeWirePlayback::Stream::start()
 {
     if (!loop.start() || !cycles.ok() || !stay.ok() || !reconnectEvent)
         return false;
@@ -122,7 +122,7 @@ bool PipeWireOutput::Stream::start()
     return ok;
 }
 
-PipeWireOutput::Stream::~Stream()
+PipeWirePlayback::Stream::~Stream()
 {
     if (!loop.ready())
         return;
@@ -132,7 +132,7 @@ PipeWireOutput::Stream::~Stream()
     loop.unlock();
 }
 
-bool PipeWireOutput::Stream::connect(uint32_t requestedRate)
+bool PipeWirePlayback::Stream::connect(uint32_t requestedRate)
 {
     pw_core* core = loop.connect();
     if (!core)
@@ -165,7 +165,7 @@ bool PipeWireOutput::Stream::connect(uint32_t requestedRate)
     return true;
 }
 
-void PipeWireOutput::Stream::disconnect()
+void PipeWirePlayback::Stream::disconnect()
 {
     cycles.joined(nullptr);
     stay.joined(nullptr);
@@ -178,7 +178,7 @@ void PipeWireOutput::Stream::disconnect()
     state = PW_STREAM_STATE_UNCONNECTED;
 }
 
-void PipeWireOutput::Stream::onStateChanged(
+void PipeWirePlayback::Stream::onStateChanged(
     void* data, pw_stream_state, pw_stream_state state, const char* error)
 {
     auto* self = static_cast<Stream*>(data);
@@ -199,7 +199,7 @@ void PipeWireOutput::Stream::onStateChanged(
     self->loop.wake();
 }
 
-void PipeWireOutput::Stream::onProcess(void* data)
+void PipeWirePlayback::Stream::onProcess(void* data)
 {
     auto* self = static_cast<Stream*>(data);
     pw_buffer* b = pw_stream_dequeue_buffer(self->stream);
@@ -225,7 +225,7 @@ void PipeWireOutput::Stream::onProcess(void* data)
 // changes its rate. The synth follows by way of the supervisor, which alone
 // sets its rate; a graph rate FluidSynth cannot render makes the stream ask
 // for one it can, and PipeWire resamples.
-void PipeWireOutput::Stream::onParamChanged(void* data, uint32_t id, const spa_pod* param)
+void PipeWirePlayback::Stream::onParamChanged(void* data, uint32_t id, const spa_pod* param)
 {
     auto* self = static_cast<Stream*>(data);
     spa_audio_info_raw info {};
@@ -247,7 +247,7 @@ void PipeWireOutput::Stream::onParamChanged(void* data, uint32_t id, const spa_p
     self->loop.wake();
 }
 
-void PipeWireOutput::Stream::onIoChanged(void* data, uint32_t id, void* area, uint32_t size)
+void PipeWirePlayback::Stream::onIoChanged(void* data, uint32_t id, void* area, uint32_t size)
 {
     auto* self = static_cast<Stream*>(data);
     if (id == SPA_IO_Position)
@@ -256,7 +256,7 @@ void PipeWireOutput::Stream::onIoChanged(void* data, uint32_t id, void* area, ui
             std::memory_order_release);
 }
 
-void PipeWireOutput::Stream::onReconnect(void* data, uint64_t)
+void PipeWirePlayback::Stream::onReconnect(void* data, uint64_t)
 {
     auto* self = static_cast<Stream*>(data);
     if (!self->stream)

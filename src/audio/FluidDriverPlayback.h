@@ -3,17 +3,17 @@
 #include <atomic>
 #include <memory>
 
-#include "audio/AudioOutput.h"
+#include "audio/Playback.h"
 
 // One of FluidSynth's own audio drivers ("alsa"), rendering through its
 // gate. Each has settings of its own: a driver that writes to them reaches
 // nothing else.
-class FluidDriverOutput : public AudioOutput {
+class FluidDriverPlayback : public Playback {
 public:
     // Null when FluidSynth lacks the driver or it does not open.
-    static std::unique_ptr<FluidDriverOutput> open(SynthEngine& engine, const char* driver);
+    static std::unique_ptr<FluidDriverPlayback> open(SynthEngine& engine, const char* driver);
 
-    ~FluidDriverOutput() override;
+    ~FluidDriverPlayback() override;
 
     // The driver ends its thread with an error of its own.
     bool alive() const override;
@@ -21,7 +21,7 @@ public:
 
 private:
     struct Driver;
-    explicit FluidDriverOutput(SynthEngine& engine);
+    explicit FluidDriverPlayback(SynthEngine& engine);
 
     // All that the driver's thread reaches, apart from the gate.
     std::unique_ptr<Driver> driver_;

@@ -1,24 +1,24 @@
-#include "jack/JackOutput.h"
+#include "jack/JackPlayback.h"
 
 #include "audio/SynthEngine.h"
 #include "jack/JackSession.h"
 #include "midi/log/OutputLog.h"
 
-JackOutput::JackOutput(SynthEngine& engine, std::shared_ptr<JackSession> session, double rate)
-    : AudioOutput(engine)
+JackPlayback::JackPlayback(SynthEngine& engine, std::shared_ptr<JackSession> session, double rate)
+    : Playback(engine)
     , session_(std::move(session))
     , rate_(rate)
 {
 }
 
 // Its gate is closed by now, or never opened.
-JackOutput::~JackOutput()
+JackPlayback::~JackPlayback()
 {
     if (added_)
         session_->removeAudio();
 }
 
-std::unique_ptr<JackOutput> JackOutput::open(SynthEngine& engine)
+std::unique_ptr<JackPlayback> JackPlayback::open(SynthEngine& engine)
 {
     auto session = JackSession::join();
     if (!session)
@@ -34,16 +34,16 @@ std::unique_ptr<JackOutput> JackOutput::open(SynthEngine& engine)
         qCInfo(outputLog, "jack: the server runs at %d Hz, which the synth cannot render", rate);
         return nullptr;
     }
-    std::unique_ptr<JackOutput> output(new JackOutput(engine, std::move(session), rate));
-    output->added_ = output->session_->addAudio(output->gate());
-    if (!output->added_) {
+    std::unique_ptr<JackPlayback> playback(new JackPlayback(engine, std::move(session), rate));
+    playback->added_ = playback->session_->addAudio(playback->gate());
+    if (!playback->added_) {
         qCInfo(outputLog, "jack: the synth's ports did not open");
         return nullptr;
     }
-    return output;
+    return playback;
 }
 
-bool JackOutput::alive() const
+bool JackPlayback::alive() const
 {
     return session_->alive();
 }
