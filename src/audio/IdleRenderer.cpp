@@ -1,6 +1,7 @@
 #include "audio/IdleRenderer.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 namespace {
@@ -34,10 +35,23 @@ void IdleRenderer::setSynth(fluid_synth_t* synth, double sampleRate)
 // each other, which would leave a note waiting on an idle playback.
 void IdleRenderer::wake()
 {
+    lastWake_.store(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                        std::chrono::steady_clock::now().time_since_epoch())
+                        .count(),
+        std::memory_order_relaxed);
     wakeRequested_.store(true);
-    if (idle_.load())
-        if (Listener* listener = listener_.load(std::memory_order_acquire))
-            listener->woke();
+    if (idle_.load() && listenerDoor_.enter()) {
+        listener_->woke();
+        listenerDoor_.leave();
+    }
+}
+
+void IdleRenderer::setListener(Listener* listener)
+{
+    listenerDoor_.close();
+    listener_ = listener;
+    if (listener)
+        listenerDoor_.open();
 }
 
 bool IdleRenderer::render(float* left, float* right, int frames, int step)
@@ -62,8 +76,10 @@ bool IdleRenderer::render(float* left, float* right, int frames, int step)
     if (quietFrames_ >= framesBeforeIdle_) {
         idle_.store(true);
         limiter_.reset();
-        if (Listener* listener = listener_.load(std::memory_order_acquire))
-            listener->wentIdle();
+        if (listenerDoor_.enter()) {
+            listener_->wentIdle();
+            listenerDoor_.leave();
+        }
     }
     return true;
 }

@@ -5,6 +5,7 @@
 
 #include <fluidsynth.h>
 
+#include "audio/Door.h"
 #include "audio/PeakLimiter.h"
 
 // Renders the synth for whichever playback plays it. Once the playback has
@@ -27,9 +28,13 @@ public:
     // Before every message sent to the synth, from any thread: the block
     // that picks the message up is rendered.
     void wake();
+    // steady_clock nanoseconds of the latest wake(), 0 before the first.
+    int64_t lastWake() const { return lastWake_.load(std::memory_order_relaxed); }
     // Only while nothing renders: a synth made for another rate takes the old one's place.
     void setSynth(fluid_synth_t* synth, double sampleRate);
-    void setListener(Listener* listener) { listener_.store(listener, std::memory_order_release); }
+    // Its calls reach `listener` from here on, or no one; returns once no
+    // call to the one before is under way.
+    void setListener(Listener* listener);
 
     // Realtime: `frames` frames into left and right, each `step` floats
     // apart. False when it handed silence without rendering the synth.
@@ -49,5 +54,8 @@ private:
     std::atomic<bool> wakeRequested_ { true };
     std::atomic<bool> idle_ { false };
     std::atomic<uint64_t> rendered_ { 0 };
-    std::atomic<Listener*> listener_ { nullptr };
+    std::atomic<int64_t> lastWake_ { 0 };
+    // Set only while the door is closed; reached only through it.
+    Door listenerDoor_;
+    Listener* listener_ = nullptr;
 };

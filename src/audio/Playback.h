@@ -3,6 +3,7 @@
 #include <memory>
 #include <span>
 
+#include "audio/IdleRenderer.h"
 #include "audio/RenderGate.h"
 
 class SynthEngine;
@@ -10,10 +11,10 @@ class SynthEngine;
 // Where the synth's sound goes: one client of a sound server that asks for
 // audio in the server's own rhythm, through its gate, from the moment the
 // gate opens until it closes.
-class Playback {
+class Playback : public IdleRenderer::Listener {
 public:
     explicit Playback(SynthEngine& engine);
-    virtual ~Playback() = default;
+    ~Playback() override = default;
 
     Playback(const Playback&) = delete;
     Playback& operator=(const Playback&) = delete;
@@ -24,10 +25,10 @@ public:
     // The rate it wants the synth rendered at, one FluidSynth can render; 0
     // while not known yet. The supervisor sets the synth to it.
     virtual double rate() const = 0;
-    // A playback that can leave the server's graph while the synth is idle.
-    // From the audio thread, then from the thread that sent a message.
-    virtual void wentIdle() { }
-    virtual void woke() { }
+    // A playback that can leave the server's graph while the synth is idle
+    // hears of it from the renderer itself while it is the adopted one.
+    void wentIdle() override { }
+    void woke() override { }
 
     RenderGate& gate() { return *gate_; }
     const RenderGate& gate() const { return *gate_; }

@@ -32,7 +32,6 @@ PlaybackSupervisor::PlaybackSupervisor(std::shared_ptr<SynthEngine> engine, Play
     , order_(order)
     , opener_(engine_, order.size())
 {
-    engine_->renderer().setListener(this);
     thread_ = std::thread(&PlaybackSupervisor::run, this);
 }
 
@@ -47,7 +46,6 @@ PlaybackSupervisor::~PlaybackSupervisor()
     thread_.join();
     if (playback_)
         letGo(closeWait);
-    engine_->renderer().setListener(nullptr);
 }
 
 bool PlaybackSupervisor::waitUntilTried(std::chrono::milliseconds timeout)
@@ -105,7 +103,7 @@ void PlaybackSupervisor::adopt(std::unique_ptr<Playback> playback)
     playback_ = std::move(playback);
     // Before anything can sound: a key struck from here on wakes a playback
     // that left its server's graph or corked while idle.
-    listenerDoor_.open();
+    engine_->renderer().setListener(playback_.get());
     engine_->keepRecent(std::max<std::chrono::milliseconds>(recentPress,
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - opener_.lastTryBegan())));
     rate_ = 0;
@@ -163,24 +161,7 @@ void PlaybackSupervisor::follow()
 
 void PlaybackSupervisor::letGo(std::chrono::milliseconds waitForClose)
 {
-    listenerDoor_.close();
+    engine_->renderer().setListener(nullptr);
     playback_->gate().close();
     opener_.close(std::move(playback_), waitForClose);
-}
-
-void PlaybackSupervisor::wentIdle()
-{
-    if (listenerDoor_.enter()) {
-        playback_->wentIdle();
-        listenerDoor_.leave();
-    }
-}
-
-void PlaybackSupervisor::woke()
-{
-    stalls_.woke();
-    if (listenerDoor_.enter()) {
-        playback_->woke();
-        listenerDoor_.leave();
-    }
 }

@@ -7,8 +7,6 @@
 #include <mutex>
 #include <thread>
 
-#include "audio/Door.h"
-#include "audio/IdleRenderer.h"
 #include "audio/Playback.h"
 #include "audio/PlaybackOpener.h"
 #include "audio/StallWatch.h"
@@ -21,10 +19,10 @@ class SynthEngine;
 // back or another one that appears takes the synth within a second or two.
 // A server that only stalls keeps it. It alone sets the synth's rate, to
 // the adopted playback's, while that playback's gate is closed.
-class PlaybackSupervisor : IdleRenderer::Listener {
+class PlaybackSupervisor {
 public:
     PlaybackSupervisor(std::shared_ptr<SynthEngine> engine, PlaybackOrder order);
-    ~PlaybackSupervisor() override;
+    ~PlaybackSupervisor();
 
     PlaybackSupervisor(const PlaybackSupervisor&) = delete;
     PlaybackSupervisor& operator=(const PlaybackSupervisor&) = delete;
@@ -45,10 +43,6 @@ private:
     // Sleeps up to `time`; false when stopping.
     bool pause(std::chrono::milliseconds time);
 
-    // The audio thread, then the thread that sent a message.
-    void wentIdle() override;
-    void woke() override;
-
     std::shared_ptr<SynthEngine> engine_;
     const PlaybackOrder order_;
     PlaybackOpener opener_;
@@ -65,9 +59,6 @@ private:
     double rate_ = 0;
     double refusedRate_ = 0; // the rate the synth could not be made at, once logged
     StallWatch stalls_;
-
-    // The idle renderer's calls reach the adopted playback through this door.
-    Door listenerDoor_;
 
     std::thread thread_;
 };

@@ -27,15 +27,10 @@ void StallWatch::adopted()
     stalled_ = false;
 }
 
-void StallWatch::woke()
-{
-    lastWake_.store(nanosNow());
-}
-
 void StallWatch::look(const Playback& playback, const IdleRenderer& renderer, const char* name)
 {
     // An idle playback may leave the graph and is then called for nothing.
-    const int64_t lastSign = std::max({ playback.gate().lastCall(), lastWake_.load(), adoptedAt_ });
+    const int64_t lastSign = std::max({ playback.gate().lastCall(), renderer.lastWake(), adoptedAt_ });
     const int64_t quiet = nanosNow() - lastSign;
     const bool silent = !renderer.asleep() && quiet > stallAfterNanos;
     if (silent && !stalled_)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
 class Playback;
@@ -14,11 +13,8 @@ public:
     // The supervisor's thread.
     void adopted();
     void look(const Playback& playback, const IdleRenderer& renderer, const char* name);
-    // The thread that woke the renderer.
-    void woke();
 
 private:
-    std::atomic<int64_t> lastWake_ { 0 };
     int64_t adoptedAt_ = 0;
     bool stalled_ = false;
 };
