@@ -74,20 +74,22 @@ pid_t spawn(const std::vector<std::string>& args, const Environment& extraEnv, i
     _exit(127);
 }
 
-// Sends `signal`, waits up to 3 s, then SIGKILL; always reaps.
-void stopChild(pid_t pid, int signal)
+// Sends `signal`, waits up to 3 s, then SIGKILL; always reaps. Whether it
+// ended without the SIGKILL.
+bool stopChild(pid_t pid, int signal)
 {
     if (pid <= 0)
-        return;
+        return true;
     kill(pid, signal);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
     while (std::chrono::steady_clock::now() < deadline) {
         if (waitpid(pid, nullptr, WNOHANG) == pid)
-            return;
+            return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
+    return false;
 }
 
 } // namespace
@@ -198,10 +200,11 @@ void RunningProgram::note(const std::string& line) const
     std::ofstream(logPath_, std::ios::app) << line;
 }
 
-void RunningProgram::stop()
+bool RunningProgram::stop()
 {
-    stopChild(pid_, SIGTERM);
+    const bool ended = stopChild(pid_, SIGTERM);
     pid_ = -1;
+    return ended;
 }
 
 void RunningProgram::kill()

@@ -44,7 +44,8 @@ public:
     std::string output() const;
     // Adds a line of the test's own to that output, in time order.
     void note(const std::string& line) const;
-    void stop();
+    // Whether it ended on SIGTERM, before the SIGKILL that follows in 3 s.
+    bool stop();
     // Ends it now, as a crash would (SIGKILL).
     void kill();
 

@@ -61,12 +61,13 @@ JackServer::JackServer(std::string name, int periodFrames, int sampleRate, Mode 
 }
 
 // A killed server leaves its slot in JACK's shared registry, which has room
-// for only a few servers on the whole machine, and the semaphores of its
-// clients. A server started under the same name takes the slot back and
-// frees it when it ends properly.
+// for only eight servers on the whole machine, and the semaphores of its
+// clients; so does one killed because it did not end on SIGTERM, as jackd
+// may not after it took a client while frozen. A server started under the
+// same name takes the slot back and frees it when it ends properly.
 JackServer::~JackServer()
 {
-    if (running())
+    if (running() && stop())
         return;
     restart();
     stop();

@@ -43,12 +43,14 @@ void ServerProcess::exportEnvironment()
     }
 }
 
-void ServerProcess::stop()
+bool ServerProcess::stop()
 {
     // A frozen server leaves a SIGTERM pending.
     thaw();
+    const bool ended = !program_ || program_->stop();
     program_.reset();
     ready_ = false;
+    return ended;
 }
 
 void ServerProcess::kill()

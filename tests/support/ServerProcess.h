@@ -45,8 +45,9 @@ public:
     // What it wrote to stdout and stderr since it last started.
     std::string output() const { return program_ ? program_->output() : std::string(); }
 
-    // Ends it as a session's end would (SIGTERM), then by force.
-    void stop();
+    // Ends it as a session's end would (SIGTERM), then by force; whether
+    // it ended by itself.
+    bool stop();
     // Ends it now, as a crash would (SIGKILL).
     void kill();
     // start() again, as after a crash or a reboot.
