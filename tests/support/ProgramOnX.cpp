@@ -33,10 +33,13 @@ Environment onDisplay(const std::string& display, const Environment& extra)
 std::string linesOf(const std::string& output, bool logged)
 {
     static const std::regex logLine(R"(^\d\d:\d\d:\d\d\.\d{3} (tonvelo\.|test: ))");
-    std::istringstream in(output);
+    // The test's marks go into the file the program writes to, and one may
+    // land inside a line of the program's, whose end then follows alone.
+    static const std::regex mark(R"(\d\d:\d\d:\d\d\.\d{3} test: )");
+    std::istringstream in(std::regex_replace(output, mark, "\n$&"));
     std::string kept;
     for (std::string line; std::getline(in, line);)
-        if (std::regex_search(line, logLine) == logged)
+        if (!line.empty() && std::regex_search(line, logLine) == logged)
             kept += line + "\n";
     return kept;
 }
