@@ -5,7 +5,6 @@
 #include <atomic>
 #include <filesystem>
 #include <set>
-#include <sstream>
 
 #include <jack/jack.h>
 
@@ -79,12 +78,22 @@ JackServer::~JackServer()
     }
 }
 
+// Read through libjack itself: jack_lsp is not on every release (Debian 13
+// moved it to another package).
 int JackServer::clientsNamed(const std::string& prefix) const
 {
-    std::istringstream ports(runCommand({ "jack_lsp" }, std::chrono::seconds(10), environment()).output);
+    jack_status_t status;
+    jack_client_t* lister = jack_client_open(
+        "lister", static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status, name_.c_str());
+    if (!lister)
+        return 0;
     std::set<std::string> clients;
-    for (std::string port; std::getline(ports, port);)
-        if (port.rfind(prefix, 0) == 0)
-            clients.insert(port.substr(0, port.find(':')));
+    if (const char** ports = jack_get_ports(lister, nullptr, nullptr, 0)) {
+        for (const char** port = ports; *port; ++port)
+            if (std::string name = *port; name.rfind(prefix, 0) == 0)
+                clients.insert(name.substr(0, name.find(':')));
+        jack_free(ports);
+    }
+    jack_client_close(lister);
     return static_cast<int>(clients.size());
 }

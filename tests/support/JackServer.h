@@ -19,7 +19,7 @@ public:
 
     const std::string& name() const { return name_; }
     // How many clients whose names begin with `prefix` have ports, as
-    // jack_lsp shows them.
+    // jack_lsp would show them.
     int clientsNamed(const std::string& prefix) const;
 
 private:
