@@ -3,6 +3,7 @@
 #include <memory>
 #include <span>
 
+#include "audio/Door.h"
 #include "audio/IdleRenderer.h"
 #include "audio/RenderGate.h"
 
@@ -33,13 +34,30 @@ public:
     RenderGate& gate() { return *gate_; }
     const RenderGate& gate() const { return *gate_; }
 
+    // The supervisor, which sets the synth to the playback's rate, hears the
+    // moment that rate is learnt or changes, rather than at its next look:
+    // a key struck as a server comes back waits no longer than it must.
+    class RateListener {
+    public:
+        virtual ~RateListener() = default;
+        // From the server's thread, not a realtime one.
+        virtual void rateChanged() = 0;
+    };
+    // Its calls reach `listener` from here on, or no one; returns once no
+    // call to the one before is under way.
+    void setRateListener(RateListener* listener);
+
 protected:
+    void tellRateChanged();
     // Let go without closing: the gate stays valid for a thread that may
     // never end, and so does whatever the caller keeps with it.
     RenderGate* releaseGate() { return gate_.release(); }
 
 private:
     std::unique_ptr<RenderGate> gate_;
+    // Set only while the door is closed; reached only through it.
+    Door rateDoor_;
+    RateListener* rateListener_ = nullptr;
 };
 
 // One kind of sound server, as the synth tries them.

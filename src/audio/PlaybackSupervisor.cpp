@@ -58,7 +58,18 @@ bool PlaybackSupervisor::waitUntilTried(std::chrono::milliseconds timeout)
 bool PlaybackSupervisor::pause(std::chrono::milliseconds time)
 {
     std::unique_lock lock(mutex_);
-    return !changed_.wait_for(lock, time, [this] { return stopping_; });
+    changed_.wait_for(lock, time, [this] { return stopping_ || rateChanged_; });
+    rateChanged_ = false;
+    return !stopping_;
+}
+
+void PlaybackSupervisor::rateChanged()
+{
+    {
+        std::lock_guard lock(mutex_);
+        rateChanged_ = true;
+    }
+    changed_.notify_all();
 }
 
 void PlaybackSupervisor::run()
@@ -104,11 +115,12 @@ void PlaybackSupervisor::adopt(std::unique_ptr<Playback> playback)
     // Before anything can sound: a key struck from here on wakes a playback
     // that left its server's graph or corked while idle.
     engine_->renderer().setListener(playback_.get());
+    playback_->setRateListener(this);
     engine_->keepRecent(std::max<std::chrono::milliseconds>(recentPress,
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - opener_.lastTryBegan())));
     rate_ = 0;
     followRate();
-    stalls_.adopted();
+    stalls_.adopted(engine_->renderer());
     playing_.store(true);
     if (!lostName_)
         qCInfo(outputLog, "synth: playing through %s", playbackName_);
@@ -162,6 +174,7 @@ void PlaybackSupervisor::follow()
 void PlaybackSupervisor::letGo(std::chrono::milliseconds waitForClose)
 {
     engine_->renderer().setListener(nullptr);
+    playback_->setRateListener(nullptr);
     playback_->gate().close();
     opener_.close(std::move(playback_), waitForClose);
 }

@@ -19,10 +19,10 @@ class SynthEngine;
 // back or another one that appears takes the synth within a second or two.
 // A server that only stalls keeps it. It alone sets the synth's rate, to
 // the adopted playback's, while that playback's gate is closed.
-class PlaybackSupervisor {
+class PlaybackSupervisor : Playback::RateListener {
 public:
     PlaybackSupervisor(std::shared_ptr<SynthEngine> engine, PlaybackOrder order);
-    ~PlaybackSupervisor();
+    ~PlaybackSupervisor() override;
 
     PlaybackSupervisor(const PlaybackSupervisor&) = delete;
     PlaybackSupervisor& operator=(const PlaybackSupervisor&) = delete;
@@ -33,6 +33,7 @@ public:
     bool playing() const { return playing_.load(); }
 
 private:
+    void rateChanged() override;
     // The supervisor's thread.
     void run();
     std::unique_ptr<Playback> walkOrder();
@@ -40,7 +41,7 @@ private:
     void follow();
     void followRate();
     void letGo(std::chrono::milliseconds waitForClose);
-    // Sleeps up to `time`; false when stopping.
+    // Sleeps up to `time`, or until the playback's rate changed; false when stopping.
     bool pause(std::chrono::milliseconds time);
 
     std::shared_ptr<SynthEngine> engine_;
@@ -50,6 +51,7 @@ private:
     std::condition_variable changed_;
     bool stopping_ = false;
     bool tried_ = false;
+    bool rateChanged_ = false;
     std::atomic<bool> playing_ { false };
 
     // The supervisor's thread only.

@@ -21,10 +21,12 @@ int64_t nanosNow()
 
 } // namespace
 
-void StallWatch::adopted()
+void StallWatch::adopted(const IdleRenderer& renderer)
 {
     adoptedAt_ = nanosNow();
     stalled_ = false;
+    renderedAtAdopt_ = renderer.renderedFrames();
+    renderedSince_ = false;
 }
 
 void StallWatch::look(const Playback& playback, const IdleRenderer& renderer, const char* name)
@@ -39,4 +41,9 @@ void StallWatch::look(const Playback& playback, const IdleRenderer& renderer, co
     else if (!silent && stalled_)
         qCInfo(outputLog, "%s: cycles again after a stall", name);
     stalled_ = silent;
+    if (!renderedSince_ && renderer.renderedFrames() != renderedAtAdopt_) {
+        renderedSince_ = true;
+        qCInfo(outputLog, "%s: the synth renders, seen %lld ms after the adopt", name,
+            static_cast<long long>((nanosNow() - adoptedAt_) / 1'000'000));
+    }
 }

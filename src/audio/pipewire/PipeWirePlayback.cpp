@@ -26,8 +26,9 @@ constexpr std::chrono::milliseconds openTimeout { 600 };
 // The stream on the connection, and the format it follows. Its events run on
 // the loop thread, but for onProcess, which runs on the data thread.
 struct PipeWirePlayback::Stream {
-    Stream(SynthEngine& e, RenderGate& g)
-        : engine(e)
+    Stream(PipeWirePlayback& o, SynthEngine& e, RenderGate& g)
+        : owner(o)
+        , engine(e)
         , gate(g)
     {
     }
@@ -47,6 +48,7 @@ struct PipeWirePlayback::Stream {
     // The data thread, realtime.
     static void onProcess(void* self);
 
+    PipeWirePlayback& owner;
     SynthEngine& engine;
     RenderGate& gate;
     PipeWireLoop loop;
@@ -66,7 +68,7 @@ struct PipeWirePlayback::Stream {
 
 PipeWirePlayback::PipeWirePlayback(SynthEngine& engine)
     : Playback(engine)
-    , stream_(std::make_unique<Stream>(engine, gate()))
+    , stream_(std::make_unique<Stream>(*this, engine, gate()))
 {
 }
 
@@ -240,9 +242,11 @@ void PipeWirePlayback::Stream::onParamChanged(void* data, uint32_t id, const spa
         self->loop.signal(self->reconnectEvent);
         return;
     }
-    if (self->rate.exchange(info.rate) != info.rate)
+    if (self->rate.exchange(info.rate) != info.rate) {
         qCInfo(outputLog, "pipewire: the stream runs at %u Hz%s", info.rate,
             self->fixedRate ? ", resampled to the graph's rate" : ", the graph's");
+        self->owner.tellRateChanged();
+    }
     self->cycles.rateChanged(static_cast<int>(info.rate));
     self->loop.wake();
 }

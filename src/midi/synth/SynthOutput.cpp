@@ -6,6 +6,7 @@
 #include "audio/pipewire/PipeWirePlayback.h"
 #include "audio/pulse/PulsePlayback.h"
 #include "jack/JackPlayback.h"
+#include "midi/MidiMessage.h"
 #include "midi/log/OutputLog.h"
 
 namespace {
@@ -69,5 +70,8 @@ int SynthOutput::send(uint32_t value)
 {
     if (programsSelected_.valid())
         programsSelected_.get();
+    // For the tests' logs: when a key reached the synth.
+    if (const auto bytes = midi::bytesOf(value); (bytes[0] & 0xF0) == 0x90 && bytes[2] != 0)
+        qCDebug(outputLog, "synth: key %d pressed", bytes[1]);
     return engine_->play(value);
 }
