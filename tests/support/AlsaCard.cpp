@@ -58,10 +58,11 @@ const snd_pcm_ioplug_callback_t callbacks = [] {
         delete &card(io);
         return 0;
     };
-    // After a tick alsa-lib sees how far the clock went.
+    // Writable, as a card's interrupt says, once a period is free.
     c.poll_revents = [](snd_pcm_ioplug_t* io, pollfd*, unsigned, unsigned short* revents) {
         uint64_t ticks = 0;
-        *revents = read(card(io).tick, &ticks, sizeof ticks) > 0 ? POLLOUT : 0;
+        const auto free = read(card(io).tick, &ticks, sizeof ticks) > 0 ? snd_pcm_avail_update(io->pcm) : 0;
+        *revents = free < 0 ? POLLERR : free >= snd_pcm_sframes_t(io->period_size) ? POLLOUT : 0;
         return 0;
     };
     return c;
