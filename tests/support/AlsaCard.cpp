@@ -31,7 +31,8 @@ int tickEvery(snd_pcm_ioplug_t* io, long nanoseconds)
     return timerfd_settime(card(io).tick, 0, &every, nullptr);
 }
 
-// Set one by one: GCC 12 warns of each member a designated initializer leaves out.
+// Each runs on the thread that called alsa-lib, the one that plays. Set
+// one by one: GCC 12 warns of each member a designated initializer leaves out.
 const snd_pcm_ioplug_callback_t callbacks = [] {
     snd_pcm_ioplug_callback_t c {};
     c.start = [](snd_pcm_ioplug_t* io) {
