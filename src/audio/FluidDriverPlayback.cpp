@@ -1,17 +1,20 @@
 #include "audio/FluidDriverPlayback.h"
 
+#include <cstring>
 #include <set>
 #include <string>
 
 #include <fluidsynth.h>
 
+#include "audio/AlsaRate.h"
+#include "audio/SynthEngine.h"
 #include "midi/log/OutputLog.h"
 #include "midi/log/QuietLibraries.h"
 
 namespace {
 
-// ALSA's default device resamples whatever it is handed.
-constexpr double requestedRate = 48000.0;
+// What ALSA's default device is asked for, the usual rate of today's cards.
+constexpr unsigned requestedRate = 48000;
 
 bool hasDriver(fluid_settings_t* settings, const char* driver)
 {
@@ -68,7 +71,12 @@ std::unique_ptr<FluidDriverPlayback> FluidDriverPlayback::open(SynthEngine& engi
         return nullptr;
     }
     fluid_settings_setstr(settings, "audio.driver", name);
-    fluid_settings_setnum(settings, "synth.sample-rate", requestedRate);
+    // A card that refuses the rate asked for plays at another, and FluidSynth
+    // only warns: every note would sound off pitch. So the synth renders at
+    // the rate of the device FluidSynth's ALSA driver opens, "default".
+    const bool alsa = std::strcmp(name, "alsa") == 0;
+    playback->rate_ = engine.renderableRate(alsa ? alsaRate("default", requestedRate) : requestedRate);
+    fluid_settings_setnum(settings, "synth.sample-rate", playback->rate_);
     // About 5 ms of buffer: short enough to feel instant, long enough for
     // the demo tune to play without drop-outs.
     fluid_settings_setint(settings, "audio.period-size", 128);
@@ -88,7 +96,7 @@ bool FluidDriverPlayback::alive() const
 
 double FluidDriverPlayback::rate() const
 {
-    return requestedRate;
+    return rate_;
 }
 
 int FluidDriverPlayback::Driver::render(void* data, int frames, int, float*[], int nout, float* out[])

@@ -25,4 +25,5 @@ private:
 
     // All that the driver's thread reaches, apart from the gate.
     std::unique_ptr<Driver> driver_;
+    double rate_ = 0;
 };
