@@ -125,8 +125,10 @@ TEST(ProgramOnPipeWire, KeyTwelveSoundsMiddleCThroughItsOwnStreamAndPlaysAgainAf
         const auto held = listener->record(0.01f, 24000, 2s);
         ASSERT_TRUE(desktop.xdotool({ "mouseup", "1" }));
         ASSERT_FALSE(held.empty()) << "the first press after the synth's ports came back was lost";
+        // A synth left at 48 kHz would sound 147 cents flat. Cycles a loaded
+        // machine drops move this measure by up to 10 cents.
         EXPECT_NEAR(1200 * std::log2(dominantPitch({ held.begin() + 4800, held.end() }, 44100) / pitchAt48k),
-            0.0, 5.0)
+            0.0, 20.0)
             << "cents at 44100 Hz off those at 48000 Hz";
     }
     // Nine restarts more, each followed by one press once the ports are back.
