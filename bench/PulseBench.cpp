@@ -11,25 +11,22 @@
 // Prints rows of a markdown table: | figure | value | goal |.
 
 #include <X11/keysym.h>
-#include <pulse/simple.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <optional>
-#include <sstream>
 #include <thread>
 #include <vector>
 
 #include "Desktop.h"
 #include "FakeKeys.h"
+#include "ProcessorTime.h"
 #include "ProgramOnX.h"
 #include "PulseAudioServer.h"
+#include "SinkMonitor.h"
 #include "XWindows.h"
 #include "XvfbServer.h"
 
@@ -38,11 +35,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr int rate = 44100;
-constexpr int chunkFrames = 32;
 constexpr int presses = 20;
-constexpr float quietLevel = 3e-5f;
-constexpr float loudLevel = 1.5e-4f;
 // The test card's periods: small, as a desktop that cares for latency sets them.
 constexpr int cardFragments = 4;
 constexpr int cardFragmentMs = 2;
@@ -59,104 +52,8 @@ std::string millis(double ms)
     return std::isnan(ms) ? "no sound" : text;
 }
 
-// Reads the null sink's monitor in small chunks on a thread of its own; the
-// time a chunk's loud sample was played is when the chunk arrived, less the
-// frames that followed it.
-class Monitor {
-public:
-    explicit Monitor(const std::string& server)
-    {
-        const pa_sample_spec spec { PA_SAMPLE_FLOAT32NE, rate, 1 };
-        pa_buffer_attr attr {};
-        attr.maxlength = static_cast<uint32_t>(-1);
-        attr.fragsize = chunkFrames * sizeof(float);
-        source_ = pa_simple_new(server.c_str(), "tonvelo-bench", PA_STREAM_RECORD, "@DEFAULT_MONITOR@",
-            "monitor", &spec, nullptr, &attr, nullptr);
-        if (source_)
-            thread_ = std::thread(&Monitor::run, this);
-    }
-    ~Monitor()
-    {
-        stop_ = true;
-        if (thread_.joinable())
-            thread_.join();
-        if (source_)
-            pa_simple_free(source_);
-    }
-    bool ok() const { return source_ != nullptr; }
-    bool waitForSilence(std::chrono::milliseconds span, std::chrono::milliseconds timeout)
-    {
-        const auto deadline = Clock::now() + timeout;
-        while (Clock::now() < deadline) {
-            if (Clock::now() - Clock::time_point(Clock::duration(lastNoise_.load())) > span)
-                return true;
-            std::this_thread::sleep_for(5ms);
-        }
-        return false;
-    }
-    void arm() { onset_.store(0), armed_.store(true); }
-    std::optional<Clock::time_point> waitForOnset(std::chrono::milliseconds timeout)
-    {
-        const auto deadline = Clock::now() + timeout;
-        while (Clock::now() < deadline) {
-            if (const auto at = onset_.load())
-                return Clock::time_point(Clock::duration(at));
-            std::this_thread::sleep_for(1ms);
-        }
-        return std::nullopt;
-    }
-
-private:
-    void run()
-    {
-        std::vector<float> chunk(chunkFrames);
-        while (!stop_ && pa_simple_read(source_, chunk.data(), chunk.size() * sizeof(float), nullptr) >= 0) {
-            const auto now = Clock::now();
-            for (size_t i = 0; i < chunk.size(); ++i) {
-                const float level = std::fabs(chunk[i]);
-                const auto played = now - std::chrono::microseconds((chunk.size() - i) * 1'000'000 / rate);
-                if (level >= quietLevel)
-                    lastNoise_.store(played.time_since_epoch().count());
-                if (level >= loudLevel && armed_.exchange(false))
-                    onset_.store(played.time_since_epoch().count());
-            }
-        }
-    }
-
-    pa_simple* source_ = nullptr;
-    std::thread thread_;
-    std::atomic<bool> stop_ { false };
-    std::atomic<bool> armed_ { false };
-    std::atomic<Clock::rep> onset_ { 0 };
-    std::atomic<Clock::rep> lastNoise_ { 0 };
-};
-
-// The processor time the machine spent so far, and what the hypervisor
-// gave to other guests meanwhile, in clock ticks.
-std::pair<long, long> busyAndStolen()
-{
-    std::ifstream stat("/proc/stat");
-    std::string cpu;
-    long value = 0, total = 0, stolen = 0;
-    stat >> cpu;
-    for (int field = 0; field < 8 && stat >> value; ++field) {
-        total += value;
-        if (field == 7)
-            stolen = value;
-    }
-    return { total, stolen };
-}
-
-std::string loadAverage()
-{
-    std::ifstream loadavg("/proc/loadavg");
-    std::string one, five;
-    loadavg >> one >> five;
-    return one + " / " + five;
-}
-
 // One press of Z; the time from the key event to its sound, NaN when it made none.
-double press(FakeKeys& keys, Monitor& monitor)
+double press(FakeKeys& keys, SinkMonitor& monitor)
 {
     monitor.arm();
     const auto pressed = keys.send(XK_z, true);
@@ -166,23 +63,6 @@ double press(FakeKeys& keys, Monitor& monitor)
     if (!onset || *onset < pressed)
         return NAN;
     return std::chrono::duration<double, std::milli>(*onset - pressed).count();
-}
-
-// The program's processor time so far, in clock ticks.
-long cpuTicks(pid_t pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    const size_t after = text.rfind(')');
-    if (after == std::string::npos)
-        return 0;
-    std::istringstream fields(text.substr(after + 2));
-    std::string skip;
-    long user = 0, system = 0;
-    for (int i = 0; i < 11; ++i)
-        fields >> skip;
-    fields >> user >> system;
-    return user + system;
 }
 
 struct Figures {
@@ -204,7 +84,7 @@ std::optional<Figures> measure(PulseAudioServer& pulse, const XvfbServer& xvfb, 
     env.insert(env.end(),
         { "JACK_DEFAULT_SERVER=tonvelo-absent-" + std::to_string(getpid()), "PIPEWIRE_REMOTE=/nonexistent" });
     // The sink settles into short blocks once a stream asks for them.
-    std::optional<Monitor> monitor(std::in_place, pulse.server());
+    std::optional<SinkMonitor> monitor(std::in_place, pulse.server());
     if (!monitor->ok()) {
         std::cerr << "could not record the sink's monitor\n";
         return std::nullopt;
