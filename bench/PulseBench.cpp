@@ -36,7 +36,9 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 constexpr int presses = 20;
-// The test card's periods: small, as a desktop that cares for latency sets them.
+// The test card's periods: small, as a desktop that cares for latency sets
+// them. PulseAudio's ALSA sink plays it on fixed periods, without rewinds:
+// it has no mmap, so no timer scheduling, and is no hardware.
 constexpr int cardFragments = 4;
 constexpr int cardFragmentMs = 2;
 
