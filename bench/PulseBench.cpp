@@ -1,32 +1,31 @@
-// The real program on a private PulseAudio daemon, no JACK and no PipeWire,
-// as desktops without PipeWire run it: from a real key press to the first
-// sound at the sink's monitor, what the program costs while idle, and how
-// soon a press sounds after the program starts and after the daemon
-// restarts. The monitor's own latency is counted in, so the figures are what
-// a listener at the sink would see, a little pessimistic. Once on the null
-// sink, and once on PulseAudio's ALSA sink over the test card, which plays
-// in real time as a card does: the null sink renders up to 2 s ahead until a
-// stream asks for less, and a stream that joins meanwhile waits for that
-// block to end; a card's sink does not.
+// The real program on a private PulseAudio daemon with a null sink, no JACK
+// and no PipeWire, as desktops without PipeWire run it: from a real key
+// press to the first sound at the sink's monitor, what the program costs
+// while idle, and how soon a press sounds after the program starts and after
+// the daemon restarts. The monitor's own latency is counted in, so the
+// figures are what a listener at the sink would see, a little pessimistic.
 // Prints rows of a markdown table: | figure | value | goal |.
 
 #include <X11/keysym.h>
+#include <pulse/simple.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <optional>
+#include <sstream>
 #include <thread>
 #include <vector>
 
 #include "Desktop.h"
 #include "FakeKeys.h"
-#include "ProcessorTime.h"
 #include "ProgramOnX.h"
 #include "PulseAudioServer.h"
-#include "SinkMonitor.h"
 #include "XWindows.h"
 #include "XvfbServer.h"
 
@@ -35,12 +34,11 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+constexpr int rate = 44100;
+constexpr int chunkFrames = 32;
 constexpr int presses = 20;
-// The test card's periods: small, as a desktop that cares for latency sets
-// them. PulseAudio's ALSA sink plays it on fixed periods, without rewinds:
-// it has no mmap, so no timer scheduling, and is no hardware.
-constexpr int cardFragments = 4;
-constexpr int cardFragmentMs = 2;
+constexpr float quietLevel = 3e-5f;
+constexpr float loudLevel = 1.5e-4f;
 
 void row(const std::string& figure, const std::string& value, const std::string& goal)
 {
@@ -54,8 +52,80 @@ std::string millis(double ms)
     return std::isnan(ms) ? "no sound" : text;
 }
 
+// Reads the null sink's monitor in small chunks on a thread of its own; the
+// time a chunk's loud sample was played is when the chunk arrived, less the
+// frames that followed it.
+class Monitor {
+public:
+    explicit Monitor(const std::string& server)
+    {
+        const pa_sample_spec spec { PA_SAMPLE_FLOAT32NE, rate, 1 };
+        pa_buffer_attr attr {};
+        attr.maxlength = static_cast<uint32_t>(-1);
+        attr.fragsize = chunkFrames * sizeof(float);
+        source_ = pa_simple_new(server.c_str(), "tonvelo-bench", PA_STREAM_RECORD, "tonvelo_null.monitor",
+            "monitor", &spec, nullptr, &attr, nullptr);
+        if (source_)
+            thread_ = std::thread(&Monitor::run, this);
+    }
+    ~Monitor()
+    {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+        if (source_)
+            pa_simple_free(source_);
+    }
+    bool ok() const { return source_ != nullptr; }
+    bool waitForSilence(std::chrono::milliseconds span, std::chrono::milliseconds timeout)
+    {
+        const auto deadline = Clock::now() + timeout;
+        while (Clock::now() < deadline) {
+            if (Clock::now() - Clock::time_point(Clock::duration(lastNoise_.load())) > span)
+                return true;
+            std::this_thread::sleep_for(5ms);
+        }
+        return false;
+    }
+    void arm() { onset_.store(0), armed_.store(true); }
+    std::optional<Clock::time_point> waitForOnset(std::chrono::milliseconds timeout)
+    {
+        const auto deadline = Clock::now() + timeout;
+        while (Clock::now() < deadline) {
+            if (const auto at = onset_.load())
+                return Clock::time_point(Clock::duration(at));
+            std::this_thread::sleep_for(1ms);
+        }
+        return std::nullopt;
+    }
+
+private:
+    void run()
+    {
+        std::vector<float> chunk(chunkFrames);
+        while (!stop_ && pa_simple_read(source_, chunk.data(), chunk.size() * sizeof(float), nullptr) >= 0) {
+            const auto now = Clock::now();
+            for (size_t i = 0; i < chunk.size(); ++i) {
+                const float level = std::fabs(chunk[i]);
+                const auto played = now - std::chrono::microseconds((chunk.size() - i) * 1'000'000 / rate);
+                if (level >= quietLevel)
+                    lastNoise_.store(played.time_since_epoch().count());
+                if (level >= loudLevel && armed_.exchange(false))
+                    onset_.store(played.time_since_epoch().count());
+            }
+        }
+    }
+
+    pa_simple* source_ = nullptr;
+    std::thread thread_;
+    std::atomic<bool> stop_ { false };
+    std::atomic<bool> armed_ { false };
+    std::atomic<Clock::rep> onset_ { 0 };
+    std::atomic<Clock::rep> lastNoise_ { 0 };
+};
+
 // One press of Z; the time from the key event to its sound, NaN when it made none.
-double press(FakeKeys& keys, SinkMonitor& monitor)
+double press(FakeKeys& keys, Monitor& monitor)
 {
     monitor.arm();
     const auto pressed = keys.send(XK_z, true);
@@ -67,111 +137,21 @@ double press(FakeKeys& keys, SinkMonitor& monitor)
     return std::chrono::duration<double, std::milli>(*onset - pressed).count();
 }
 
-struct Figures {
-    double median = NAN;
-    int lost = 0;
-    int widened = 0;
-    std::string settled = "1000 µs";
-    double idle = NAN;
-    double afterStart = NAN;
-    double afterRestart = NAN;
-};
-
-// The program on `pulse`: a press 1 s after it started, 20 presses, when
-// `full` its CPU while idle, a press 1 s after the daemon restarted, and
-// when `full` the demo.
-std::optional<Figures> measure(PulseAudioServer& pulse, const XvfbServer& xvfb, bool full)
+// The program's processor time so far, in clock ticks.
+long cpuTicks(pid_t pid)
 {
-    Environment env = pulse.environment();
-    env.insert(env.end(),
-        { "JACK_DEFAULT_SERVER=tonvelo-absent-" + std::to_string(getpid()), "PIPEWIRE_REMOTE=/nonexistent" });
-    // The sink settles into short blocks once a stream asks for them.
-    std::optional<SinkMonitor> monitor(std::in_place, pulse.server());
-    if (!monitor->ok()) {
-        std::cerr << "could not record the sink's monitor\n";
-        return std::nullopt;
-    }
-
-    ProgramOnX program(TONVELO_BINARY, xvfb.display(), env);
-    const unsigned long window = program.waitForMainWindow(60s);
-    const auto started = Clock::now();
-    Desktop desktop(program, window);
-    if (window == 0 || program.boxesAnswered() > 0
-        || !desktop.xdotool({ "windowfocus", "--sync", std::to_string(window) })) {
-        std::cerr << "the keyboard did not open its synth:\n" << program.output();
-        return std::nullopt;
-    }
-    FakeKeys keys(xvfb.display());
-    Figures figures;
-    std::this_thread::sleep_until(started + 1s);
-    figures.afterStart = press(keys, *monitor);
-
-    std::vector<double> times;
-    for (int i = 0; i < presses; ++i) {
-        monitor->waitForSilence(50ms, 10s);
-        const double ms = press(keys, *monitor);
-        if (std::isnan(ms))
-            ++figures.lost;
-        else
-            times.push_back(ms);
-    }
-    std::sort(times.begin(), times.end());
-    if (!times.empty())
-        figures.median = times[times.size() / 2];
-
-    if (full) {
-        std::this_thread::sleep_for(12s);
-        const long before = cpuTicks(program.process().pid());
-        std::this_thread::sleep_for(10s);
-        figures.idle = 100.0 * static_cast<double>(cpuTicks(program.process().pid()) - before)
-            / static_cast<double>(sysconf(_SC_CLK_TCK)) / 10.0;
-    }
-
-    // Its connection would die with the daemon.
-    monitor.reset();
-    pulse.kill();
-    pulse.restart();
-    const auto restarted = Clock::now();
-    monitor.emplace(pulse.server());
-    std::this_thread::sleep_until(restarted + 1s);
-    figures.afterRestart = press(keys, *monitor);
-    if (full) {
-        // The demo button's middle, under a menu bar of some 24 pixels. The
-        // tune lasts 73 s, and its last note sounds on.
-        desktop.xdotool(
-            { "mousemove", "--window", std::to_string(window), std::to_string((1920 + 2535 / 2) / 15),
-                std::to_string((9120 + 735 / 2) / 15 + 24), "click", "1" });
-        if (monitor->waitForSilence(2s, 5s))
-            std::cerr << "the demo did not play\n";
-        std::this_thread::sleep_for(70s);
-    }
-
-    const std::string log = program.process().output();
-    const std::string asking = "the stream keeps running dry; asking for ";
-    for (size_t at = 0; (at = log.find(asking, at)) != std::string::npos; ++at) {
-        ++figures.widened;
-        figures.settled = log.substr(at + asking.size(), log.find(" of buffer", at) - at - asking.size());
-    }
-    xwindows::close(xvfb.display(), window);
-    program.process().wait(10s);
-    return figures;
-}
-
-void rows(const std::string& sink, const Figures& figures, const std::string& medianGoal)
-{
-    row(sink + ": key → sound at its monitor, median of " + std::to_string(presses), millis(figures.median),
-        medianGoal);
-    row(sink + ": presses lost", std::to_string(figures.lost), "0");
-    row(sink + ": times the stream kept running dry and widened its buffer (to)"
-            + (std::isnan(figures.idle) ? "" : ", the demo included"),
-        std::to_string(figures.widened) + " (" + figures.settled + ")", "0 (1000 µs)");
-    if (!std::isnan(figures.idle)) {
-        char cpu[32];
-        std::snprintf(cpu, sizeof cpu, "%.2f %%", figures.idle);
-        row(sink + ": program's CPU while idle, 12 s after the last note", cpu, "< 0.2 % of a core");
-    }
-    row(sink + ": a press 1 s after start → sound", millis(figures.afterStart), "≤ 20 ms");
-    row(sink + ": a press 1 s after the daemon restarted → sound", millis(figures.afterRestart), "≤ 20 ms");
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const size_t after = text.rfind(')');
+    if (after == std::string::npos)
+        return 0;
+    std::istringstream fields(text.substr(after + 2));
+    std::string skip;
+    long user = 0, system = 0;
+    for (int i = 0; i < 11; ++i)
+        fields >> skip;
+    fields >> user >> system;
+    return user + system;
 }
 
 } // namespace
@@ -182,41 +162,76 @@ int main()
         std::cerr << "no PulseAudio daemon in the build tree\n";
         return 1;
     }
+    PulseAudioServer pulse;
     XvfbServer xvfb;
-    const auto [totalBefore, stolenBefore] = busyAndStolen();
-    std::optional<Figures> null, card;
-    {
-        PulseAudioServer pulse;
-        if (pulse.running() && xvfb.running())
-            null = measure(pulse, xvfb, true);
-    }
-#ifdef TONVELO_ALSA_CARD
-    {
-        PulseAudioServer pulse("module-alsa-sink device=tonvelo_card sink_name=tonvelo_card fragments="
-                + std::to_string(cardFragments)
-                + " fragment_size=" + std::to_string(44100 * 4 * cardFragmentMs / 1000),
-            "pcm.tonvelo_card { type tonvelo_card file \"/dev/null\" }\n"
-            "pcm_type.tonvelo_card { lib \"" TONVELO_ALSA_CARD "\" }\n");
-        if (pulse.running() && xvfb.running())
-            card = measure(pulse, xvfb, false);
-    }
-#endif
-    if (!null) {
+    if (!pulse.running() || !xvfb.running()) {
         std::cerr << "the daemon or Xvfb did not start\n";
         return 1;
     }
-    const auto [totalAfter, stolenAfter] = busyAndStolen();
-    char steal[32];
-    std::snprintf(steal, sizeof steal, "%.0f %%",
-        100.0 * static_cast<double>(stolenAfter - stolenBefore)
-            / static_cast<double>(std::max(1L, totalAfter - totalBefore)));
-    row("PulseAudio runs: the machine's load average (1 / 5 min) at the end, and the time the hypervisor "
-        "took",
-        loadAverage() + ", " + steal, "a quiet machine: load under 1, nothing taken");
-    rows("PulseAudio null sink", *null, "≤ 2.6 ms (FluidSynth's PulseAudio driver: 3.67 ms)");
-    if (card)
-        rows("PulseAudio ALSA sink on a test card (" + std::to_string(cardFragments) + " × "
-                + std::to_string(cardFragmentMs) + " ms)",
-            *card, "the card's buffer comes on top");
-    return null->lost == 0 && (!card || card->lost == 0) ? 0 : 1;
+    Environment env = pulse.environment();
+    env.insert(env.end(),
+        { "JACK_DEFAULT_SERVER=tonvelo-absent-" + std::to_string(getpid()), "PIPEWIRE_REMOTE=/nonexistent" });
+    // The sink settles into short blocks once a stream asks for them.
+    Monitor monitor(pulse.server());
+    if (!monitor.ok()) {
+        std::cerr << "could not record the sink's monitor\n";
+        return 1;
+    }
+
+    ProgramOnX program(TONVELO_BINARY, xvfb.display(), env);
+    const unsigned long window = program.waitForMainWindow(60s);
+    const auto started = Clock::now();
+    Desktop desktop(program, window);
+    if (window == 0 || program.boxesAnswered() > 0
+        || !desktop.xdotool({ "windowfocus", "--sync", std::to_string(window) })) {
+        std::cerr << "the keyboard did not open its synth:\n" << program.output();
+        return 1;
+    }
+    FakeKeys keys(xvfb.display());
+    std::this_thread::sleep_until(started + 1s);
+    const auto afterStart = press(keys, monitor);
+
+    std::vector<double> times;
+    int lost = 0;
+    for (int i = 0; i < presses; ++i) {
+        monitor.waitForSilence(50ms, 10s);
+        const double ms = press(keys, monitor);
+        if (std::isnan(ms))
+            ++lost;
+        else
+            times.push_back(ms);
+    }
+    std::sort(times.begin(), times.end());
+    const double median = times.empty() ? NAN : times[times.size() / 2];
+
+    std::this_thread::sleep_for(12s);
+    const long before = cpuTicks(program.process().pid());
+    std::this_thread::sleep_for(10s);
+    const double idle = 100.0 * static_cast<double>(cpuTicks(program.process().pid()) - before)
+        / static_cast<double>(sysconf(_SC_CLK_TCK)) / 10.0;
+
+    pulse.kill();
+    pulse.restart();
+    const auto restarted = Clock::now();
+    Monitor again(pulse.server());
+    std::this_thread::sleep_until(restarted + 1s);
+    const auto afterRestart = press(keys, again);
+
+    const std::string log = program.process().output();
+    int widened = 0;
+    for (size_t at = 0; (at = log.find("the stream keeps running dry", at)) != std::string::npos; ++at)
+        ++widened;
+    xwindows::close(xvfb.display(), window);
+    program.process().wait(10s);
+
+    row("PulseAudio null sink: key → sound at its monitor, median of " + std::to_string(presses),
+        millis(median), "≤ 2.6 ms (FluidSynth's PulseAudio driver: 3.67 ms)");
+    row("PulseAudio: presses lost", std::to_string(lost), "0");
+    row("PulseAudio: times the stream kept running dry and widened its buffer", std::to_string(widened), "0");
+    char cpu[32];
+    std::snprintf(cpu, sizeof cpu, "%.2f %%", idle);
+    row("PulseAudio: program's CPU while idle, 12 s after the last note", cpu, "< 0.2 % of a core");
+    row("PulseAudio: a press 1 s after start → sound", millis(afterStart), "≤ 20 ms");
+    row("PulseAudio: a press 1 s after the daemon restarted → sound", millis(afterRestart), "≤ 20 ms");
+    return lost == 0 ? 0 : 1;
 }

@@ -1,7 +1,6 @@
 #include "PulseAudioServer.h"
 
 #include <filesystem>
-#include <fstream>
 
 #include <pulse/simple.h>
 
@@ -25,12 +24,12 @@ bool PulseAudioServer::unpacked()
     return std::filesystem::exists(root + "/usr/bin/pulseaudio") && !modules().empty();
 }
 
-PulseAudioServer::PulseAudioServer(const std::string& sink, const std::string& alsaConfig)
+PulseAudioServer::PulseAudioServer()
     : daemon_({ .args = { root + "/usr/bin/pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
-                    "--log-target=stderr", "-p", modules(), "-L", sink, "-L",
-                    "module-native-protocol-unix socket=" + dir_.path() + "/native auth-anonymous=1" },
+                    "--log-target=stderr", "-p", modules(), "-L", "module-null-sink sink_name=tonvelo_null",
+                    "-L", "module-native-protocol-unix socket=" + dir_.path() + "/native auth-anonymous=1" },
           .env = { "XDG_RUNTIME_DIR=" + dir_.path(), "HOME=" + dir_.path(), "PULSE_SERVER",
-              "DBUS_SESSION_BUS_ADDRESS", "ALSA_CONFIG_PATH=" + dir_.path() + "/alsa.conf",
+              "DBUS_SESSION_BUS_ADDRESS",
               "LD_LIBRARY_PATH=" + root + "/usr/lib/x86_64-linux-gnu/pulseaudio:" + modules() },
           .ready =
               [this] {
@@ -39,10 +38,8 @@ PulseAudioServer::PulseAudioServer(const std::string& sink, const std::string& a
               },
           .exports = { "PULSE_SERVER=unix:" + dir_.path() + "/native" } })
 {
-    if (!unpacked() || dir_.path().empty())
-        return;
-    std::ofstream(dir_.path() + "/alsa.conf") << alsaConfig;
-    daemon_.start();
+    if (unpacked() && !dir_.path().empty())
+        daemon_.start();
 }
 
 std::vector<float> PulseAudioServer::record(std::chrono::milliseconds span, int rate) const
@@ -50,7 +47,7 @@ std::vector<float> PulseAudioServer::record(std::chrono::milliseconds span, int 
     const pa_sample_spec spec { PA_SAMPLE_FLOAT32NE, static_cast<uint32_t>(rate), 1 };
     int error = 0;
     pa_simple* monitor = pa_simple_new(server().c_str(), "tonvelo-test", PA_STREAM_RECORD,
-        "@DEFAULT_MONITOR@", "monitor", &spec, nullptr, nullptr, &error);
+        "tonvelo_null.monitor", "monitor", &spec, nullptr, nullptr, &error);
     if (!monitor)
         return {};
     std::vector<float> samples(static_cast<size_t>(rate * span.count() / 1000));

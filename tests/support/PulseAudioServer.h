@@ -13,10 +13,7 @@
 // PulseAudio service. Clients of this process find it through PULSE_SERVER.
 class PulseAudioServer {
 public:
-    // The null sink, or another sink's module and arguments with the ALSA
-    // configuration its device needs.
-    explicit PulseAudioServer(const std::string& sink = "module-null-sink sink_name=tonvelo_null",
-        const std::string& alsaConfig = {});
+    PulseAudioServer();
 
     // Whether the build tree holds the daemon (it is fetched while building).
     static bool unpacked();
@@ -25,7 +22,7 @@ public:
     std::string server() const { return "unix:" + dir_.path() + "/native"; }
     void kill() { daemon_.kill(); }
     bool restart() { return daemon_.restart(); }
-    // What the sink plays for `span`, its first channel at `rate`.
+    // What the null sink plays for `span`, its first channel at `rate`.
     std::vector<float> record(std::chrono::milliseconds span, int rate) const;
 
 private:
