@@ -8,7 +8,7 @@ using Bytes = std::vector<std::vector<uint8_t>>;
 
 TEST(DeviceMenuOnJack, ListsPortsInOrderAndPlaysIntoTheChosenOneOnly)
 {
-    JackServer server;
+    JackServer server(256, 48000, JackServer::Mode::Synchronous);
     ASSERT_TRUE(server.running());
     std::vector<std::unique_ptr<JackCapture>> clients;
     for (const char* name : { "first", "second", "third" }) {

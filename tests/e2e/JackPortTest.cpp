@@ -10,7 +10,7 @@ using Bytes = std::vector<std::vector<uint8_t>>;
 
 TEST(JackPort, NotesArriveAtACaptureClientByteForByte)
 {
-    JackServer server;
+    JackServer server(256, 48000, JackServer::Mode::Synchronous);
     ASSERT_TRUE(server.running()) << "jackd did not start";
     JackCapture capture("capture");
     ASSERT_TRUE(capture.ok());
