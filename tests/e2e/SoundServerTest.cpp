@@ -128,30 +128,26 @@ TEST(SoundServers, APulseAudioDaemonAloneTakesTheSynthInTuneCorkedWhileIdleAndBa
     const auto sinkInput
         = [&] { return runCommand({ "pactl", "list", "sink-inputs" }, 10s, pulse.environment()).output; };
     EXPECT_NE(sinkInput().find("application.name = \"Tonvelo\""), std::string::npos) << sinkInput();
-    const auto pressSounds = [&] {
+    // A note pressed as a stream starts or uncorks may sound late on the
+    // null sink, which then still plays out the long block it began.
+    const auto press = [&] {
         synth->send(midi::noteOnValue(60, 0, 127));
-        const auto held = pulse.record(1500ms, 44100);
+        const auto note = pulse.recordNote(0.01f, 26460, 44100, 3s);
         synth->send(midi::noteOffValue(60, 0));
-        return held;
+        return note;
     };
-    const auto held = pressSounds();
-    ASSERT_GT(held.size(), 22050u);
+    const auto held = press();
+    ASSERT_EQ(held.size(), 26460u) << "no 0.6 s of the note within 3 s";
     EXPECT_NEAR(dominantPitch({ held.begin() + 4410, held.end() }, 44100), 261.63, 261.63 * 0.02) << "not C4";
 
     EXPECT_TRUE(waitUntil([&] { return sinkInput().find("Corked: yes") != std::string::npos; }, 5s))
-        << "the stream plays on while idle";
-    const auto loudest = [](const std::vector<float>& samples) {
-        float peak = 0;
-        for (const float s : samples)
-            peak = std::max(peak, std::fabs(s));
-        return peak;
-    };
-    EXPECT_GT(loudest(pressSounds()), 0.01f) << "the press that uncorked it";
+        << "the stream plays on while idle: " << sinkInput();
+    EXPECT_FALSE(press().empty()) << "the press that uncorked it";
 
     pulse.kill();
     ASSERT_TRUE(pulse.restart()) << "the daemon did not start again";
     std::this_thread::sleep_for(1s);
-    EXPECT_GT(loudest(pressSounds()), 0.01f) << "a press a second after the restart";
+    EXPECT_FALSE(press().empty()) << "a press a second after the restart";
     unsetenv("PIPEWIRE_REMOTE");
     unsetenv("JACK_DEFAULT_SERVER");
 }

@@ -1,5 +1,7 @@
 #include "PulseAudioServer.h"
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 #include <pulse/simple.h>
@@ -42,7 +44,8 @@ PulseAudioServer::PulseAudioServer()
         daemon_.start();
 }
 
-std::vector<float> PulseAudioServer::record(std::chrono::milliseconds span, int rate) const
+std::vector<float> PulseAudioServer::recordNote(
+    float loud, size_t frames, int rate, std::chrono::milliseconds timeout) const
 {
     const pa_sample_spec spec { PA_SAMPLE_FLOAT32NE, static_cast<uint32_t>(rate), 1 };
     int error = 0;
@@ -50,9 +53,22 @@ std::vector<float> PulseAudioServer::record(std::chrono::milliseconds span, int 
         "tonvelo_null.monitor", "monitor", &spec, nullptr, nullptr, &error);
     if (!monitor)
         return {};
-    std::vector<float> samples(static_cast<size_t>(rate * span.count() / 1000));
-    if (pa_simple_read(monitor, samples.data(), samples.size() * sizeof(float), &error) < 0)
-        samples.clear();
+    constexpr size_t dropout = 16;
+    std::vector<float> note, chunk(static_cast<size_t>(rate / 100));
+    size_t zeros = 0;
+    for (auto left = rate * timeout.count() / 1000; left > 0 && note.size() < frames; left -= rate / 100) {
+        if (pa_simple_read(monitor, chunk.data(), chunk.size() * sizeof(float), &error) < 0)
+            break;
+        for (const float sample : chunk) {
+            if (note.empty() && std::fabs(sample) < loud)
+                continue;
+            note.push_back(sample);
+            zeros = sample == 0 ? zeros + 1 : 0;
+            if (zeros >= dropout)
+                note.resize(note.size() - (zeros == dropout ? dropout : 1));
+        }
+    }
     pa_simple_free(monitor);
-    return samples;
+    note.resize(std::min(note.size(), frames));
+    return note;
 }

@@ -22,8 +22,13 @@ public:
     std::string server() const { return "unix:" + dir_.path() + "/native"; }
     void kill() { daemon_.kill(); }
     bool restart() { return daemon_.restart(); }
-    // What the null sink plays for `span`, its first channel at `rate`.
-    std::vector<float> record(std::chrono::milliseconds span, int rate) const;
+    // The note the null sink plays, from its first sample that reaches
+    // `loud`: up to `frames` samples of its first channel at `rate`, with the
+    // gaps left out where a stream ran dry (16 zero samples or more; the
+    // rest of the note plays late). Empty when nothing reaches `loud`, and
+    // shorter when the note does not last, within `timeout`.
+    std::vector<float> recordNote(
+        float loud, size_t frames, int rate, std::chrono::milliseconds timeout) const;
 
 private:
     PrivateRuntimeDir dir_;
