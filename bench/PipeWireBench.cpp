@@ -3,8 +3,9 @@
 // 64-frame quantum: from a real key press to the first cycle that carries
 // the synth's sound at its node. Once through the synth's own PipeWire
 // stream, once through FluidSynth's PulseAudio driver and PipeWire's
-// PulseAudio service, the path the program took before it had a stream of
-// its own. The listener is a JACK client inside PipeWire (pw-jack).
+// PulseAudio service (the path the program took before it had a stream of
+// its own) in a bare Qt keyboard. The listener is a JACK client inside
+// PipeWire (pw-jack).
 // First, in a quiet graph, the demo tune played by a click on its button,
 // with the drop-outs counted at the sink by PipeWire's own profiler, beside
 // a plain player in the same cycles for this machine's floor.
@@ -171,13 +172,13 @@ std::vector<std::string> synthPorts(jack_client_t* client)
     return result;
 }
 
-// The program started with `env`, pressed `presses` times once its sound is
-// quiet (and `rest` more); the time from each press to the first cycle that sounds.
-Run measure(const XvfbServer& xvfb, const Environment& env, int presses, std::chrono::milliseconds rest,
-    std::string& failure)
+// A keyboard (`command`) started with `env`, pressed `presses` times once its
+// sound is quiet (and `rest` more); the time from each press to the first cycle that sounds.
+Run measure(const XvfbServer& xvfb, const std::vector<std::string>& command, const Environment& env,
+    int presses, std::chrono::milliseconds rest, std::string& failure)
 {
     Run run;
-    ProgramOnX program(TONVELO_BINARY, xvfb.display(), env);
+    ProgramOnX program(command, xvfb.display(), env);
     const unsigned long window = program.waitForMainWindow(60s);
     if (window == 0 || program.boxesAnswered() > 0) {
         failure = "the keyboard did not open its synth:\n" + program.process().output();
@@ -424,13 +425,16 @@ int main(int argc, char* argv[])
     runCommand(
         { "pw-metadata", "-n", "settings", "0", "clock.force-quantum", std::to_string(quantum) }, 10s, env);
     std::cerr << "pipewire_bench: the synth's own stream, " << nativePresses << " presses\n";
-    const Run native = pauseOnly ? Run {} : measure(xvfb, env, nativePresses, 0ms, failure);
+    const Run native
+        = pauseOnly ? Run {} : measure(xvfb, { TONVELO_BINARY }, env, nativePresses, 0ms, failure);
     if (!failure.empty())
         return fail(failure);
     std::cerr << "pipewire_bench: the synth's own stream after pauses of " << pauseRest.count() << " s and "
               << longRest.count() << " s\n";
-    const Run paused = measure(xvfb, env, pausePresses, pauseRest, failure);
-    const Run rested = failure.empty() ? measure(xvfb, env, longRestPresses, longRest, failure) : Run {};
+    const Run paused = measure(xvfb, { TONVELO_BINARY }, env, pausePresses, pauseRest, failure);
+    const Run rested = failure.empty()
+        ? measure(xvfb, { TONVELO_BINARY }, env, longRestPresses, longRest, failure)
+        : Run {};
     if (!failure.empty())
         return fail(failure);
     const std::string setting
@@ -448,11 +452,8 @@ int main(int argc, char* argv[])
     if (pauseOnly)
         return 0;
 
-    // No native PipeWire for the program: its PulseAudio service only.
-    Environment pulseEnv = env;
-    pulseEnv.insert(pulseEnv.end(), { "PIPEWIRE_RUNTIME_DIR=/nonexistent", "XDG_RUNTIME_DIR=/nonexistent" });
     std::cerr << "pipewire_bench: FluidSynth's PulseAudio driver, " << pulsePresses << " presses\n";
-    const Run pulse = measure(xvfb, pulseEnv, pulsePresses, 0ms, failure);
+    const Run pulse = measure(xvfb, { FLUID_PULSE_KEYBOARD }, env, pulsePresses, 0ms, failure);
     if (!failure.empty())
         return fail(failure);
 
