@@ -14,6 +14,9 @@ constexpr float inaudible = 1e-6f;
 // echoes never count as the end.
 constexpr double quietSecondsBeforeIdle = 0.5;
 
+// Below the smallest step of a 16-bit card: leaving it out cannot be heard.
+constexpr float unplayable = 1.0f / 32768;
+
 } // namespace
 
 IdleRenderer::IdleRenderer(fluid_synth_t* synth, double sampleRate)
@@ -28,6 +31,7 @@ void IdleRenderer::setSynth(fluid_synth_t* synth, double sampleRate)
     synth_ = synth;
     limiter_ = PeakLimiter(sampleRate);
     framesBeforeIdle_ = static_cast<int>(sampleRate * quietSecondsBeforeIdle);
+    blockPlayed_ = blockFrames;
 }
 
 // The wake and the idle hand-off each store one flag and then load the
@@ -56,7 +60,8 @@ void IdleRenderer::setListener(Listener* listener)
 
 bool IdleRenderer::render(float* left, float* right, int frames, int step)
 {
-    if (wakeRequested_.exchange(false)) {
+    const bool woken = wakeRequested_.exchange(false);
+    if (woken) {
         quietFrames_ = 0;
         idle_.store(false);
     }
@@ -65,7 +70,9 @@ bool IdleRenderer::render(float* left, float* right, int frames, int step)
             left[i * step] = right[i * step] = 0.0f;
         return false;
     }
-    fluid_synth_write_float(synth_, frames, left, 0, step, right, 0, step);
+    if (woken)
+        dropSilentRest();
+    pull(left, right, frames, step);
     limiter_.process(left, right, frames, step);
     rendered_.fetch_add(static_cast<uint64_t>(frames), std::memory_order_relaxed);
 
@@ -82,4 +89,36 @@ bool IdleRenderer::render(float* left, float* right, int frames, int step)
         }
     }
     return true;
+}
+
+void IdleRenderer::pull(float* left, float* right, int frames, int step)
+{
+    for (int done = 0; done < frames;) {
+        const int wholeBlocks = (frames - done) / blockFrames * blockFrames;
+        if (blockPlayed_ == blockFrames && wholeBlocks > 0) {
+            fluid_synth_write_float(
+                synth_, wholeBlocks, left + done * step, 0, step, right + done * step, 0, step);
+            done += wholeBlocks;
+            continue;
+        }
+        if (blockPlayed_ == blockFrames) {
+            fluid_synth_write_float(synth_, blockFrames, blockLeft_, 0, 1, blockRight_, 0, 1);
+            blockPlayed_ = 0;
+        }
+        const int n = std::min(frames - done, blockFrames - blockPlayed_);
+        for (int i = 0; i < n; ++i) {
+            left[(done + i) * step] = blockLeft_[blockPlayed_ + i];
+            right[(done + i) * step] = blockRight_[blockPlayed_ + i];
+        }
+        blockPlayed_ += n;
+        done += n;
+    }
+}
+
+void IdleRenderer::dropSilentRest()
+{
+    for (int i = blockPlayed_; i < blockFrames; ++i)
+        if (std::fabs(blockLeft_[i]) >= unplayable || std::fabs(blockRight_[i]) >= unplayable)
+            return;
+    blockPlayed_ = blockFrames;
 }

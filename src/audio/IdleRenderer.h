@@ -11,6 +11,10 @@
 // Renders the synth for whichever playback plays it. Once the playback has
 // stayed below hearing for a while and no message came since, it hands
 // silence without rendering: an idle synth then costs next to nothing.
+// FluidSynth renders blocks of 64 frames, and a message takes effect at the
+// next one. The renderer holds the block under way itself: when a message
+// comes and what is left of that block is silent, it is dropped, so that a
+// note struck in silence starts at once rather than up to a block later.
 class IdleRenderer {
 public:
     // A playback that can stop asking for audio altogether while idle.
@@ -47,10 +51,20 @@ public:
     uint64_t renderedFrames() const { return rendered_.load(std::memory_order_relaxed); }
 
 private:
+    static constexpr int blockFrames = 64;
+
+    // The synth's frames into the buffers, whole blocks straight from it.
+    void pull(float* left, float* right, int frames, int step);
+    void dropSilentRest();
+
     fluid_synth_t* synth_;
     PeakLimiter limiter_; // every playback's last stage, so none goes over full scale
     int framesBeforeIdle_;
     int quietFrames_ = 0; // touched by the rendering thread only
+    // The block under way and how much of it was handed out; the rendering thread's.
+    float blockLeft_[blockFrames] {};
+    float blockRight_[blockFrames] {};
+    int blockPlayed_ = blockFrames;
     std::atomic<bool> wakeRequested_ { true };
     std::atomic<bool> idle_ { false };
     std::atomic<uint64_t> rendered_ { 0 };
