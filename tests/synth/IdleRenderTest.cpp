@@ -76,27 +76,22 @@ TEST(IdleRender, StopsRenderingOnceTheTailHasDiedAndTheNextNoteSoundsAsIfItNever
             EXPECT_GT(l, 1e-3f) << "no attack in the first cycles";
         }
     }
+    // A message in the middle of a block that sounds leaves nothing out.
+    synths.cycle(11);
+    synths.play(midi::noteOnValue(64, 0, 100));
+    for (int i = 0; i < 100; ++i)
+        difference = std::max(difference, synths.cycle(11).first);
     EXPECT_GT(loudest, 0.01f);
     EXPECT_LT(difference, 1e-5f);
     EXPECT_GT(synths.renderer.renderedFrames(), rendered);
 }
 
-TEST(IdleRender, ANoteStruckInSilenceStartsAtOnceButNothingThatSoundsIsLeftOut)
+TEST(IdleRender, ANoteStruckInSilenceStartsAtOnce)
 {
     SynthPair synths;
     ASSERT_TRUE(synths.idling.ok() && synths.always.ok());
-    // Requests of a few frames, as PulseAudio makes them: FluidSynth alone
-    // plays the 53 silent frames left of its block before the note.
+    // PulseAudio asks for a few frames at a time: FluidSynth alone plays 53 silent frames first.
     synths.cycle(11);
     synths.play(midi::noteOnValue(60, 0, 100));
     EXPECT_GT(synths.cycle(44).first, 1e-4f) << "no attack in the 44 frames after the note";
-
-    float skipped[2 * 53], difference = 0;
-    fluid_synth_write_float(synths.always.synth(), 53, skipped, 0, 2, skipped, 1, 2);
-    for (int i = 0; i < 200; ++i) {
-        if (i == 100)
-            synths.play(midi::noteOnValue(64, 0, 100));
-        difference = std::max(difference, synths.cycle(11).first);
-    }
-    EXPECT_LT(difference, 1e-5f) << "a message while a note sounds left some of it out";
 }
