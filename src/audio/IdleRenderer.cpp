@@ -44,7 +44,7 @@ void IdleRenderer::wake()
                         .count(),
         std::memory_order_relaxed);
     wakeRequested_.store(true);
-    if (idle_.load() && listenerDoor_.enter()) {
+    if ((idle_.load() || silentFrames_.load(std::memory_order_relaxed) > 0) && listenerDoor_.enter()) {
         listener_->woke();
         listenerDoor_.leave();
     }
@@ -68,6 +68,7 @@ bool IdleRenderer::render(float* left, float* right, int frames, int step)
     if (idle_.load(std::memory_order_relaxed)) {
         for (int i = 0; i < frames; ++i)
             left[i * step] = right[i * step] = 0.0f;
+        countSilent(frames, frames);
         return false;
     }
     if (woken)
@@ -77,8 +78,13 @@ bool IdleRenderer::render(float* left, float* right, int frames, int step)
     rendered_.fetch_add(static_cast<uint64_t>(frames), std::memory_order_relaxed);
 
     float peak = 0.0f;
-    for (int i = 0; i < frames; ++i)
-        peak = std::max({ peak, std::fabs(left[i * step]), std::fabs(right[i * step]) });
+    int silentTail = 0;
+    for (int i = 0; i < frames; ++i) {
+        const float level = std::max(std::fabs(left[i * step]), std::fabs(right[i * step]));
+        peak = std::max(peak, level);
+        silentTail = level < unplayable ? silentTail + 1 : 0;
+    }
+    countSilent(frames, silentTail);
     quietFrames_ = peak < inaudible ? quietFrames_ + frames : 0;
     if (quietFrames_ >= framesBeforeIdle_) {
         idle_.store(true);
@@ -89,6 +95,13 @@ bool IdleRenderer::render(float* left, float* right, int frames, int step)
         }
     }
     return true;
+}
+
+void IdleRenderer::countSilent(int frames, int silentTail)
+{
+    const int before = silentFrames_.load(std::memory_order_relaxed);
+    silentFrames_.store(silentTail < frames ? silentTail : std::min(before + frames, maxSilentFrames),
+        std::memory_order_relaxed);
 }
 
 void IdleRenderer::pull(float* left, float* right, int frames, int step)

@@ -23,7 +23,9 @@ public:
         virtual ~Listener() = default;
         // From the rendering thread: must neither lock nor allocate.
         virtual void wentIdle() = 0;
-        // From the thread that sent a message while idle.
+        // From the thread that sent a message while the latest frames handed
+        // out were silent, as they are while idle: a playback may drop what
+        // of them it still holds, so that the message is heard sooner.
         virtual void woke() = 0;
     };
 
@@ -47,15 +49,20 @@ public:
     bool idle() const { return idle_.load(std::memory_order_relaxed); }
     // Idle, and no message waits to wake it.
     bool asleep() const { return idle_.load() && !wakeRequested_.load(); }
+    // How many of the latest frames handed out a 16-bit card could not play.
+    int silentFrames() const { return silentFrames_.load(std::memory_order_relaxed); }
     // Frames rendered by the synth so far, silence handed out not counted.
     uint64_t renderedFrames() const { return rendered_.load(std::memory_order_relaxed); }
 
 private:
     static constexpr int blockFrames = 64;
+    static constexpr int maxSilentFrames = 1 << 24; // long past any buffer
 
     // The synth's frames into the buffers, whole blocks straight from it.
     void pull(float* left, float* right, int frames, int step);
     void dropSilentRest();
+    // After handing out `frames` frames whose last `silentTail` were silent.
+    void countSilent(int frames, int silentTail);
 
     fluid_synth_t* synth_;
     PeakLimiter limiter_; // every playback's last stage, so none goes over full scale
@@ -67,6 +74,7 @@ private:
     int blockPlayed_ = blockFrames;
     std::atomic<bool> wakeRequested_ { true };
     std::atomic<bool> idle_ { false };
+    std::atomic<int> silentFrames_ { 0 };
     std::atomic<uint64_t> rendered_ { 0 };
     std::atomic<int64_t> lastWake_ { 0 };
     // Set only while the door is closed; reached only through it.

@@ -88,10 +88,20 @@ TEST(IdleRender, StopsRenderingOnceTheTailHasDiedAndTheNextNoteSoundsAsIfItNever
 
 TEST(IdleRender, ANoteStruckInSilenceStartsAtOnce)
 {
+    struct : IdleRenderer::Listener {
+        int woken = 0;
+        void wentIdle() override { }
+        void woke() override { ++woken; }
+    } playback;
     SynthPair synths;
     ASSERT_TRUE(synths.idling.ok() && synths.always.ok());
+    synths.renderer.setListener(&playback);
     // PulseAudio asks for a few frames at a time: FluidSynth alone plays 53 silent frames first.
     synths.cycle(11);
     synths.play(midi::noteOnValue(60, 0, 100));
+    EXPECT_EQ(synths.renderer.silentFrames(), 11);
+    EXPECT_EQ(playback.woken, 1) << "the playback may drop the silence it holds";
     EXPECT_GT(synths.cycle(44).first, 1e-4f) << "no attack in the 44 frames after the note";
+    synths.play(midi::noteOnValue(64, 0, 100));
+    EXPECT_EQ(playback.woken, 1) << "told to drop what it holds while a note sounds";
 }

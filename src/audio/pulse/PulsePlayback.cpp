@@ -62,6 +62,9 @@ struct PulsePlayback::Stream {
     bool connect();
     // With the loop locked: corked while the synth is asleep, else playing.
     void followIdle();
+    // With the loop locked: a note struck in silence need not wait behind the
+    // silence still queued at the daemon.
+    void dropQueuedSilence();
 
     static void onState(pa_stream* stream, void* self);
     static void onWrite(pa_stream* stream, size_t bytes, void* self);
@@ -76,6 +79,7 @@ struct PulsePlayback::Stream {
     pa_io_event* wakeEvent = nullptr;
     pa_stream* stream = nullptr;
     std::atomic<uint32_t> rate { 0 };
+    std::atomic<bool> struck { false }; // a message came in silence since the last knock
 
     // The mainloop thread's.
     bool corked = false;
@@ -111,8 +115,9 @@ double PulsePlayback::rate() const
     return stream_->rate.load();
 }
 
-// Both only knock: the mainloop thread looks at the synth and corks or
-// uncorks. A write to an eventfd neither locks nor allocates.
+// Both only knock: the mainloop thread looks at the synth, corks or uncorks,
+// and after a wake drops the silence queued at the daemon. A write to an
+// eventfd neither locks nor allocates.
 void PulsePlayback::wentIdle()
 {
     const uint64_t one = 1;
@@ -121,6 +126,7 @@ void PulsePlayback::wentIdle()
 
 void PulsePlayback::woke()
 {
+    stream_->struck.store(true);
     wentIdle();
 }
 
@@ -223,9 +229,24 @@ void PulsePlayback::Stream::onWrite(pa_stream* stream, size_t, void* data)
     self->followIdle();
 }
 
+// The queue holds no more than the latest tlength written, all silent when
+// at least that much was; dropped, the daemon asks for it again at once and
+// rewinds over the silence it played meanwhile.
+void PulsePlayback::Stream::dropQueuedSilence()
+{
+    if (!stream || pa_stream_get_state(stream) != PA_STREAM_READY)
+        return;
+    const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream);
+    if (!attr || static_cast<size_t>(engine.renderer().silentFrames()) < attr->tlength / frameBytes)
+        return;
+    playingSince = Clock::now();
+    if (pa_operation* done = pa_stream_flush(stream, nullptr, nullptr))
+        pa_operation_unref(done);
+}
+
 // A stream that keeps running dry while the synth plays asks for a longer
 // buffer, and gives it time to fill; one that ran dry once, or was only
-// filling up after a start, a pause or an uncork, does not.
+// filling up after a start, a pause, an uncork or a dropped queue, does not.
 void PulsePlayback::Stream::onUnderflow(pa_stream* stream, void* data)
 {
     auto* self = static_cast<Stream*>(data);
@@ -247,5 +268,8 @@ void PulsePlayback::Stream::onWake(pa_mainloop_api*, pa_io_event*, int fd, pa_io
 {
     uint64_t knocks = 0;
     [[maybe_unused]] const auto read = ::read(fd, &knocks, sizeof knocks);
-    static_cast<Stream*>(data)->followIdle();
+    auto* self = static_cast<Stream*>(data);
+    if (self->struck.exchange(false))
+        self->dropQueuedSilence();
+    self->followIdle();
 }
