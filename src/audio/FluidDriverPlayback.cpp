@@ -1,12 +1,15 @@
 #include "audio/FluidDriverPlayback.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <set>
 #include <string>
 
 #include <fluidsynth.h>
 
-#include "audio/AlsaRate.h"
+#include "audio/AlsaDevice.h"
+#include "audio/SocketAnswers.h"
 #include "audio/SynthEngine.h"
 #include "midi/log/OutputLog.h"
 #include "midi/log/QuietLibraries.h"
@@ -15,6 +18,32 @@ namespace {
 
 // What ALSA's default device is asked for, the usual rate of today's cards.
 constexpr unsigned requestedRate = 48000;
+// The driver asks for a period every few milliseconds, silent or not: one
+// that has asked for none this long plays no more, whatever it goes through.
+constexpr std::chrono::seconds stoppedAfter { 2 };
+
+int64_t nanosNow()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// A desktop's sound packages make ALSA's default a server's own plugin. It
+// is that server, not a way around it: while the server does not answer
+// on its own socket the plugin cannot play either, and once it answers
+// its own stream, tried before, plays better.
+bool serverBehindIsDown(const char* device)
+{
+    const char* server = alsaServerPlugin(device);
+    if (!server)
+        return false;
+    const bool down = std::strcmp(server, "pipewire") == 0 ? !pipeWireAnswers() : !pulseAudioAnswers();
+    if (down)
+        qCInfo(outputLog, "audio driver alsa: %s is %s's own plugin, and %s does not answer; passed over",
+            device, server, server);
+    return down;
+}
 
 bool hasDriver(fluid_settings_t* settings, const char* driver)
 {
@@ -75,6 +104,8 @@ std::unique_ptr<FluidDriverPlayback> FluidDriverPlayback::open(SynthEngine& engi
     // only warns: every note would sound off pitch. So the synth renders at
     // the rate of the device FluidSynth's ALSA driver opens, "default".
     const bool alsa = std::strcmp(name, "alsa") == 0;
+    if (alsa && serverBehindIsDown("default"))
+        return nullptr;
     playback->rate_ = engine.renderableRate(alsa ? alsaRate("default", requestedRate) : requestedRate);
     fluid_settings_setnum(settings, "synth.sample-rate", playback->rate_);
     // About 5 ms of buffer: short enough to feel instant, long enough for
@@ -86,12 +117,14 @@ std::unique_ptr<FluidDriverPlayback> FluidDriverPlayback::open(SynthEngine& engi
         qCInfo(outputLog, "audio driver %s: did not open", name);
         return nullptr;
     }
+    playback->openedAt_ = nanosNow();
     return playback;
 }
 
 bool FluidDriverPlayback::alive() const
 {
-    return !driver_->failed.load();
+    const int64_t lastSign = std::max(gate().lastCall(), openedAt_);
+    return !driver_->failed.load() && nanosNow() - lastSign < std::chrono::nanoseconds(stoppedAfter).count();
 }
 
 double FluidDriverPlayback::rate() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 
 #include "audio/Playback.h"
@@ -15,7 +16,10 @@ public:
 
     ~FluidDriverPlayback() override;
 
-    // The driver ends its thread with an error of its own.
+    // The driver ends its thread with an error of its own, or stops asking
+    // for sound: its write may wait for ever on a device that takes none,
+    // such as a server's plugin after the server died, and only a new open
+    // plays again.
     bool alive() const override;
     double rate() const override;
 
@@ -26,4 +30,5 @@ private:
     // All that the driver's thread reaches, apart from the gate.
     std::unique_ptr<Driver> driver_;
     double rate_ = 0;
+    int64_t openedAt_ = 0; // steady_clock nanoseconds
 };

@@ -66,6 +66,9 @@ struct PlaybackKind {
     // Null when the server is not there or does not take the stream. May
     // wait on a server that hangs: the caller gives it a deadline.
     std::unique_ptr<Playback> (*open)(SynthEngine& engine);
+    // Whether its server may be there, told at next to no cost: asked before
+    // each try while a kind after it plays. Null when only an open can tell.
+    bool (*mayAnswer)() = nullptr;
 };
 
 // The kinds the synth tries, in order, the first the desktop most likely plays well.

@@ -72,12 +72,17 @@ void PlaybackSupervisor::rateChanged()
     changed_.notify_all();
 }
 
+std::chrono::milliseconds PlaybackSupervisor::retryEvery(Clock::time_point since) const
+{
+    return Clock::now() - since < retrySoonFor || opener_.tryLeftPending() ? retrySoonEvery : retryLaterEvery;
+}
+
 void PlaybackSupervisor::run()
 {
     auto lookingSince = Clock::now();
     for (;;) {
-        if (auto playback = walkOrder())
-            adopt(std::move(playback));
+        if (auto opened = walkOrder(order_.size(), false); opened.playback)
+            adopt(std::move(opened), false);
         {
             std::lock_guard lock(mutex_);
             if (stopping_)
@@ -88,36 +93,38 @@ void PlaybackSupervisor::run()
         if (playback_) {
             follow();
             lookingSince = Clock::now();
-        } else if (!pause(Clock::now() - lookingSince < retrySoonFor || opener_.tryLeftPending()
-                           ? retrySoonEvery
-                           : retryLaterEvery)) {
+        } else if (!pause(retryEvery(lookingSince))) {
             return;
         }
     }
 }
 
-std::unique_ptr<Playback> PlaybackSupervisor::walkOrder()
+PlaybackSupervisor::Opened PlaybackSupervisor::walkOrder(size_t end, bool asked)
 {
-    for (size_t i = 0; i < order_.size(); ++i) {
+    for (size_t i = 0; i < end; ++i) {
         if (!pause(0ms))
-            return nullptr;
-        if (auto playback = opener_.tryOpen(order_[i], i)) {
-            playbackName_ = order_[i].name;
-            return playback;
-        }
+            return {};
+        if (asked && order_[i].mayAnswer && !order_[i].mayAnswer())
+            continue;
+        if (auto playback = opener_.tryOpen(order_[i], i))
+            return { std::move(playback), i };
     }
-    return nullptr;
+    return {};
 }
 
-void PlaybackSupervisor::adopt(std::unique_ptr<Playback> playback)
+void PlaybackSupervisor::adopt(Opened opened, bool handedOver)
 {
-    playback_ = std::move(playback);
+    playback_ = std::move(opened.playback);
+    kind_ = opened.kind;
+    playbackName_ = order_[kind_].name;
     // Before anything can sound: a key struck from here on wakes a playback
     // that left its server's graph or corked while idle.
     engine_->renderer().setListener(playback_.get());
     playback_->setRateListener(this);
-    engine_->keepRecent(std::max<std::chrono::milliseconds>(recentPress,
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - opener_.lastTryBegan())));
+    // Handed over, the synth goes on as it was: a held note sounds on, once.
+    if (!handedOver)
+        engine_->keepRecent(std::max<std::chrono::milliseconds>(recentPress,
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - opener_.lastTryBegan())));
     rate_ = 0;
     followRate();
     stalls_.adopted(engine_->renderer());
@@ -158,6 +165,11 @@ void PlaybackSupervisor::followRate()
 
 void PlaybackSupervisor::follow()
 {
+    // A server before the adopted one in the order, back after a restart or
+    // come later, takes the synth over: looked for as often as any server
+    // while none plays.
+    auto since = Clock::now();
+    auto nextLookUp = since + retrySoonEvery;
     while (pause(lookEvery)) {
         if (!playback_->alive()) {
             qCInfo(outputLog, "%s: gone; looking for a sound server", playbackName_);
@@ -168,6 +180,15 @@ void PlaybackSupervisor::follow()
         }
         followRate();
         stalls_.look(*playback_, engine_->renderer(), playbackName_);
+        if (kind_ == 0 || Clock::now() < nextLookUp)
+            continue;
+        if (auto higher = walkOrder(kind_, true); higher.playback) {
+            lostName_ = playbackName_;
+            letGo(0ms);
+            adopt(std::move(higher), true);
+            since = Clock::now();
+        }
+        nextLookUp = Clock::now() + retryEvery(since);
     }
 }
 

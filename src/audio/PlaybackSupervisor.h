@@ -17,8 +17,10 @@ class SynthEngine;
 // order of servers until one takes the synth, follows that one while it
 // plays, and walks the order again when it is gone: a server that comes
 // back or another one that appears takes the synth within a second or two.
-// A server that only stalls keeps it. It alone sets the synth's rate, to
-// the adopted playback's, while that playback's gate is closed.
+// While a kind late in the order plays, it keeps trying those before it,
+// and the first that opens takes the synth over. A server that only
+// stalls keeps it. It alone sets the synth's rate, to the adopted
+// playback's, while that playback's gate is closed.
 class PlaybackSupervisor : Playback::RateListener {
 public:
     PlaybackSupervisor(std::shared_ptr<SynthEngine> engine, PlaybackOrder order);
@@ -36,9 +38,17 @@ private:
     void rateChanged() override;
     // The supervisor's thread.
     void run();
-    std::unique_ptr<Playback> walkOrder();
-    void adopt(std::unique_ptr<Playback> playback);
+    struct Opened {
+        std::unique_ptr<Playback> playback;
+        size_t kind = 0;
+    };
+    // The first of the kinds before `end` that opens; `asked` skips those
+    // whose server surely is not there.
+    Opened walkOrder(size_t end, bool asked);
+    // `handedOver`: from a playback that still played, with the synth as it is.
+    void adopt(Opened opened, bool handedOver);
     void follow();
+    std::chrono::milliseconds retryEvery(std::chrono::steady_clock::time_point since) const;
     void followRate();
     void letGo(std::chrono::milliseconds waitForClose);
     // Sleeps up to `time`, or until the playback's rate changed; false when stopping.
@@ -56,6 +66,7 @@ private:
 
     // The supervisor's thread only.
     std::unique_ptr<Playback> playback_;
+    size_t kind_ = 0;
     const char* playbackName_ = nullptr;
     const char* lostName_ = nullptr;
     double rate_ = 0;

@@ -109,7 +109,7 @@ bool JackSession::alive() const
     return !callback_->lost();
 }
 
-bool JackSession::isPipeWire() const
+bool JackSession::libraryIsPipeWire()
 {
     return std::strstr(jack_get_version_string(), "PipeWire") != nullptr;
 }

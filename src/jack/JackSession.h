@@ -35,7 +35,9 @@ public:
     // False once the server died or threw the client out.
     bool alive() const;
     // PipeWire's JACK library stands in for JACK's on some systems.
-    bool isPipeWire() const;
+    bool isPipeWire() const { return libraryIsPipeWire(); }
+    // The same, asked before any client opens.
+    static bool libraryIsPipeWire();
     // The server's frames per second; 0 once lost.
     int sampleRate() const;
     // The full names of the MIDI input ports, in the server's order.

@@ -20,7 +20,7 @@ bool JackSession::alive() const
     return false;
 }
 
-bool JackSession::isPipeWire() const
+bool JackSession::libraryIsPipeWire()
 {
     return false;
 }

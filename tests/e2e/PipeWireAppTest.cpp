@@ -9,6 +9,7 @@
 
 #include <QJsonObject>
 
+#include "AlsaConfig.h"
 #include "Desktop.h"
 #include "KeyPicture.h"
 #include "PipeWireServer.h"
@@ -36,24 +37,43 @@ std::unique_ptr<SoundOnset> listenToSynth(std::chrono::milliseconds timeout)
     return listener->listenTo("^Tonvelo:output_F[LR]$", timeout) ? std::move(listener) : nullptr;
 }
 
+// ALSA's default device, the last the synth tries: PipeWire's own plugin,
+// as a desktop's sound packages make it, or a card.
+enum class AlsaDefault { ServerPlugin, Card };
+
+class ProgramOnPipeWire : public ::testing::TestWithParam<AlsaDefault> { };
+
 } // namespace
 
-TEST(ProgramOnPipeWire, KeyTwelveSoundsMiddleCThroughItsOwnStreamAndPlaysAgainAfterTheServerRestarts)
+TEST_P(ProgramOnPipeWire, KeyTwelveSoundsMiddleCThroughItsOwnStreamAndPlaysAgainAfterTheServerRestarts)
 {
     PipeWireServer pipewire;
     ASSERT_TRUE(pipewire.running()) << "PipeWire did not start";
+    const bool onCard = GetParam() == AlsaDefault::Card;
+    const std::string alsaConfig = onCard ? cardAsDefault("/dev/null") : pipeWirePluginAsDefault();
+    if (alsaConfig.empty())
+        GTEST_SKIP() << "no such ALSA default here";
+    std::ofstream(pipewire.runtimeDir() + "/alsa.conf") << alsaConfig;
     XvfbServer x;
     ASSERT_TRUE(x.running()) << "Xvfb did not start";
     Environment env = pipewire.environment();
     // PipeWire's JACK library is this test's, not the program's: there it
     // would be a JACK server that answers.
-    env.insert(
-        env.end(), { "LD_LIBRARY_PATH", "JACK_DEFAULT_SERVER=tonvelo-absent-" + std::to_string(getpid()) });
+    env.insert(env.end(),
+        { "LD_LIBRARY_PATH", "JACK_DEFAULT_SERVER=tonvelo-absent-" + std::to_string(getpid()),
+            "ALSA_CONFIG_PATH=" + pipewire.runtimeDir() + "/alsa.conf" });
+    // Started before PipeWire, as at login, the synth plays on the card, and
+    // moves to its own stream once PipeWire answers.
+    if (onCard)
+        pipewire.kill();
     ProgramOnX program(TONVELO_PROGRAM, x.display(), env);
     const unsigned long window = program.waitForMainWindow(60s);
     ASSERT_NE(window, 0u) << "the keyboard window did not show";
     EXPECT_EQ(program.boxesAnswered(), 0) << "the synth did not open";
     Desktop desktop(program, window);
+    if (onCard) {
+        ASSERT_TRUE(pipewire.restart()) << "PipeWire did not start";
+    }
 
     // A stream of its own, not one of the PulseAudio service's.
     QJsonObject node;
@@ -131,7 +151,8 @@ TEST(ProgramOnPipeWire, KeyTwelveSoundsMiddleCThroughItsOwnStreamAndPlaysAgainAf
             0.0, 20.0)
             << "cents at 44100 Hz off those at 48000 Hz";
     }
-    // Nine restarts more, each followed by one press once the ports are back.
+    // Nine restarts more, each followed by one press once the ports of its
+    // own stream are back, whatever ALSA's default is.
     int sounded = 0;
     for (int i = 0; i < 9; ++i) {
         program.mark("PipeWire killed");
@@ -146,6 +167,7 @@ TEST(ProgramOnPipeWire, KeyTwelveSoundsMiddleCThroughItsOwnStreamAndPlaysAgainAf
         ASSERT_TRUE(desktop.xdotool({ "mouseup", "1" }));
     }
     EXPECT_EQ(sounded, 9) << "first presses after the ports came back";
+    EXPECT_TRUE(!onCard || program.log().find("synth: moved from alsa to pipewire") != std::string::npos);
     // A stream that met the graph before its sink did is opened again: the node may come and go.
     QJsonObject back;
     EXPECT_TRUE(waitUntil([&] { return (back = pipewire.node("Tonvelo"))["rate"].toInt() == 44100; }, 5s));
@@ -163,3 +185,7 @@ TEST(ProgramOnPipeWire, KeyTwelveSoundsMiddleCThroughItsOwnStreamAndPlaysAgainAf
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
     EXPECT_EQ(program.output(), "");
 }
+
+INSTANTIATE_TEST_SUITE_P(AlsaDefaults, ProgramOnPipeWire,
+    ::testing::Values(AlsaDefault::ServerPlugin, AlsaDefault::Card),
+    [](const auto& info) { return info.param == AlsaDefault::Card ? "Card" : "ServerPlugin"; });

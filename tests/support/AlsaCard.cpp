@@ -1,10 +1,13 @@
 // A sound card made in user space, an ALSA plugin: it plays 2-channel 16-bit
 // sound at one rate only (`rate`, 44100 unless set), in real time, and keeps
-// what it played in the raw file `file`.
+// what it played in the raw file `file`. With `stops` set, its clock stands
+// still that many milliseconds after it started, as a server's plugin does
+// once its server died: a write then waits for ever.
 #include <fcntl.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include <alsa/asoundlib.h>
@@ -18,6 +21,7 @@ struct Card {
     // Wakes a blocked write each millisecond, as a card's interrupt would.
     int tick = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     std::chrono::steady_clock::time_point started;
+    std::chrono::milliseconds stops { 0 };
 };
 
 Card& card(snd_pcm_ioplug_t* io)
@@ -42,7 +46,9 @@ const snd_pcm_ioplug_callback_t callbacks = [] {
     c.stop = [](snd_pcm_ioplug_t* io) { return tickEvery(io, 0); };
     // Where the clock has played to; past what was written is an underrun.
     c.pointer = [](snd_pcm_ioplug_t* io) -> snd_pcm_sframes_t {
-        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - card(io).started;
+        std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - card(io).started;
+        if (card(io).stops.count() > 0)
+            elapsed = std::min<std::chrono::duration<double>>(elapsed, card(io).stops);
         const auto played
             = io->state == SND_PCM_STATE_RUNNING ? snd_pcm_uframes_t(elapsed.count() * io->rate) : 0;
         return played > io->appl_ptr ? -EPIPE : snd_pcm_sframes_t(played % io->buffer_size);
@@ -78,14 +84,17 @@ SND_PCM_PLUGIN_DEFINE_FUNC(tonvelo_card)
     static_cast<void>(root); // it opens no other device
     snd_config_t* field = nullptr;
     const char* path = nullptr;
-    long rate = 44100;
+    long rate = 44100, stops = 0;
     if (snd_config_search(conf, "rate", &field) == 0)
         snd_config_get_integer(field, &rate);
+    if (snd_config_search(conf, "stops", &field) == 0)
+        snd_config_get_integer(field, &stops);
     if (snd_config_search(conf, "file", &field) < 0 || snd_config_get_string(field, &path) < 0
         || stream != SND_PCM_STREAM_PLAYBACK)
         return -EINVAL;
     auto* card = new Card;
     card->file = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    card->stops = std::chrono::milliseconds(stops);
     card->io.version = SND_PCM_IOPLUG_VERSION;
     card->io.name = "Tonvelo's test card";
     card->io.poll_fd = card->tick;

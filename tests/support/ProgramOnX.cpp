@@ -61,12 +61,17 @@ ProgramOnX::ProgramOnX(
 ProgramOnX::~ProgramOnX()
 {
     if (::testing::Test::HasFailure())
-        std::cout << "The program's log, with the test's steps:\n" << linesOf(process_.output(), true);
+        std::cout << "The program's log, with the test's steps:\n" << log();
 }
 
 std::string ProgramOnX::output() const
 {
     return linesOf(process_.output(), false);
+}
+
+std::string ProgramOnX::log() const
+{
+    return linesOf(process_.output(), true);
 }
 
 void ProgramOnX::mark(const std::string& step)

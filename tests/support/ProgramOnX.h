@@ -21,8 +21,9 @@ public:
         const std::vector<std::string>& args, const std::string& display, const Environment& extraEnv = {});
     ~ProgramOnX();
 
-    // What the program wrote, but for its log.
+    // What the program wrote, but for its log; its log, with the test's steps.
     std::string output() const;
+    std::string log() const;
     // Stamps one of the test's steps into the log.
     void mark(const std::string& step);
 

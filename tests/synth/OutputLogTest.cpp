@@ -12,7 +12,9 @@
 
 #include <QLoggingCategory>
 
+#include "AlsaConfig.h"
 #include "Pitch.h"
+#include "WaitUntil.h"
 #include "audio/SoundfontSearch.h"
 #include "midi/MidiMessage.h"
 #include "midi/synth/SynthOutput.h"
@@ -68,8 +70,7 @@ TEST(OutputLog, TheSynthPlaysInTuneOnAnAlsaCardThatRefuses48kHz)
 #else
     hideSoundServers();
     const std::string played = ::testing::TempDir() + "tonvelo-card-" + std::to_string(getpid());
-    std::ofstream(played + ".conf") << "pcm.!default { type tonvelo_card file \"" << played << "\" }\n"
-                                    << "pcm_type.tonvelo_card { lib \"" TONVELO_ALSA_CARD "\" }\n";
+    std::ofstream(played + ".conf") << cardAsDefault(played);
     setenv("ALSA_CONFIG_PATH", (played + ".conf").c_str(), 1);
     const QtMessageHandler previous = qInstallMessageHandler(keep);
     QLoggingCategory::setFilterRules(QStringLiteral("tonvelo.*=true"));
@@ -92,5 +93,35 @@ TEST(OutputLog, TheSynthPlaysInTuneOnAnAlsaCardThatRefuses48kHz)
     EXPECT_NEAR(dominantPitch({ onset + 4410, onset + 4410 + 22050 }, 44100), 261.63, 261.63 * 0.02);
     std::filesystem::remove(played);
     std::filesystem::remove(played + ".conf");
+#endif
+}
+
+// A card that stops taking sound, as a server's plugin does once its
+// server died, is let go, and the synth plays again on the card opened anew.
+TEST(OutputLog, TheSynthLooksAgainWhenItsCardStopsTakingSound)
+{
+#ifndef TONVELO_ALSA_CARD
+    GTEST_SKIP() << "built without ALSA";
+#else
+    hideSoundServers();
+    const std::string conf = ::testing::TempDir() + "tonvelo-stops-" + std::to_string(getpid());
+    std::ofstream(conf) << cardAsDefault("/dev/null", "stops 300");
+    setenv("ALSA_CONFIG_PATH", conf.c_str(), 1);
+    const QtMessageHandler previous = qInstallMessageHandler(keep);
+    QLoggingCategory::setFilterRules(QStringLiteral("tonvelo.*=true"));
+    auto synth = SynthOutput::open(SoundfontSearch::system());
+    ASSERT_FALSE(synth->waitingForDevice());
+    EXPECT_TRUE(waitUntil(
+        [] {
+            const std::lock_guard lock(loggedMutex);
+            const auto back = logged.find("alsa: back; the synth plays again");
+            return back != std::string::npos && logged.find("alsa: gone; looking") < back;
+        },
+        std::chrono::seconds(10)))
+        << logged;
+    synth.reset();
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(previous);
+    std::filesystem::remove(conf);
 #endif
 }

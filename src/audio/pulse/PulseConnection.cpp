@@ -1,7 +1,5 @@
 #include "audio/pulse/PulseConnection.h"
 
-#include <cstdlib>
-
 #include "audio/SocketAnswers.h"
 #include "midi/log/OutputLog.h"
 
@@ -10,22 +8,6 @@ namespace {
 // A daemon that answers takes the stream in tens of milliseconds; the
 // caller gives up on this try a little later than this.
 constexpr pa_usec_t openTimeout = 600'000;
-
-// Whether PipeWire's own socket answers, where its library looks for it.
-bool pipeWireAnswers()
-{
-    const char* remote = std::getenv("PIPEWIRE_REMOTE");
-    std::string path = remote && *remote ? remote : "pipewire-0";
-    if (path[0] != '/') {
-        const char* dir = std::getenv("PIPEWIRE_RUNTIME_DIR");
-        if (!dir || !*dir)
-            dir = std::getenv("XDG_RUNTIME_DIR");
-        if (!dir || !*dir)
-            return false;
-        path = std::string(dir) + "/" + path;
-    }
-    return socketAnswers(path);
-}
 
 } // namespace
 

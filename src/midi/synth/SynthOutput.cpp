@@ -2,10 +2,12 @@
 
 #include "audio/FluidDriverPlayback.h"
 #include "audio/PlaybackSupervisor.h"
+#include "audio/SocketAnswers.h"
 #include "audio/SynthEngine.h"
 #include "audio/pipewire/PipeWirePlayback.h"
 #include "audio/pulse/PulsePlayback.h"
 #include "jack/JackPlayback.h"
+#include "jack/JackSession.h"
 #include "midi/MidiMessage.h"
 #include "midi/log/OutputLog.h"
 
@@ -23,9 +25,12 @@ constexpr std::chrono::milliseconds firstTryBudget { 1200 };
 // through FluidSynth's own driver.
 // FluidSynth never falls back to another driver by itself.
 constexpr PlaybackKind serverOrder[] = {
-    { "jack", [](SynthEngine& e) -> std::unique_ptr<Playback> { return JackPlayback::open(e); } },
-    { "pipewire", [](SynthEngine& e) -> std::unique_ptr<Playback> { return PipeWirePlayback::open(e); } },
-    { "pulseaudio", [](SynthEngine& e) -> std::unique_ptr<Playback> { return PulsePlayback::open(e); } },
+    { "jack", [](SynthEngine& e) -> std::unique_ptr<Playback> { return JackPlayback::open(e); },
+        [] { return !JackSession::libraryIsPipeWire(); } },
+    { "pipewire", [](SynthEngine& e) -> std::unique_ptr<Playback> { return PipeWirePlayback::open(e); },
+        &pipeWireAnswers },
+    { "pulseaudio", [](SynthEngine& e) -> std::unique_ptr<Playback> { return PulsePlayback::open(e); },
+        &pulseAudioAnswers },
     { "alsa",
         [](SynthEngine& e) -> std::unique_ptr<Playback> { return FluidDriverPlayback::open(e, "alsa"); } },
 };
