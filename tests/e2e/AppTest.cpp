@@ -5,9 +5,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <filesystem>
-#include <fstream>
-#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -18,7 +15,9 @@
 
 #include "Command.h"
 #include "KeyPicture.h"
+#include "PrivateRuntimeDir.h"
 #include "ProgramOnX.h"
+#include "WaitUntil.h"
 #include "XWindows.h"
 #include "XvfbServer.h"
 #include "window/KeyGrid.h"
@@ -31,53 +30,22 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// A private runtime folder, so that Qt has nothing to say about the
-// environment, with an empty ALSA configuration in it.
-class RuntimeDir {
-public:
-    RuntimeDir()
-    {
-        std::string pattern = std::filesystem::temp_directory_path().string() + "/tonvelo-run-XXXXXX";
-        if (mkdtemp(pattern.data()))
-            path = pattern;
-        std::ofstream(path + "/alsa.conf").flush();
-    }
-    ~RuntimeDir()
-    {
-        std::error_code ec;
-        if (!path.empty())
-            std::filesystem::remove_all(path, ec);
-    }
-    std::string path;
-};
-
-Environment appEnvironment(const std::string& display, const RuntimeDir& runtime)
+Environment appEnvironment(const std::string& display, const PrivateRuntimeDir& runtime)
 {
     return {
         display.empty() ? "DISPLAY" : "DISPLAY=" + display,
         // Qt picks its usual platform, not the tests' offscreen one.
         "QT_QPA_PLATFORM",
         "WAYLAND_DISPLAY",
-        "XDG_RUNTIME_DIR=" + runtime.path,
+        "XDG_RUNTIME_DIR=" + runtime.path(),
         // An empty HOME made libpulse complain on stderr.
         "HOME=",
         // No sound reachable, even on a desktop: no JACK server of this name,
         // no PulseAudio there, and no ALSA device configured.
         "JACK_DEFAULT_SERVER=tonvelo-absent-" + std::to_string(getpid()),
-        "PULSE_SERVER=unix:" + runtime.path + "/no-pulse",
-        "ALSA_CONFIG_PATH=" + runtime.path + "/alsa.conf",
+        "PULSE_SERVER=unix:" + runtime.path() + "/no-pulse",
+        "ALSA_CONFIG_PATH=/dev/null",
     };
-}
-
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
 }
 
 // The program's shown windows, as xdotool finds them.
@@ -130,7 +98,7 @@ TEST(App, WithNoOutputTheMessageShowsBeforeTheWindowAndClosingEndsTheProgram)
     XvfbServer xvfb;
     ASSERT_TRUE(xvfb.running()) << "Xvfb did not start";
     const std::string& display = xvfb.display();
-    RuntimeDir runtime;
+    PrivateRuntimeDir runtime;
     RunningProgram app({ TONVELO_PROGRAM }, appEnvironment(display, runtime));
     ASSERT_GT(app.pid(), 0);
 
@@ -191,8 +159,8 @@ TEST(App, OnAScreenTooSmallForItTheWholeWindowFitsAtASmallerScale)
     // A 1280x720 laptop screen under a top bar.
     XvfbServer xvfb("1280x688x24");
     ASSERT_TRUE(xvfb.running()) << "Xvfb did not start";
-    RuntimeDir runtime;
-    ProgramOnX program(TONVELO_PROGRAM, xvfb.display(), { "XDG_RUNTIME_DIR=" + runtime.path });
+    PrivateRuntimeDir runtime;
+    ProgramOnX program(TONVELO_PROGRAM, xvfb.display(), { "XDG_RUNTIME_DIR=" + runtime.path() });
     const unsigned long window = program.waitForMainWindow(60s);
     ASSERT_NE(window, 0u) << "the keyboard window did not show";
     const QRect placed = xwindows::geometry(xvfb.display(), window);
@@ -204,8 +172,8 @@ TEST(App, ClosingTheWindowDuringTheDemoEndsTheProgramAtOnce)
 {
     XvfbServer xvfb;
     ASSERT_TRUE(xvfb.running()) << "Xvfb did not start";
-    RuntimeDir runtime;
-    ProgramOnX program(TONVELO_PROGRAM, xvfb.display(), { "XDG_RUNTIME_DIR=" + runtime.path });
+    PrivateRuntimeDir runtime;
+    ProgramOnX program(TONVELO_PROGRAM, xvfb.display(), { "XDG_RUNTIME_DIR=" + runtime.path() });
     const unsigned long window = program.waitForMainWindow(60s);
     ASSERT_NE(window, 0u) << "the keyboard window did not show";
     const QImage picture = program.settledPicture(window, 30s);
@@ -223,7 +191,7 @@ TEST(App, ClosingTheWindowDuringTheDemoEndsTheProgramAtOnce)
 
 TEST(App, WithoutADisplayTheProgramSaysSoFirstThenWhyAndDoesNotCrash)
 {
-    RuntimeDir runtime;
+    PrivateRuntimeDir runtime;
     RunningProgram app({ TONVELO_PROGRAM }, appEnvironment("", runtime));
     ASSERT_GT(app.pid(), 0);
     const auto status = app.wait(20s);
@@ -261,7 +229,7 @@ TEST(App, OnABusyMachineQtRunsOnTheProgramsFirstThread)
     // thread built the application, and Qt then took one of them for its
     // main thread: the window could fail to show. No window is needed to see it.
     const BusyCores load(2);
-    RuntimeDir runtime;
+    PrivateRuntimeDir runtime;
     Environment env = appEnvironment("", runtime);
     env.push_back("QT_QPA_PLATFORM=offscreen");
     for (int start = 0; start < 20; ++start) {

@@ -5,8 +5,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
-
 #include "JackServer.h"
 #include "PipeWireServer.h"
 #include "PrivateRuntimeDir.h"
@@ -59,11 +57,10 @@ struct Program {
     static Environment withDefaults(const Environment& env)
     {
         static const PrivateRuntimeDir runtime;
-        std::ofstream(runtime.path() + "/alsa.conf").flush();
         Environment all { "XDG_RUNTIME_DIR=" + runtime.path(),
             "HOME=", "JACK_DEFAULT_SERVER=tonvelo-absent-" + std::to_string(getpid()), "LD_LIBRARY_PATH",
             "PIPEWIRE_RUNTIME_DIR=" + runtime.path(), "PULSE_SERVER=unix:" + runtime.path() + "/no-pulse",
-            "ALSA_CONFIG_PATH=" + runtime.path() + "/alsa.conf" };
+            "ALSA_CONFIG_PATH=/dev/null" };
         all.insert(all.end(), env.begin(), env.end());
         return all;
     }

@@ -1,6 +1,6 @@
 // A sound card made in user space, an ALSA plugin: it plays 2-channel 16-bit
-// sound at one rate only (`rate`, 44100 unless set), in real time, and keeps
-// what it played in the raw file `file`. With `stops` set, its clock stands
+// sound at one rate only (`rate`, 44100 unless set), in real time, and adds
+// what it played to the raw file `file`. With `stops` set, its clock stands
 // still that many milliseconds after it started, as a server's plugin does
 // once its server died: a write then waits for ever.
 #include <fcntl.h>
@@ -93,7 +93,7 @@ SND_PCM_PLUGIN_DEFINE_FUNC(tonvelo_card)
         || stream != SND_PCM_STREAM_PLAYBACK)
         return -EINVAL;
     auto* card = new Card;
-    card->file = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    card->file = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     card->stops = std::chrono::milliseconds(stops);
     card->io.version = SND_PCM_IOPLUG_VERSION;
     card->io.name = "Tonvelo's test card";

@@ -1,5 +1,7 @@
 #include "PulseAudioServer.h"
 
+#include "AlsaConfig.h"
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -29,27 +31,23 @@ bool PulseAudioServer::unpacked()
 
 PulseAudioServer::PulseAudioServer(Sink sink)
     : sink_(sink == Sink::Null ? "tonvelo_null" : "tonvelo_card")
-    , daemon_(
-          { .args = { root + "/usr/bin/pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
-                "--log-target=stderr", "-p", modules(), "-L",
-                sink == Sink::Null ? "module-null-sink sink_name=tonvelo_null"
-                                   : "module-alsa-sink device=tonvelo_card sink_name=tonvelo_card tsched=0 "
-                                     "fragments=4 fragment_size=352",
-                "-L", "module-native-protocol-unix socket=" + dir_.path() + "/native auth-anonymous=1" },
-              .env = { "XDG_RUNTIME_DIR=" + dir_.path(), "HOME=" + dir_.path(), "PULSE_SERVER",
-                  "DBUS_SESSION_BUS_ADDRESS", "ALSA_CONFIG_PATH=" + dir_.path() + "/card.conf",
-                  "LD_LIBRARY_PATH=" + root + "/usr/lib/x86_64-linux-gnu/pulseaudio:" + modules() },
-              .ready =
-                  [this] {
-                      return runCommand({ "pactl", "info" }, std::chrono::seconds(5), environment()).exitCode
-                          == 0;
-                  },
-              .exports = { "PULSE_SERVER=unix:" + dir_.path() + "/native" } })
+    , daemon_({ .args = { root + "/usr/bin/pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
+                    "--log-target=stderr", "-p", modules(), "-L",
+                    sink == Sink::Null ? "module-null-sink sink_name=tonvelo_null"
+                                       : "module-alsa-sink device=default sink_name=tonvelo_card tsched=0 "
+                                         "fragments=4 fragment_size=352",
+                    "-L", "module-native-protocol-unix socket=" + dir_.path() + "/native auth-anonymous=1" },
+          .env = { "XDG_RUNTIME_DIR=" + dir_.path(), "HOME=" + dir_.path(), "PULSE_SERVER",
+              "DBUS_SESSION_BUS_ADDRESS", "ALSA_CONFIG_PATH=" + dir_.path() + "/card.conf",
+              "LD_LIBRARY_PATH=" + root + "/usr/lib/x86_64-linux-gnu/pulseaudio:" + modules() },
+          .ready =
+              [this] {
+                  return runCommand({ "pactl", "info" }, std::chrono::seconds(5), environment()).exitCode
+                      == 0;
+              },
+          .exports = { "PULSE_SERVER=unix:" + dir_.path() + "/native" } })
 {
-#ifdef TONVELO_ALSA_CARD
-    std::ofstream(dir_.path() + "/card.conf") << "pcm.tonvelo_card { type tonvelo_card file \"/dev/null\" }\n"
-                                              << "pcm_type.tonvelo_card { lib \"" TONVELO_ALSA_CARD "\" }\n";
-#endif
+    std::ofstream(dir_.path() + "/card.conf") << cardAsDefault("/dev/null");
     if (unpacked() && !dir_.path().empty())
         daemon_.start();
 }
