@@ -99,13 +99,13 @@ std::unique_ptr<FluidDriverPlayback> FluidDriverPlayback::open(SynthEngine& engi
         qCInfo(outputLog, "audio driver %s: not built into FluidSynth", name);
         return nullptr;
     }
+    const bool alsa = std::strcmp(name, "alsa") == 0;
+    if (alsa && serverBehindIsDown("default"))
+        return nullptr;
     fluid_settings_setstr(settings, "audio.driver", name);
     // A card that refuses the rate asked for plays at another, and FluidSynth
     // only warns: every note would sound off pitch. So the synth renders at
     // the rate of the device FluidSynth's ALSA driver opens, "default".
-    const bool alsa = std::strcmp(name, "alsa") == 0;
-    if (alsa && serverBehindIsDown("default"))
-        return nullptr;
     playback->rate_ = engine.renderableRate(alsa ? alsaRate("default", requestedRate) : requestedRate);
     fluid_settings_setnum(settings, "synth.sample-rate", playback->rate_);
     // About 5 ms of buffer: short enough to feel instant, long enough for
