@@ -84,7 +84,8 @@ if(MAKENSIS)
   file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/tonvelo.nsi INPUT ${CMAKE_BINARY_DIR}/tonvelo.nsi.in)
   add_custom_command(
     OUTPUT ${TONVELO_INSTALLER}
-    COMMAND ${MAKENSIS} -V2 -NOCD ${CMAKE_BINARY_DIR}/tonvelo.nsi
+    # The script is UTF-8 (its Chinese text), which makensis does not assume.
+    COMMAND ${MAKENSIS} -V2 -NOCD -INPUTCHARSET UTF8 ${CMAKE_BINARY_DIR}/tonvelo.nsi
     DEPENDS tonvelo ${CMAKE_BINARY_DIR}/tonvelo.nsi ${TONVELO_ICO} ${TONVELO_LICENSE}
     VERBATIM
   )
