@@ -427,10 +427,35 @@ TEST_F(UnderWine, AtTwiceTheDpiTheWindowGrowsAsFarAsTheScreenHoldsIt)
     EXPECT_EQ(keyboard.values(2), (Values { on(85), off(85) }));
 }
 
-TEST_F(UnderWine, TheInstallerInstallsAndUninstallsSilently)
+// Windows 7 SP1 lacks these, and a build like ours could import them: the per-monitor DPI
+// functions of user32 (Windows 10) and shcore (8.1); the precise clock, WaitOnAddress and thread
+// names (8, 10) that newer MinGW runtimes use; the UCRT's DLLs (on 7 only by an update).
+TEST_F(UnderWine, TheProgramImportsNothingThatWindows7Sp1Lacks)
+{
+    const auto imports = runCommand({ "x86_64-w64-mingw32-objdump", "-p", windowsTests + "/tonvelo.exe" });
+    ASSERT_NE(imports.output.find(" CreateWindowExW\n"), std::string::npos) << imports.output;
+    for (const char* name : { "GetDpiForWindow", "GetDpiForSystem", "AdjustWindowRectExForDpi",
+             "SystemParametersInfoForDpi", "GetSystemMetricsForDpi", "SetThreadDpiAwarenessContext",
+             "SetProcessDpiAwarenessContext", "EnableNonClientDpiScaling", "GetDpiForMonitor",
+             "SetProcessDpiAwareness", "GetSystemTimePreciseAsFileTime", "WaitOnAddress",
+             "WakeByAddressSingle", "WakeByAddressAll", "SetThreadDescription", "GetThreadDescription",
+             "ucrtbase.dll", "api-ms-win-crt-runtime-l1-1-0.dll" })
+        EXPECT_EQ(imports.output.find(std::string(" ") + name + "\n"), std::string::npos) << name;
+}
+
+TEST_F(UnderWine, TheInstallerRefusesWindowsBefore7Sp1AndInstallsAndUninstallsSilently)
 {
     const fs::path programs = wine->driveC() + "/Program Files/Tonvelo";
     const fs::path menu = wine->driveC() + "/ProgramData/Microsoft/Windows/Start Menu/Programs/Tonvelo.lnk";
+    // Told it runs on Windows Vista, it installs nothing (an uninstall may leave the folder behind).
+    const std::string version
+        = "HKCU\\Software\\Wine\\AppDefaults\\" + fs::path(TONVELO_INSTALLER).filename().string();
+    wine->run({ "reg", "add", version, "/v", "Version", "/d", "vista", "/f" });
+    fs::remove_all(programs);
+    const auto refused = wine->run({ TONVELO_INSTALLER, "/S" }, 120s);
+    wine->run({ "reg", "delete", version, "/f" });
+    EXPECT_EQ(refused.exitCode, 2) << refused.output;
+    EXPECT_FALSE(fs::exists(programs));
     const auto install = wine->run({ TONVELO_INSTALLER, "/S" }, 120s);
     ASSERT_EQ(install.exitCode, 0) << install.output;
     EXPECT_TRUE(fs::exists(programs / "tonvelo.exe"));

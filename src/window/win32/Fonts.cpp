@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <string>
 
+#include "window/win32/Dpi.h"
 #include "window/win32/Wide.h"
 
 namespace {
@@ -46,9 +47,7 @@ HFONT createControlFont(const ControlFont& font, BYTE charset, double pixelsPerI
 
 HFONT createCaptionFont(UINT dpi, double fit)
 {
-    NONCLIENTMETRICSW metrics {};
-    metrics.cbSize = sizeof(metrics);
-    SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi);
-    metrics.lfMessageFont.lfHeight = static_cast<LONG>(std::lround(metrics.lfMessageFont.lfHeight * fit));
-    return CreateFontIndirectW(&metrics.lfMessageFont);
+    LOGFONTW font = messageFontForDpi(dpi);
+    font.lfHeight = static_cast<LONG>(std::lround(font.lfHeight * fit));
+    return CreateFontIndirectW(&font);
 }

@@ -4,6 +4,7 @@
 
 #include "window/Controls.h"
 #include "window/KeyPitch.h"
+#include "window/win32/Dpi.h"
 #include "window/win32/Fonts.h"
 #include "window/win32/FormIds.h"
 #include "window/win32/Wide.h"
@@ -44,7 +45,7 @@ HMENU Win32Form::makeMenuBar()
 void Win32Form::onCreate()
 {
     demoHost_.setWindow(window_);
-    dpi_ = GetDpiForWindow(window_);
+    dpi_ = dpiForWindow(window_);
 
     label1_ = makeControl(window_, L"STATIC", wideFromUtf8(controls::Label1.caption), SS_LEFT);
     vol_.create(window_, formIds::vol);
@@ -104,7 +105,7 @@ void Win32Form::layout()
 
     RECT frame { 0, 0, twipsToPixels(controls::client.width, scale),
         twipsToPixels(controls::client.height, scale) };
-    AdjustWindowRectExForDpi(&frame, formIds::windowStyle, TRUE, 0, dpi_);
+    adjustWindowRectForDpi(frame, formIds::windowStyle, dpi_);
     SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -119,7 +120,7 @@ void Win32Form::fitAndCentre()
     const int width = twipsToPixels(controls::client.width, scale);
     const int height = twipsToPixels(controls::client.height, scale);
     RECT frame { 0, 0, width, height };
-    AdjustWindowRectExForDpi(&frame, formIds::windowStyle, TRUE, 0, dpi_);
+    adjustWindowRectForDpi(frame, formIds::windowStyle, dpi_);
     const int frameWidth = frame.right - frame.left - width;
     const int frameHeight = frame.bottom - frame.top - height;
     fit_ = fittingScale(
