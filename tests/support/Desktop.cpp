@@ -75,3 +75,14 @@ bool Desktop::clickEntry(unsigned long menu, int index, int count) const
     return !r.isEmpty()
         && xdotool({ "mousemove", std::to_string(r.center().x()), std::to_string(y), "click", "1" });
 }
+
+bool Desktop::chooseDevice(int index, int count) const
+{
+    unsigned long menu = 0;
+    return clickFirstTitle() && (menu = openMenu()) != 0 && clickEntry(menu, index, count) && menuClosed();
+}
+
+bool Desktop::tap(const std::string& key) const
+{
+    return xdotool({ "windowfocus", "--sync", std::to_string(main_), "key", key });
+}

@@ -25,6 +25,10 @@ public:
     bool clickFirstTitle() const;
     // Clicks entry `index` of a menu of `count` entries that share its height.
     bool clickEntry(unsigned long menu, int index, int count) const;
+    // Chooses entry `index` of the device menu's `count` with the mouse.
+    bool chooseDevice(int index, int count) const;
+    // Taps a computer key in the main window.
+    bool tap(const std::string& key) const;
 
 private:
     ProgramOnX& program_;
