@@ -19,7 +19,8 @@ class RenderGate;
 // is lost, ended by libjack at the next open.
 class JackCallback {
 public:
-    // `wakeFile`: the file the server made for the client's wake-ups.
+    // `wakeFile`: the file libjack mapped for the client's wake-ups; empty
+    // when there is none.
     JackCallback(jack_client_t* client, std::string wakeFile);
 
     bool ok() const { return ring_ != nullptr; }
@@ -27,7 +28,8 @@ public:
     // client from then on.
     bool lost() const { return lost_.load(); }
 
-    // With the session's room locked, as every call that reaches the server.
+    // The libjack calls for the ports, made with the session's room locked,
+    // as every call that reaches the client.
     bool addAudio(RenderGate& gate);
     void dropAudio();
     // Asks for the connection to `target`; midiConnected() tells when the
@@ -61,6 +63,8 @@ private:
     jack_port_t* left_ = nullptr;
     jack_port_t* right_ = nullptr;
     jack_port_t* midiOut_ = nullptr;
+    // Written, and reset while the MIDI door is closed, under `sending_`;
+    // read by the process thread alone.
     std::unique_ptr<jack_ringbuffer_t, RingFree> ring_;
     std::mutex sending_;
 };
