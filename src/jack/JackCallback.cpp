@@ -157,5 +157,6 @@ void JackCallback::shutDown(jack_status_t, const char* reason, void* data)
     std::error_code ec;
     if (!self->wakeFile_.empty())
         std::filesystem::remove(self->wakeFile_, ec);
-    qCInfo(outputLog, "jack: the server let the client go (%s)", reason ? reason : "");
+    qCInfo(outputLog, "jack: the server let the client go%s%s", reason && *reason ? ": " : "",
+        reason ? reason : "");
 }

@@ -45,6 +45,7 @@ public:
     static int process(jack_nframes_t frames, void* self);
     // libjack's notification thread, or its process thread when a cycle fails.
     static void shutDown(jack_status_t code, const char* reason, void* self);
+    static void shutDownUntold(void* self) { shutDown(JackFailure, nullptr, self); }
 
 private:
     struct RingFree {

@@ -97,7 +97,10 @@ std::shared_ptr<JackSession> JackSession::join()
     }
     auto callback = std::make_unique<JackCallback>(client, mappedWakeFile(jack_get_client_name(client)));
     jack_set_process_callback(client, &JackCallback::process, callback.get());
+    // JACK's library calls the first alone when both are set; PipeWire's
+    // 0.3 calls the second alone.
     jack_on_info_shutdown(client, &JackCallback::shutDown, callback.get());
+    jack_on_shutdown(client, &JackCallback::shutDownUntold, callback.get());
     if (!callback->ok() || jack_activate(client) != 0) {
         qCInfo(outputLog, "jack: the client did not start");
         jack_client_close(client);
