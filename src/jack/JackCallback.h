@@ -43,7 +43,8 @@ public:
 
     // libjack's process thread, realtime, once for each cycle.
     static int process(jack_nframes_t frames, void* self);
-    // libjack's notification thread, or its process thread when a cycle fails.
+    // libjack's notification thread, or its process thread when a cycle
+    // fails; PipeWire's library calls them on its loop thread.
     static void shutDown(jack_status_t code, const char* reason, void* self);
     static void shutDownUntold(void* self) { shutDown(JackFailure, nullptr, self); }
 

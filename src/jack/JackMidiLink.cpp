@@ -90,6 +90,7 @@ struct JackMidiLink::State {
 JackMidiLink::JackMidiLink(std::string port)
     : state_(std::make_shared<State>())
 {
+    // The JACK port thread.
     portThread().post([state = state_, port = std::move(port)] {
         auto session = JackSession::join();
         const bool connected = session && session->addMidi(port);
@@ -108,6 +109,7 @@ JackMidiLink::JackMidiLink(std::string port)
 
 JackMidiLink::~JackMidiLink()
 {
+    // The JACK port thread, after the connect: the session is let go there.
     portThread().post([state = state_] {
         std::shared_ptr<JackSession> session;
         {
