@@ -89,19 +89,10 @@ QJsonObject PipeWireServer::node(const std::string& name) const
         props["state"] = info["state"];
         if (props["node.name"].toString() != QString::fromStdString(name))
             continue;
-        const auto isSink = [&](const QJsonValue& id) {
-            for (const auto& other : objects)
-                if (other.toObject()["id"] == id)
-                    return other.toObject()["info"].toObject()["props"].toObject()["media.class"]
-                        == QStringLiteral("Audio/Sink");
-            return false;
-        };
         QJsonArray links;
-        for (const auto& link : objects) {
-            const auto ends = link.toObject()["info"].toObject();
-            if (ends["output-node-id"] == object.toObject()["id"] && isSink(ends["input-node-id"]))
+        for (const auto& link : objects)
+            if (link.toObject()["info"].toObject()["output-node-id"] == object.toObject()["id"])
                 links.append(link.toObject()["id"]);
-        }
         props["links"] = links;
         return props;
     }

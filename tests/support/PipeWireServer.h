@@ -27,8 +27,7 @@ public:
     Environment environment() const;
     // A node's properties as pw-dump shows them, with its format's rate as
     // "rate", its state ("running", "idle", ...) as "state" and the ids of
-    // the links from its ports to a sink as "links"; empty when no node has
-    // that name.
+    // the links from its ports as "links"; empty when no node has that name.
     QJsonObject node(const std::string& name) const;
 
     // Ends the three servers now, as a crash would (SIGKILL); the bus stays.
