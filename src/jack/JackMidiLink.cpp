@@ -94,6 +94,8 @@ JackMidiLink::JackMidiLink(std::string port)
     portThread().post([state = state_, port = std::move(port)] {
         auto session = JackSession::join();
         const bool connected = session && session->addMidi(port);
+        if (!connected)
+            qCInfo(outputLog, "jack: no connection to %s", port.c_str());
         std::lock_guard lock(state->mutex);
         if (connected)
             state->session = std::move(session);

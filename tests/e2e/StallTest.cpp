@@ -138,23 +138,29 @@ TEST(Stalls, AFrozenJackServerKeepsTheOneClientAndNeitherStartNorCloseWaitsForIt
         Desktop desktop(program.run, window);
         ASSERT_TRUE(desktop.chooseDevice(1, 2));
         ASSERT_TRUE(desktop.tap("q") && capture.waitFor(2)) << program.log();
+        // (No ASSERT while frozen: the capture's close would wait for the server.)
         jack.freeze();
-        ASSERT_TRUE(desktop.chooseDevice(0, 2)) << program.log();
+        EXPECT_TRUE(desktop.chooseDevice(0, 2)) << program.log();
         // No server answers the synth meanwhile: its message shows, and is answered.
-        ASSERT_TRUE(waitUntil([&] { return desktop.boxes().size() == 1; }, 5s)) << program.log();
-        desktop.xdotool({ "key", "--window", std::to_string(desktop.boxes().front()), "Return" });
-        ASSERT_TRUE(waitUntil([&] { return desktop.boxes().empty(); }, 10s));
-        ASSERT_TRUE(desktop.clickFirstTitle());
+        EXPECT_TRUE(desktop.answerBox()) << program.log();
+        EXPECT_TRUE(desktop.clickFirstTitle());
         EXPECT_NE(desktop.openMenu(), 0u) << "no menu opened on a frozen server\n" << program.log();
         desktop.xdotool({ "key", "Escape" });
         EXPECT_TRUE(desktop.menuClosed());
         jack.thaw();
+        const size_t arrived = capture.events().size();
         EXPECT_TRUE(waitUntil([&] { return keySounds(program.run, window); }, 5s)) << program.log();
-        EXPECT_EQ(capture.events().size(), 2u) << "notes still go to the port let go";
+        EXPECT_EQ(capture.events().size(), arrived) << "notes still go to the port let go";
+
+        // The port chosen again on a frozen server: it connects once thawed.
+        jack.freeze();
+        EXPECT_TRUE(desktop.chooseDevice(1, 2) && desktop.answerBox()) << program.log();
+        jack.thaw();
+        jack_port_t* in = jack_port_by_name(capture.client(), capture.portName().c_str());
+        EXPECT_TRUE(waitUntil([&] { return jack_port_connected(in) > 0; }, 5s)) << program.log();
+        ASSERT_TRUE(desktop.tap("q") && capture.waitFor(arrived + 2)) << program.log();
 
         // Closing on a frozen server, the JACK port chosen.
-        ASSERT_TRUE(desktop.chooseDevice(1, 2));
-        ASSERT_TRUE(desktop.tap("q") && capture.waitFor(4)) << program.log();
         jack.freeze();
         const auto [took, clean] = program.close(window);
         jack.thaw();

@@ -44,6 +44,17 @@ std::vector<unsigned long> Desktop::boxes() const
     return ids;
 }
 
+bool Desktop::answerBox() const
+{
+    // Its OK button is the default one; a Return sent as it shows may be lost.
+    const auto answered = [&] {
+        for (unsigned long box : boxes())
+            xdotool({ "key", "--window", std::to_string(box), "Return" });
+        return boxes().empty();
+    };
+    return waitUntil([&] { return !boxes().empty(); }, 5s) && waitUntil(answered, 10s);
+}
+
 unsigned long Desktop::openMenu(unsigned long other) const
 {
     unsigned long menu = 0;

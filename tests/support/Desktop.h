@@ -18,6 +18,9 @@ public:
     std::vector<unsigned long> windows() const;
     // Those of them that belong to the main one: its message boxes.
     std::vector<unsigned long> boxes() const;
+    // Waits for a message box and answers it with Return, as a user would;
+    // whether one showed and went.
+    bool answerBox() const;
     // The menu open on the window once it shows, unless it is `other`.
     unsigned long openMenu(unsigned long other = 0) const;
     bool menuClosed() const;
