@@ -82,7 +82,11 @@ bool JackCallback::addMidi(const std::string& target)
     midiOut_ = jack_port_register(client_, "midi_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     if (!midiOut_)
         return false;
-    jack_ringbuffer_reset(ring_.get());
+    {
+        // The door is closed, so the process thread does not read it.
+        std::lock_guard lock(sending_);
+        jack_ringbuffer_reset(ring_.get());
+    }
     openUnlessLost(midi_);
     if (jack_connect(client_, jack_port_name(midiOut_), target.c_str()) == 0)
         return true;
@@ -151,6 +155,8 @@ void JackCallback::shutDown(jack_status_t, const char* reason, void* data)
     self->audio_.close();
     self->midi_.close();
     std::error_code ec;
-    std::filesystem::remove(self->wakeFile_, ec);
-    qCInfo(outputLog, "jack: the server let the client go (%s)", reason ? reason : "");
+    if (!self->wakeFile_.empty())
+        std::filesystem::remove(self->wakeFile_, ec);
+    qCInfo(outputLog, "jack: the server let the client go%s%s", reason && *reason ? ": " : "",
+        reason ? reason : "");
 }

@@ -19,7 +19,8 @@ class RenderGate;
 // is lost, ended by libjack at the next open.
 class JackCallback {
 public:
-    // `wakeFile`: the file the server made for the client's wake-ups.
+    // `wakeFile`: the file libjack mapped for the client's wake-ups; empty
+    // when there is none.
     JackCallback(jack_client_t* client, std::string wakeFile);
 
     bool ok() const { return ring_ != nullptr; }
@@ -27,7 +28,8 @@ public:
     // client from then on.
     bool lost() const { return lost_.load(); }
 
-    // With the session's room locked, as every call that reaches the server.
+    // The libjack calls for the ports, made with the session's room locked,
+    // as every call that reaches the client.
     bool addAudio(RenderGate& gate);
     void dropAudio();
     // Asks for the connection to `target`; midiConnected() tells when the
@@ -41,8 +43,10 @@ public:
 
     // libjack's process thread, realtime, once for each cycle.
     static int process(jack_nframes_t frames, void* self);
-    // libjack's notification thread, or its process thread when a cycle fails.
+    // libjack's notification thread, or its process thread when a cycle
+    // fails; PipeWire's library calls them on its loop thread.
     static void shutDown(jack_status_t code, const char* reason, void* self);
+    static void shutDownUntold(void* self) { shutDown(JackFailure, nullptr, self); }
 
 private:
     struct RingFree {
@@ -61,6 +65,8 @@ private:
     jack_port_t* left_ = nullptr;
     jack_port_t* right_ = nullptr;
     jack_port_t* midiOut_ = nullptr;
+    // Written, and reset while the MIDI door is closed, under `sending_`;
+    // read by the process thread alone.
     std::unique_ptr<jack_ringbuffer_t, RingFree> ring_;
     std::mutex sending_;
 };

@@ -30,7 +30,11 @@ std::unique_ptr<JackPlayback> JackPlayback::open(SynthEngine& engine)
     // JACK does not resample: a server at a rate the synth cannot render is
     // passed over for the next kind, which can.
     const int rate = session->sampleRate();
-    if (rate == 0 || engine.renderableRate(rate) != rate) {
+    if (rate == 0) {
+        qCInfo(outputLog, "jack: the server gave no sample rate");
+        return nullptr;
+    }
+    if (engine.renderableRate(rate) != rate) {
         qCInfo(outputLog, "jack: the server runs at %d Hz, which the synth cannot render", rate);
         return nullptr;
     }

@@ -1,11 +1,10 @@
 #include "jack/JackSession.h"
 
-#include <unistd.h>
-
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include <jack/jack.h>
@@ -39,13 +38,27 @@ Room& room()
     return *theRoom;
 }
 
-// A server names the files for its clients' wake-ups after the user, itself
-// and the client.
-std::string wakeFileOf(const char* client)
+// PipeWire's JACK library frees no client by itself: one it lost stays
+// until it is closed, and closing it is safe.
+bool pipeWireLibrary()
 {
-    const char* server = std::getenv("JACK_DEFAULT_SERVER");
-    return "/dev/shm/jack_sem." + std::to_string(getuid()) + "_" + (server && *server ? server : "default")
-        + "_" + client;
+    return std::strstr(jack_get_version_string(), "PipeWire") != nullptr;
+}
+
+// The file JACK's own library mapped for the client's wake-ups: it alone
+// knows how the server named it, so it is looked for among the process's
+// mappings rather than named here. Empty when there is none, as under
+// PipeWire's library, or when two could be it.
+std::string mappedWakeFile(const std::string& client)
+{
+    std::set<std::string> found;
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);) {
+        const auto path = line.find("/dev/shm/jack_sem.");
+        if (path != std::string::npos && line.ends_with("_" + client))
+            found.insert(line.substr(path));
+    }
+    return found.size() == 1 ? *found.begin() : std::string();
 }
 
 } // namespace
@@ -82,9 +95,12 @@ std::shared_ptr<JackSession> JackSession::join()
         qCInfo(outputLog, "jack: no server answers (status 0x%x)", static_cast<unsigned>(status));
         return nullptr;
     }
-    auto callback = std::make_unique<JackCallback>(client, wakeFileOf(jack_get_client_name(client)));
+    auto callback = std::make_unique<JackCallback>(client, mappedWakeFile(jack_get_client_name(client)));
     jack_set_process_callback(client, &JackCallback::process, callback.get());
+    // JACK's library calls the first alone when both are set; PipeWire's
+    // 0.3 calls the second alone.
     jack_on_info_shutdown(client, &JackCallback::shutDown, callback.get());
+    jack_on_shutdown(client, &JackCallback::shutDownUntold, callback.get());
     if (!callback->ok() || jack_activate(client) != 0) {
         qCInfo(outputLog, "jack: the client did not start");
         jack_client_close(client);
@@ -95,10 +111,13 @@ std::shared_ptr<JackSession> JackSession::join()
     return session;
 }
 
+// JACK's library frees a lost client itself, and crashes if it is closed;
+// PipeWire's needs it closed. Either way its callback goes only once
+// nothing can call it.
 JackSession::~JackSession()
 {
     std::lock_guard lock(room().mutex);
-    if (alive())
+    if (alive() || pipeWireLibrary())
         jack_client_close(client_);
     else
         room().lost.push_back(std::move(callback_));
@@ -111,7 +130,7 @@ bool JackSession::alive() const
 
 bool JackSession::libraryIsPipeWire()
 {
-    return std::strstr(jack_get_version_string(), "PipeWire") != nullptr;
+    return pipeWireLibrary();
 }
 
 int JackSession::sampleRate() const
@@ -130,18 +149,6 @@ std::vector<std::string> JackSession::midiInputs() const
         names.emplace_back(*port);
     jack_free(ports);
     return names;
-}
-
-int JackSession::connectionCount(const std::string& portName) const
-{
-    int count = 0;
-    std::lock_guard lock(room().mutex);
-    jack_port_t* port = alive() ? jack_port_by_name(client_, portName.c_str()) : nullptr;
-    const char** names = port ? jack_port_get_all_connections(client_, port) : nullptr;
-    while (names && names[count])
-        ++count;
-    jack_free(names);
-    return count;
 }
 
 bool JackSession::addAudio(RenderGate& gate)

@@ -14,13 +14,17 @@ struct _jack_client;
 // clients are one: the synth's audio ports and the MIDI port for a chosen
 // JACK port are its ports, served by its one process callback, and the
 // device menu asks the graph through it. Every libjack call of the program
-// is made here.
+// is made in this room: the client's open, close and graph queries here,
+// the ports' in JackCallback, with the room locked as here, and libjack's
+// callbacks there too. Calls that reach the server may wait on one that
+// hangs: none is made on the window's thread.
 //
-// Once a client of the process has heard that its server died, libjack
+// JACK's library, once a client of the process heard that its server died,
 // frees every client of the process at the next jack_client_open. A client
 // lost so is never touched again, neither asked nor closed; its process
 // callback is shut out at once and kept until the next open has ended its
-// thread.
+// thread. PipeWire's library frees nothing by itself: a client it lost is
+// closed, and its callback kept until the close returns.
 class JackSession {
 public:
     // The open client, shared by all who use it; a new one when none is open
@@ -42,8 +46,6 @@ public:
     int sampleRate() const;
     // The full names of the MIDI input ports, in the server's order.
     std::vector<std::string> midiInputs() const;
-    // How many connections the named port has now; 0 when it is not there.
-    int connectionCount(const std::string& portName) const;
 
     // The synth's two audio ports, rendered through `gate` in the process
     // callback and connected to the machine's playback ports. One at a time.
@@ -54,7 +56,8 @@ public:
     bool addMidi(const std::string& target);
     void removeMidi();
     // The sending thread: the message goes out at the start of the next
-    // cycle, after those sent before it; false when it cannot.
+    // cycle, after those sent before it; false when it cannot. Never waits
+    // on the server.
     bool sendMidi(const uint8_t* bytes, size_t size);
 
 private:

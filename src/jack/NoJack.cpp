@@ -35,11 +35,6 @@ std::vector<std::string> JackSession::midiInputs() const
     return {};
 }
 
-int JackSession::connectionCount(const std::string&) const
-{
-    return 0;
-}
-
 bool JackSession::addAudio(RenderGate&)
 {
     return false;

@@ -7,10 +7,13 @@
 #include <fstream>
 #include <thread>
 
+#include <QJsonArray>
 #include <QJsonObject>
 
 #include "AlsaConfig.h"
 #include "Desktop.h"
+#include "DeviceMenuPlace.h"
+#include "JackCapture.h"
 #include "KeyPicture.h"
 #include "PipeWireServer.h"
 #include "Pitch.h"
@@ -56,6 +59,32 @@ TEST_P(ProgramOnPipeWire, KeyTwelveSoundsMiddleCThroughItsOwnStreamAndPlaysAgain
     std::ofstream(pipewire.runtimeDir() + "/alsa.conf") << alsaConfig;
     XvfbServer x;
     ASSERT_TRUE(x.running()) << "Xvfb did not start";
+    {
+        // Under PipeWire's JACK library, a JACK port chosen again after each
+        // of ten restarts: each choice lets go of the client lost, and opens another.
+        auto capture = std::make_unique<JackCapture>("capture");
+        const DeviceMenuPlace place(capture->portName());
+        Environment onPipeWireJack = pipewire.environment(); // and this test's LD_LIBRARY_PATH
+        onPipeWireJack.push_back("JACK_DEFAULT_SERVER");
+        ProgramOnX program(TONVELO_PROGRAM, x.display(), onPipeWireJack);
+        const unsigned long window = program.waitForMainWindow(60s);
+        const Desktop desktop(program, window);
+        int arrived = 0;
+        for (int restart = 0; restart <= 10; ++restart) {
+            if (restart > 0) {
+                pipewire.kill();
+                ASSERT_TRUE(pipewire.restart()) << "PipeWire did not start again";
+                capture = std::make_unique<JackCapture>("capture");
+            }
+            ASSERT_TRUE(capture->ok() && desktop.chooseDevice(place.entry, place.entries));
+            arrived += desktop.tap("q") && capture->waitFor(2);
+        }
+        EXPECT_EQ(arrived, 11) << "notes at the port chosen again after each restart";
+        xwindows::close(x.display(), window);
+        const auto status = program.process().wait(10s);
+        EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "on closing";
+    }
+
     Environment env = pipewire.environment();
     // PipeWire's JACK library is this test's, not the program's: there it
     // would be a JACK server that answers.
@@ -106,9 +135,15 @@ TEST_P(ProgramOnPipeWire, KeyTwelveSoundsMiddleCThroughItsOwnStreamAndPlaysAgain
         EXPECT_TRUE(listener->waitForSilence(0.001f, 300ms, 10s)) << "the note went on after the release";
     }
     // A pause between phrases: the idle stream stays in the graph, so the
-    // next press does not wait for it to join again.
-    std::this_thread::sleep_for(1500ms);
-    EXPECT_EQ(pipewire.node("Tonvelo")["state"].toString(), QStringLiteral("running"));
+    // next press waits neither for it to join again nor for a new link.
+    std::this_thread::sleep_for(4s);
+    const QJsonObject paused = pipewire.node("Tonvelo");
+    EXPECT_EQ(paused["state"].toString(), QStringLiteral("running"));
+    EXPECT_FALSE(paused["links"].toArray().isEmpty());
+    ASSERT_TRUE(press());
+    ASSERT_TRUE(desktop.xdotool({ "mouseup", "1" }));
+    EXPECT_EQ(pipewire.node("Tonvelo")["links"], paused["links"])
+        << "new links for the press after the pause";
     // A graph that keeps stalling while a note plays: the stream asks for
     // longer cycles, and keeps them. (Whether a quiet machine keeps 64-frame
     // cycles is the benchmark's to say: a loaded test machine may not.)

@@ -44,6 +44,17 @@ std::vector<unsigned long> Desktop::boxes() const
     return ids;
 }
 
+bool Desktop::answerBox() const
+{
+    // Its OK button is the default one; a Return sent as it shows may be lost.
+    const auto answered = [&] {
+        for (unsigned long box : boxes())
+            xdotool({ "key", "--window", std::to_string(box), "Return" });
+        return boxes().empty();
+    };
+    return waitUntil([&] { return !boxes().empty(); }, 5s) && waitUntil(answered, 10s);
+}
+
 unsigned long Desktop::openMenu(unsigned long other) const
 {
     unsigned long menu = 0;
@@ -74,4 +85,15 @@ bool Desktop::clickEntry(unsigned long menu, int index, int count) const
     const int y = r.top() + r.height() * (2 * index + 1) / (2 * count);
     return !r.isEmpty()
         && xdotool({ "mousemove", std::to_string(r.center().x()), std::to_string(y), "click", "1" });
+}
+
+bool Desktop::chooseDevice(int index, int count) const
+{
+    unsigned long menu = 0;
+    return clickFirstTitle() && (menu = openMenu()) != 0 && clickEntry(menu, index, count) && menuClosed();
+}
+
+bool Desktop::tap(const std::string& key) const
+{
+    return xdotool({ "windowfocus", "--sync", std::to_string(main_), "key", key });
 }

@@ -18,6 +18,9 @@ public:
     std::vector<unsigned long> windows() const;
     // Those of them that belong to the main one: its message boxes.
     std::vector<unsigned long> boxes() const;
+    // Waits for a message box and answers it with Return, as a user would;
+    // whether one showed and went.
+    bool answerBox() const;
     // The menu open on the window once it shows, unless it is `other`.
     unsigned long openMenu(unsigned long other = 0) const;
     bool menuClosed() const;
@@ -25,6 +28,10 @@ public:
     bool clickFirstTitle() const;
     // Clicks entry `index` of a menu of `count` entries that share its height.
     bool clickEntry(unsigned long menu, int index, int count) const;
+    // Chooses entry `index` of the device menu's `count` with the mouse.
+    bool chooseDevice(int index, int count) const;
+    // Taps a computer key in the main window.
+    bool tap(const std::string& key) const;
 
 private:
     ProgramOnX& program_;

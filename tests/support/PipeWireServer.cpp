@@ -81,13 +81,20 @@ bool PipeWireServer::restart()
 QJsonObject PipeWireServer::node(const std::string& name) const
 {
     const auto dump = runCommand({ "pw-dump" }, std::chrono::seconds(10), environment());
-    for (const auto& object : QJsonDocument::fromJson(QByteArray::fromStdString(dump.output)).array()) {
+    const auto objects = QJsonDocument::fromJson(QByteArray::fromStdString(dump.output)).array();
+    for (const auto& object : objects) {
         const auto info = object.toObject()["info"].toObject();
         auto props = info["props"].toObject();
         props["rate"] = info["params"].toObject()["Format"].toArray().first().toObject()["rate"];
         props["state"] = info["state"];
-        if (props["node.name"].toString() == QString::fromStdString(name))
-            return props;
+        if (props["node.name"].toString() != QString::fromStdString(name))
+            continue;
+        QJsonArray links;
+        for (const auto& link : objects)
+            if (link.toObject()["info"].toObject()["output-node-id"] == object.toObject()["id"])
+                links.append(link.toObject()["id"]);
+        props["links"] = links;
+        return props;
     }
     return {};
 }

@@ -26,8 +26,8 @@ public:
     const std::string& runtimeDir() const { return dir_.path(); }
     Environment environment() const;
     // A node's properties as pw-dump shows them, with its format's rate as
-    // "rate" and its state ("running", "idle", ...) as "state"; empty when
-    // no node has that name.
+    // "rate", its state ("running", "idle", ...) as "state" and the ids of
+    // the links from its ports as "links"; empty when no node has that name.
     QJsonObject node(const std::string& name) const;
 
     // Ends the three servers now, as a crash would (SIGKILL); the bus stays.

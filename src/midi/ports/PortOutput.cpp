@@ -5,6 +5,7 @@
 
 #include <RtMidi.h>
 
+#include "jack/JackMidiLink.h"
 #include "jack/JackSession.h"
 #include "midi/MidiMessage.h"
 #include "midi/log/OutputLog.h"
@@ -112,20 +113,22 @@ std::unique_ptr<PortOutput> PortOutput::open(const PortInfo& port)
 }
 
 // The program's JACK client carries the messages on a port of its own,
-// connected to this one; a port that went away just now never connects.
+// connected to this one; a port that went away just now never connects. A
+// server that does not answer in time leaves the output waiting for it.
 std::unique_ptr<PortOutput> PortOutput::openJack(const std::string& name)
 {
     std::unique_ptr<PortOutput> output(new PortOutput);
-    output->jack_ = JackSession::join();
-    if (!output->jack_ || !output->jack_->addMidi(name))
+    output->jack_ = std::make_unique<JackMidiLink>(name);
+    if (output->jack_->failed())
         return nullptr;
     return output;
 }
 
-PortOutput::~PortOutput()
+PortOutput::~PortOutput() = default;
+
+bool PortOutput::waitingForDevice() const
 {
-    if (jack_)
-        jack_->removeMidi();
+    return jack_ && jack_->connecting();
 }
 
 int PortOutput::send(uint32_t value)
@@ -134,7 +137,7 @@ int PortOutput::send(uint32_t value)
     const auto bytes = midi::bytesOf(value);
     const auto length = static_cast<size_t>(midi::messageLength(bytes[0]));
     if (jack_)
-        return jack_->sendMidi(bytes.data(), length) ? 0 : 1;
+        return jack_->send(bytes.data(), length) ? 0 : 1;
     try {
         out_->sendMessage(bytes.data(), length);
     } catch (const RtMidiError&) {

@@ -7,6 +7,7 @@
 #include "midi/MidiOutput.h"
 #include "midi/ports/PortInfo.h"
 
+class JackMidiLink;
 class JackSession;
 class RtMidiOut;
 
@@ -23,12 +24,13 @@ public:
 
     ~PortOutput() override;
     int send(uint32_t value) override;
+    bool waitingForDevice() const override;
 
 private:
     PortOutput() = default;
     static std::unique_ptr<PortOutput> openJack(const std::string& name);
 
     std::unique_ptr<RtMidiOut> out_;
-    std::shared_ptr<JackSession> jack_;
+    std::unique_ptr<JackMidiLink> jack_;
     bool failed_ = false;
 };

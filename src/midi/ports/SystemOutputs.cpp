@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "jack/JackMidiLink.h"
 #include "jack/JackSession.h"
 #include "midi/log/OutputLog.h"
 #include "midi/ports/PortOutput.h"
@@ -11,6 +12,9 @@ namespace {
 
 // A JACK server that answers lists its ports in tens of milliseconds.
 constexpr std::chrono::seconds portListDeadline { 1 };
+// At shut-down, a JACK port let go of just now: enough for a server that
+// answers, little beside the half second that closing may take.
+constexpr std::chrono::milliseconds jackPortFinish { 150 };
 
 } // namespace
 
@@ -24,6 +28,7 @@ SystemOutputs::~SystemOutputs()
 {
     if (preparedSynth_.valid())
         preparedSynth_.wait();
+    JackMidiLink::finish(jackPortFinish);
 }
 
 void SystemOutputs::prepareSynth()
