@@ -4,6 +4,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "midi/MidiOutput.h"
@@ -22,6 +23,8 @@ struct Recording {
     int closes = 0;
 
     std::vector<uint32_t> values() const;
+    // The notes left sounding, as (device, channel, note): those struck and not ended since.
+    std::set<std::tuple<int, int, int>> sounding() const;
     void clear() { messages.clear(); }
 };
 
