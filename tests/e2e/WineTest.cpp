@@ -267,6 +267,25 @@ TEST_F(UnderWine, EachComputerKeyPlaysItsNoteOnceHoweverOftenItRepeats)
         EXPECT_TRUE(fault.starts_with("face of key 0 ")) << fault;
 }
 
+TEST_F(UnderWine, AKeyReleasedInAMenuEndsItsNoteThereAndItsNextPressPlaysAtOnce)
+{
+    const Keyboard keyboard(*wine, {});
+    ASSERT_TRUE(keyboard.shown()) << "no window showed";
+    // Held while the menu bar opens by F10, by Alt and by a click on its first
+    // title, released there; the menu closed, the key is pressed again.
+    const QRect client = keyboard.inPicture(controls::client);
+    const std::vector<std::string> onFirstTitle { "mousemove", "--window", std::to_string(keyboard.window),
+        "20", std::to_string(client.top() / 2), "click", "1" };
+    ASSERT_TRUE(
+        keyboard.xdotool({ { "keydown", "z", "key", "F10", "keyup", "z", "key", "Escape", "key", "z" },
+            { "keydown", "x", "key", "alt", "keyup", "x", "key", "Escape", "key", "x" }, { "keydown", "c" },
+            onFirstTitle, { "keyup", "c", "key", "Escape", "Escape", "c" } }));
+    const Values expected { on(48), off(48), on(48), off(48), on(50), off(50), on(50), off(50), on(52),
+        off(52), on(52), off(52) };
+    EXPECT_EQ(keyboard.values(expected.size()), expected);
+    EXPECT_EQ(keyboard.values(expected.size() + 1, 500ms).size(), expected.size());
+}
+
 TEST_F(UnderWine, TheDeviceMenuListsTheStandInsDevicesAndAChoiceClosesThenOpens)
 {
     const Keyboard keyboard(*wine, { "Synth A", "Synth B" });
