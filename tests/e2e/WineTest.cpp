@@ -10,6 +10,7 @@
 
 #include "Desktop.h"
 #include "KeyPicture.h"
+#include "RecordingOutput.h"
 #include "WaitUntil.h"
 #include "WineDesktop.h"
 #include "WinmmStandIn.h"
@@ -69,16 +70,6 @@ std::vector<std::string> seenBy(const WinmmStandIn& standIn)
 }
 
 using Values = std::vector<uint32_t>;
-
-uint32_t on(int note, int channel = 0, int velocity = 127)
-{
-    return midi::noteOnValue(note, channel, velocity);
-}
-
-uint32_t off(int note, int channel = 0)
-{
-    return midi::noteOffValue(note, channel);
-}
 
 // tonvelo.exe beside the stand-in, its window shown and asked to be active.
 struct Keyboard {

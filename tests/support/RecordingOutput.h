@@ -7,6 +7,7 @@
 #include <tuple>
 #include <vector>
 
+#include "midi/MidiMessage.h"
 #include "midi/MidiOutput.h"
 #include "midi/MidiPort.h"
 #include "midi/OutputProvider.h"
@@ -68,3 +69,13 @@ struct RecordingPort {
     RecordingProvider* provider;
     MidiPort port;
 };
+
+inline uint32_t on(int note, int channel = 0, int velocity = 127)
+{
+    return midi::noteOnValue(note, channel, velocity);
+}
+
+inline uint32_t off(int note, int channel = 0)
+{
+    return midi::noteOffValue(note, channel);
+}

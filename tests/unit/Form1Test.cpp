@@ -1,30 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <array>
 #include <random>
 #include <sstream>
 
 #include "StandInForm.h"
-#include "demo/DemoTune.h"
-#include "midi/MidiMessage.h"
 
 // Form1 without a toolkit: what every window gets from it.
 
 using Values = std::vector<uint32_t>;
-
-namespace {
-
-uint32_t on(int note, int channel = 0)
-{
-    return midi::noteOnValue(note, channel, 127);
-}
-
-uint32_t off(int note, int channel = 0)
-{
-    return midi::noteOffValue(note, channel);
-}
-
-} // namespace
 
 TEST(Form1, StartUpFillsTheMenusAndADeviceClickClosesThenOpens)
 {
@@ -60,229 +43,124 @@ TEST(Form1, InputHeldDuringTheTuneIsHandledAfterItInOrder)
 
 namespace {
 
-// Physical keys by PC scan code, named by their US letter, and what five
-// layouts put on them: US, US with Shift, German, French (AZERTY) and Russian.
-enum Layout { us, usShifted, de, fr, ru };
-struct PhysicalKey {
-    const char* name;
-    uint16_t scanCode;
-    std::array<char32_t, 5> characters;
-};
-constexpr std::array<PhysicalKey, 7> keys { {
-    { "Z", 0x2C, { 'Z', 'Z', 'Y', 'W', U'Я' } },
-    { "X", 0x2D, { 'X', 'X', 'X', 'X', U'Ч' } },
-    { "A", 0x1E, { 'A', 'A', 'A', 'Q', U'Ф' } },
-    { "Q", 0x10, { 'Q', 'Q', 'Q', 'A', U'Й' } },
-    { ";", 0x27, { ';', ':', U'Ö', 'M', U'Ж' } },
-    { "/", 0x35, { '/', '?', '-', '!', '.' } },
-    { "M", 0x32, { 'M', 'M', 'M', ',', U'Ь' } },
-} };
+// Seven physical keys (PC scan codes), what five layouts put on them (US,
+// US with Shift, German, French AZERTY, Russian) and the notes they play there.
+constexpr uint16_t scanCodes[7] = { 0x2C, 0x2D, 0x1E, 0x10, 0x27, 0x35, 0x32 }; // Z X A Q ; / M
+constexpr char32_t layouts[5][7] = { { 'Z', 'X', 'A', 'Q', ';', '/', 'M' },
+    { 'Z', 'X', 'A', 'Q', ':', '?', 'M' }, { 'Y', 'X', 'A', 'Q', U'Ö', '-', 'M' },
+    { 'W', 'X', 'Q', 'A', 'M', '!', ',' }, { U'Я', U'Ч', U'Ф', U'Й', U'Ж', '.', U'Ь' } };
+constexpr int notes[5][7] = { { 48, 50, 60, 72, 72, 60, 55 }, { 48, 50, 60, 72, 72, 60, 55 },
+    { 0, 50, 60, 72, 72, 60, 55 }, { 74, 50, 72, 60, 55, 60, 0 }, { 48, 50, 60, 72, 72, 60, 55 } };
 
-ComputerKey keyOn(Layout layout, size_t key, int16_t shift = 0)
-{
-    return { keys[key].scanCode, keys[key].characters[layout], shift };
-}
-
-} // namespace
-
-TEST(Form1, LettersPlayByTheLayoutsLetterPunctuationAndOtherScriptsByPosition)
-{
-    // The notes of Z X A Q ; / M in each layout; 0 where the key plays nothing.
-    const std::map<Layout, std::array<int, 7>> notes { { us, { 48, 50, 60, 72, 72, 60, 55 } },
-        { usShifted, { 48, 50, 60, 72, 72, 60, 55 } }, { de, { 0, 50, 60, 72, 72, 60, 55 } },
-        { fr, { 74, 50, 72, 60, 55, 60, 0 } }, { ru, { 48, 50, 60, 72, 72, 60, 55 } } };
-    for (const auto& [layout, expected] : notes) {
-        StandInForm f;
-        Values values;
-        for (size_t key = 0; key < keys.size(); ++key) {
-            f.form.keyDown(keyOn(layout, key, 3)); // Shift or Ctrl changes nothing
-            f.form.keyUp(keyOn(layout, key));
-            if (expected[key])
-                values.insert(values.end(), { on(expected[key]), off(expected[key]) });
-        }
-        EXPECT_EQ(f.values(), values) << "layout " << layout;
-    }
-}
-
-TEST(Form1, AKeyHeldWhileADeviceIsChosenFromTheMenuEndsOnTheDeviceItWasStruckOn)
-{
-    StandInForm f({ "Port A" });
-    f.form.keyDown(keyOn(us, 0));
-    f.form.modalLoopBegan();
-    f.form.device_Click(1);
-    f.form.modalLoopEnded();
-    f.form.keyUp(keyOn(us, 0));
-    using Sent = std::pair<int, uint32_t>;
-    std::vector<Sent> sent;
-    for (const auto& m : f.recording->messages)
-        sent.push_back({ m.deviceId, m.value });
-    EXPECT_EQ(sent, (std::vector<Sent> { { -1, on(48) }, { -1, off(48) } }));
-}
-
-namespace {
-
-// What a user does, and what the window reports of it: a key goes down or
-// up (unseen while another window is active, or, on Windows, while a loop of
-// the platform's has the keyboard), the layout switches, the activation goes
-// and comes back, a menu opens, a device or channel is chosen in it, it
+// A user's random doings and what the window reports of them: keys go down
+// and up (unseen while another window is active, and on Windows while a loop
+// of the platform's has the keyboard), the layout switches, the activation
+// goes and comes back, a menu opens, a device or channel is chosen in it, it
 // closes, the demo plays (the activation lost during it, or not).
-struct Step {
-    enum Kind { Down, Up, Switch, Deactivate, Activate, LoopBegins, Device, Channel, LoopEnds, Demo } kind;
-    int arg = 0;
-};
-
-std::ostream& operator<<(std::ostream& out, const Step& s)
-{
-    const char* names[] = { "down", "up", "layout", "deactivate", "activate", "loop begins", "device",
-        "channel", "loop ends", "demo" };
-    out << names[s.kind];
-    if (s.kind == Step::Down || s.kind == Step::Up)
-        out << ' ' << keys[static_cast<size_t>(s.arg)].name;
-    else if (s.kind != Step::Deactivate && s.kind != Step::Activate && s.kind != Step::LoopBegins
-        && s.kind != Step::LoopEnds)
-        out << ' ' << s.arg;
-    return out;
-}
-
-std::set<int> notesTheTuneLeavesSounding()
-{
-    std::set<int> notes;
-    for (const DemoStep& step : DemoTune)
-        step.action == DemoAction::Strike ? (void)notes.insert(step.key + 48)
-                                          : (void)notes.erase(step.key + 48);
-    return notes;
-}
-
 struct KeyboardRun {
-    explicit KeyboardRun(bool loopsShowKeys)
-        : loopsShowKeys(loopsShowKeys)
-    {
-    }
+    enum Kind { Key, Layout, Activation, LoopBegins, Choice, LoopEnds, Demo };
 
-    bool seen() const { return active && (!inLoop || loopsShowKeys); }
-    ComputerKey key(int i) const { return keyOn(layout, static_cast<size_t>(i)); }
-
-    // A step that can come next.
-    Step next(std::mt19937& random) const
+    void step(std::mt19937& random)
     {
-        std::vector<Step::Kind> kinds { Step::Switch, active ? Step::Deactivate : Step::Activate };
-        if (down.size() < keys.size())
-            kinds.push_back(Step::Down);
-        if (!down.empty())
-            kinds.push_back(Step::Up);
+        std::vector<Kind> kinds { Key, Key, Layout, Activation };
         if (inLoop)
-            kinds.insert(kinds.end(), { Step::Device, Step::Channel, Step::LoopEnds });
+            kinds.insert(kinds.end(), { Choice, Choice, LoopEnds });
         else if (active)
-            kinds.insert(kinds.end(), { Step::LoopBegins, Step::Demo });
-        const auto pick = [&](int n) { return std::uniform_int_distribution(0, n - 1)(random); };
-        const Step::Kind kind = kinds[static_cast<size_t>(pick(static_cast<int>(kinds.size())))];
-        std::vector<int> keysThere;
-        for (int i = 0; i < static_cast<int>(keys.size()); ++i)
-            if (down.count(i) == (kind == Step::Up))
-                keysThere.push_back(i);
-        switch (kind) {
-        case Step::Down:
-        case Step::Up:
-            return { kind, keysThere[static_cast<size_t>(pick(static_cast<int>(keysThere.size())))] };
-        case Step::Switch:
-            return { kind, pick(5) };
-        case Step::Device:
-            return { kind, pick(3) };
-        case Step::Channel:
-            return { kind, pick(6) };
-        case Step::Demo:
-            return { kind, pick(2) };
-        default:
-            return { kind };
-        }
-    }
-
-    void take(const Step& s)
-    {
-        switch (s.kind) {
-        case Step::Down:
-            down.insert(s.arg);
-            if (seen())
-                f.form.keyDown(key(s.arg));
+            kinds.insert(kinds.end(), { LoopBegins, Demo });
+        const auto pick = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
+        const int i = static_cast<int>(pick(7));
+        switch (kinds[pick(kinds.size())]) {
+        case Key:
+            press(i);
             break;
-        case Step::Up:
-            down.erase(s.arg);
-            if (seen())
-                f.form.keyUp(key(s.arg));
+        case Layout:
+            layout = i % 5;
+            steps << "layout " << layout << ", ";
             break;
-        case Step::Switch:
-            layout = static_cast<Layout>(s.arg);
+        case Activation:
+            steps << (active ? "deactivate, " : "activate, ");
+            if (active)
+                f.form.Form_Deactivate();
+            active = !active;
             break;
-        case Step::Deactivate:
-            active = false;
-            f.form.Form_Deactivate();
-            break;
-        case Step::Activate:
-            active = true;
-            break;
-        case Step::LoopBegins:
+        case LoopBegins:
             inLoop = true;
+            steps << "loop begins, ";
             f.form.modalLoopBegan();
             break;
-        case Step::Device:
-            f.form.device_Click(static_cast<int16_t>(s.arg));
+        case Choice:
+            steps << (i % 2 ? "device " : "channel ") << i / 2 << ", ";
+            i % 2 ? f.form.device_Click(static_cast<int16_t>(i / 2))
+                  : f.form.chan_Click(static_cast<int16_t>(i / 2));
             break;
-        case Step::Channel:
-            f.form.chan_Click(static_cast<int16_t>(s.arg));
-            break;
-        case Step::LoopEnds:
+        case LoopEnds:
             inLoop = false;
+            steps << "loop ends, ";
             f.form.modalLoopEnded();
             break;
-        case Step::Demo:
-            // Lost during the tune, the activation takes the held keys' notes at once.
-            if (s.arg)
+        case Demo:
+            steps << (i % 2 ? "demo with the activation lost, " : "demo, ");
+            // Lost during the tune, the activation ends the held keys' notes at once.
+            if (i % 2)
                 f.view.duringTune = [this] {
                     active = false;
                     f.form.Form_Deactivate();
-                    for (const auto& note : f.recording->sounding())
-                        if (std::get<2>(note) != 57 && !tuneEnds.count(note)) // 57: the tune's first
-                            fault += "sounding after the loss: " + std::to_string(std::get<2>(note)) + "; ";
+                    for (int16_t held : f.form.heldKeys)
+                        faults << (held ? "a key held on after the loss; " : "");
                 };
             f.form.Command2_Click();
-            for (int note : notesTheTuneLeavesSounding())
-                tuneEnds.insert({ f.form.deviceId, f.form.channel, note });
+            for (int note : { 55, 57, 59, 60, 62, 64, 65, 67, 69, 71, 72 }) // the tune leaves these sounding
+                tuneNotes.insert({ f.form.deviceId, f.form.channel, note });
             break;
         }
     }
 
-    // Once every key is up nothing sounds, and the next press of each key plays.
-    std::string faultAtTheEnd()
+    // Key i goes down, or up when it is down.
+    void press(int i, int16_t shift = 0)
     {
-        for (int i : std::set(down))
-            take({ Step::Up, i });
-        for (const auto& note : f.recording->sounding())
-            if (!tuneEnds.count(note))
-                fault += "left sounding: note " + std::to_string(std::get<2>(note)) + " on device "
-                    + std::to_string(std::get<0>(note)) + "; ";
-        if (inLoop)
-            take({ Step::LoopEnds });
-        f.recording->clear();
-        Values expected;
-        for (int i = 0; i < static_cast<int>(keys.size()); ++i) {
-            f.form.keyDown(keyOn(us, static_cast<size_t>(i)));
-            f.form.keyUp(keyOn(us, static_cast<size_t>(i)));
-            const int note = std::array { 48, 50, 60, 72, 72, 60, 55 }[static_cast<size_t>(i)];
-            expected.insert(expected.end(), { on(note, f.form.channel), off(note, f.form.channel) });
-        }
-        if (f.values() != expected)
-            fault += "the next presses did not play each key once";
-        return fault;
+        const bool goesDown = down.insert(i).second;
+        if (!goesDown)
+            down.erase(i);
+        steps << (goesDown ? "down " : "up ") << "ZXAQ;/M"[i] << ", ";
+        const ComputerKey key { scanCodes[i], layouts[layout][i], shift };
+        if (active && (!inLoop || loopsShowKeys))
+            goesDown ? f.form.keyDown(key) : f.form.keyUp(key);
     }
 
+    // Every key up: nothing sounds, and the next press of each key plays its
+    // note in the layout of the moment, whatever Shift or Ctrl.
+    std::string fault()
+    {
+        const std::string sequence = steps.str();
+        for (int i : std::set(down))
+            press(i);
+        for (const auto& sounding : f.recording->sounding())
+            if (!tuneNotes.count(sounding))
+                faults << "note " << std::get<2>(sounding) << " sounds on device " << std::get<0>(sounding)
+                       << "; ";
+        f.form.modalLoopEnded();
+        inLoop = false;
+        active = true;
+        f.recording->clear();
+        Values expected;
+        for (int i = 0; i < 7; ++i) {
+            press(i, 3);
+            press(i);
+            if (const int note = notes[layout][i])
+                expected.insert(expected.end(), { on(note, f.form.channel), off(note, f.form.channel) });
+        }
+        if (f.values() != expected)
+            faults << "the next presses did not play their notes in layout " << layout;
+        return faults.str().empty() ? "" : sequence + "then every key up: " + faults.str();
+    }
+
+    bool loopsShowKeys = true;
     StandInForm f { { "Port A", "Port B" } };
-    bool loopsShowKeys;
     std::set<int> down;
-    bool active = true;
-    bool inLoop = false;
-    Layout layout = us;
-    std::set<std::tuple<int, int, int>> tuneEnds;
-    std::string fault;
+    bool active = true, inLoop = false;
+    int layout = 0;
+    std::set<std::tuple<int, int, int>> tuneNotes;
+    std::ostringstream steps, faults;
 };
 
 } // namespace
@@ -290,22 +168,14 @@ struct KeyboardRun {
 TEST(Form1, WhateverTheUserDoesNoKeysNoteSoundsOnOnceEveryKeyIsUp)
 {
     std::mt19937 random(41);
-    // Shorter sequences first, so that the first one that fails is among the shortest.
-    for (int length = 1; length <= 24; ++length)
+    // Shorter sequences first: the first that fails is among the shortest.
+    for (size_t length = 1; length <= 24; ++length)
         for (int run = 0; run < 160; ++run) {
-            KeyboardRun keyboard(run % 2 == 0);
-            std::vector<Step> steps;
-            for (int i = 0; i < length; ++i) {
-                steps.push_back(keyboard.next(random));
-                keyboard.take(steps.back());
-            }
-            const std::string fault = keyboard.faultAtTheEnd();
-            if (!fault.empty()) {
-                std::ostringstream sequence;
-                for (const Step& s : steps)
-                    sequence << s << ", ";
-                FAIL() << (keyboard.loopsShowKeys ? "keys seen in loops: " : "keys unseen in loops: ")
-                       << sequence.str() << "then every key up: " << fault;
-            }
+            KeyboardRun keyboard;
+            keyboard.loopsShowKeys = run % 2 == 0;
+            keyboard.steps << (keyboard.loopsShowKeys ? "" : "loops hide the keys: ");
+            for (size_t i = 0; i < length; ++i)
+                keyboard.step(random);
+            ASSERT_EQ(keyboard.fault(), "");
         }
 }
