@@ -35,7 +35,7 @@ protected:
 
 private:
     // Whether a key event is a real press or release, not the platform
-    // repeating a held key.
+    // repeating a held key; keeps count of the keys held down.
     bool isReal(const QKeyEvent& key);
     bool isFormOrItsMenu(const QWidget* widget) const;
     bool isFormWindow(const QObject* window) const;
