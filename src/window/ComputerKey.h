@@ -8,7 +8,8 @@ struct ComputerKey {
     // The PC scan code (set 1; extended keys 0xE0xx), as Windows reports it
     // and as Linux numbers the main block; 0 when the platform gave none.
     uint16_t physical = 0;
-    // The layout's character on the key without Shift, 0 for none.
+    // The layout's character on the key as the platform reports it (a
+    // letter in either case, punctuation perhaps shifted); 0 for none.
     char32_t character = 0;
     // Shift 1, Ctrl 2, Alt 4, added up.
     int16_t shift = 0;
