@@ -13,8 +13,7 @@ public:
 
     virtual bool isShown() const = 0;
     // Until stopHolding, while `player` plays, user input that reaches the
-    // window is deferred, a close request goes to player.requestClose() and
-    // a loss of the activation to player.noteActivationLost().
+    // window is deferred and a close request goes to player.requestClose().
     virtual void startHolding(DemoPlayer& player) = 0;
     virtual void stopHolding() = 0;
     // Handles the events that are waiting (painting, a close request).

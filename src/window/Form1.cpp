@@ -57,8 +57,11 @@ void Form1::vol_Change()
 
 void Form1::SelectDevice(int32_t newId)
 {
-    if (!instrument_.open(newId))
-        view_.showMessage(failedOpenMessage);
+    if (instrument_.open(newId))
+        return;
+    modalLoopBegan();
+    view_.showMessage(failedOpenMessage);
+    modalLoopEnded();
 }
 
 void Form1::Form_KeyDown(int16_t keyCode, int16_t)
@@ -83,8 +86,44 @@ void Form1::Form_KeyUp(int16_t keyCode, int16_t)
     showHeld(key->keyIndex);
 }
 
+void Form1::keyDown(const ComputerKey& key)
+{
+    // While a loop of the platform's has the keyboard, the keys are its own.
+    const bool plays = modalLoops_ == 0;
+    const int16_t code = keyCodeOf(key);
+    presses_.press(key.physical, code, plays);
+    if (plays)
+        Form_KeyDown(code, key.shift);
+}
+
+void Form1::keyUp(const ComputerKey& key)
+{
+    Form_KeyUp(presses_.release(key.physical, keyCodeOf(key)), key.shift);
+}
+
 void Form1::Form_Deactivate()
 {
+    // Keys pressed in input the tune holds back may come up elsewhere too.
+    if (demo_.playing())
+        demo_.noteActivationLost();
+    releaseHeldKeys();
+}
+
+void Form1::modalLoopBegan()
+{
+    ++modalLoops_;
+    releaseHeldKeys();
+}
+
+void Form1::modalLoopEnded()
+{
+    if (modalLoops_ > 0)
+        --modalLoops_;
+}
+
+void Form1::releaseHeldKeys()
+{
+    presses_.silenceAll();
     for (const KeyBinding* key : computerKeys_.releaseAll()) {
         NoteOff(key->keyIndex);
         showHeld(key->keyIndex);
@@ -106,5 +145,5 @@ void Form1::Command2_Click()
     });
     // The keys held back by the tune may have been released in another window.
     if (activationLost)
-        Form_Deactivate();
+        releaseHeldKeys();
 }

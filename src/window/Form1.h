@@ -5,8 +5,10 @@
 
 #include "demo/DemoPlayer.h"
 #include "window/ChoiceMenu.h"
+#include "window/ComputerKey.h"
 #include "window/HeldKeys.h"
 #include "window/Instrument.h"
+#include "window/KeyPresses.h"
 
 class DemoHost;
 class FormView;
@@ -44,13 +46,23 @@ public:
     void Command1_MouseDown(int16_t index) { NoteOn(index); }
     void Command1_MouseUp(int16_t index) { NoteOff(index); }
 
-    // Computer-keyboard play: every real press and release of the window,
-    // before the focused control sees the key.
+    // Computer-keyboard play by key code.
     void Form_KeyDown(int16_t keyCode, int16_t shift);
     void Form_KeyUp(int16_t keyCode, int16_t shift);
-    // The window lost the activation: a key released elsewhere would
-    // otherwise sound on and swallow its next press.
+
+    // What every window reports of the keyboard: each real press and release
+    // (the platform's repeats dropped where they enter), before the focused
+    // control sees the key.
+    void keyDown(const ComputerKey& key);
+    void keyUp(const ComputerKey& key);
+    // The window lost the activation, or a loop of the platform's own took
+    // the keyboard (a menu, a move or resize, a message box): a key released
+    // where the window cannot see it would otherwise sound on and swallow
+    // its next press, so every held key ends now, on the device and channel
+    // it was struck on.
     void Form_Deactivate();
+    void modalLoopBegan();
+    void modalLoopEnded();
 
     void device_Click(int16_t index);
     void chan_Click(int16_t index);
@@ -74,10 +86,13 @@ public:
 private:
     // Tells key `keyIndex` whether a computer key holds it.
     void showHeld(int16_t keyIndex);
+    void releaseHeldKeys();
 
     MidiPort& port_;
     FormView& view_;
     ChoiceMenu devices_;
     ChoiceMenu channels_;
     DemoPlayer demo_;
+    KeyPresses presses_;
+    int modalLoops_ = 0;
 };

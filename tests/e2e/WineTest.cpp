@@ -10,6 +10,7 @@
 
 #include "Desktop.h"
 #include "KeyPicture.h"
+#include "RecordingOutput.h"
 #include "WaitUntil.h"
 #include "WineDesktop.h"
 #include "WinmmStandIn.h"
@@ -69,16 +70,6 @@ std::vector<std::string> seenBy(const WinmmStandIn& standIn)
 }
 
 using Values = std::vector<uint32_t>;
-
-uint32_t on(int note, int channel = 0, int velocity = 127)
-{
-    return midi::noteOnValue(note, channel, velocity);
-}
-
-uint32_t off(int note, int channel = 0)
-{
-    return midi::noteOffValue(note, channel);
-}
 
 // tonvelo.exe beside the stand-in, its window shown and asked to be active.
 struct Keyboard {
@@ -265,6 +256,25 @@ TEST_F(UnderWine, EachComputerKeyPlaysItsNoteOnceHoweverOftenItRepeats)
     EXPECT_FALSE(faults.empty());
     for (const auto& fault : faults)
         EXPECT_TRUE(fault.starts_with("face of key 0 ")) << fault;
+}
+
+TEST_F(UnderWine, AKeyReleasedInAMenuEndsItsNoteThereAndItsNextPressPlaysAtOnce)
+{
+    const Keyboard keyboard(*wine, {});
+    ASSERT_TRUE(keyboard.shown()) << "no window showed";
+    // Held while the menu bar opens by F10, by Alt and by a click on its first
+    // title, released there; the menu closed, the key is pressed again.
+    const QRect client = keyboard.inPicture(controls::client);
+    const std::vector<std::string> onFirstTitle { "mousemove", "--window", std::to_string(keyboard.window),
+        "20", std::to_string(client.top() / 2), "click", "1" };
+    ASSERT_TRUE(
+        keyboard.xdotool({ { "keydown", "z", "key", "F10", "keyup", "z", "key", "Escape", "key", "z" },
+            { "keydown", "x", "key", "alt", "keyup", "x", "key", "Escape", "key", "x" }, { "keydown", "c" },
+            onFirstTitle, { "keyup", "c", "key", "Escape", "Escape", "c" } }));
+    const Values expected { on(48), off(48), on(48), off(48), on(50), off(50), on(50), off(50), on(52),
+        off(52), on(52), off(52) };
+    EXPECT_EQ(keyboard.values(expected.size()), expected);
+    EXPECT_EQ(keyboard.values(expected.size() + 1, 500ms).size(), expected.size());
 }
 
 TEST_F(UnderWine, TheDeviceMenuListsTheStandInsDevicesAndAChoiceClosesThenOpens)

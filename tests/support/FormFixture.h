@@ -68,13 +68,3 @@ struct FormFixture : RecordingPort {
     QtForm form;
     Form1& form1;
 };
-
-inline uint32_t on(int note, int channel = 0, int velocity = 127)
-{
-    return midi::noteOnValue(note, channel, velocity);
-}
-
-inline uint32_t off(int note, int channel = 0)
-{
-    return midi::noteOffValue(note, channel);
-}

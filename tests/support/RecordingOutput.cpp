@@ -9,6 +9,19 @@ std::vector<uint32_t> Recording::values() const
     return result;
 }
 
+std::set<std::tuple<int, int, int>> Recording::sounding() const
+{
+    std::set<std::tuple<int, int, int>> notes;
+    for (const auto& m : messages) {
+        const auto note = std::tuple(m.deviceId, int(m.value & 0x0F), int((m.value >> 8) & 0x7F));
+        if ((m.value & 0xF0) == 0x90 && (m.value >> 16) != 0)
+            notes.insert(note);
+        else if ((m.value & 0xF0) == 0x80 || (m.value & 0xF0) == 0x90)
+            notes.erase(note);
+    }
+    return notes;
+}
+
 RecordingOutput::RecordingOutput(std::shared_ptr<Recording> recording, int deviceId)
     : recording_(std::move(recording))
     , deviceId_(deviceId)

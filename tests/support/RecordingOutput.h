@@ -4,8 +4,10 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "midi/MidiMessage.h"
 #include "midi/MidiOutput.h"
 #include "midi/MidiPort.h"
 #include "midi/OutputProvider.h"
@@ -22,6 +24,8 @@ struct Recording {
     int closes = 0;
 
     std::vector<uint32_t> values() const;
+    // The notes left sounding, as (device, channel, note): those struck and not ended since.
+    std::set<std::tuple<int, int, int>> sounding() const;
     void clear() { messages.clear(); }
 };
 
@@ -65,3 +69,13 @@ struct RecordingPort {
     RecordingProvider* provider;
     MidiPort port;
 };
+
+inline uint32_t on(int note, int channel = 0, int velocity = 127)
+{
+    return midi::noteOnValue(note, channel, velocity);
+}
+
+inline uint32_t off(int note, int channel = 0)
+{
+    return midi::noteOffValue(note, channel);
+}

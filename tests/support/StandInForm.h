@@ -3,6 +3,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <utility>
 
 #include "FastClock.h"
 #include "RecordingOutput.h"
@@ -16,6 +17,8 @@ struct StandInView : FormView, DemoHost {
     std::vector<std::string> messages;
     int focusedKey = -1, volTop = 0, volBottom = 0, vol = 0;
     std::deque<std::function<void()>> deferred;
+    // Called once, at the tune's first wait.
+    std::function<void()> duringTune;
 
     void showEntry(MenuName menu, int16_t i, const MenuEntry& e) override { entries[{ menu, i }] = e; }
     void showMessage(const char* text) override { messages.push_back(text); }
@@ -28,7 +31,11 @@ struct StandInView : FormView, DemoHost {
     bool isShown() const override { return true; }
     void startHolding(DemoPlayer&) override { }
     void stopHolding() override { }
-    void takeWaitingEvents() override { }
+    void takeWaitingEvents() override
+    {
+        if (duringTune)
+            std::exchange(duringTune, nullptr)();
+    }
     void takeEventsFor(std::chrono::steady_clock::duration, const std::function<bool()>&) override { }
     bool handOnDeferredInput() override
     {

@@ -212,33 +212,6 @@ TEST(DemoTune, InputDuringTheTuneIsHandledAfterItInOrder)
     EXPECT_FALSE(f.form.Command1(5)->isHeld());
 }
 
-TEST(DemoTune, AKeyReleasedInAnotherWindowDuringTheTuneIsNotLeftHeld)
-{
-    DemoForm f;
-    ASSERT_TRUE(f.active);
-    QWidget other;
-    DuringTune during(*f.recording, *f.clock);
-    // X held, another window takes the activation, X comes up there, and this window is active again.
-    during.at(20, [&] { DemoForm::postKey(f.window(), QEvent::KeyPress, Qt::Key_X, QStringLiteral("x")); });
-    during.at(30, [&] {
-        other.show();
-        other.activateWindow();
-    });
-    during.at(40,
-        [&] { DemoForm::postKey(other.windowHandle(), QEvent::KeyRelease, Qt::Key_X, QStringLiteral("x")); });
-    during.at(50, [&] { f.form.activateWindow(); });
-    f.click(f.form.Command2());
-
-    ASSERT_TRUE(f.waitForMessages(DemoTune.size() + 2));
-    EXPECT_EQ(f.values(), concat({ tuneValues(0, 127), { on(50), off(50) } }));
-    for (auto held : f.form1.heldKeys)
-        EXPECT_EQ(held, 0);
-    // The next press of X plays.
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&f.form));
-    QTest::keyPress(f.window(), Qt::Key_X);
-    EXPECT_EQ(f.values().back(), on(50));
-}
-
 TEST(DemoTune, TheWindowPaintsDuringTheTune)
 {
     DemoForm f;

@@ -5,13 +5,11 @@
 #include <QWidget>
 #include <QWindow>
 
-#include "window/KeyMap.h"
 #include "window/qt/AutoRepeat.h"
-#include "window/qt/KeyCode.h"
+#include "window/qt/QtKeys.h"
 
-KeyFilter::KeyFilter(QWidget& window, const HeldKeys& held, KeyHandlers handlers)
+KeyFilter::KeyFilter(QWidget& window, KeyHandlers handlers)
     : window_(window)
-    , held_(held)
     , handlers_(std::move(handlers))
 {
     useDetectableAutoRepeat();
@@ -34,17 +32,12 @@ bool KeyFilter::eventFilter(QObject* watched, QEvent* event)
         if (!watched->isWindowType() || !isFormWindow(watched))
             break;
         const auto* key = static_cast<const QKeyEvent*>(event);
-        // Repeats of a held key never reach the handlers, neither the
-        // presses (Windows, macOS) nor the release+press pairs (X11).
-        if (key->isAutoRepeat())
+        if (!isReal(*key))
             break;
-        const bool press = event->type() == QEvent::KeyPress;
-        const int16_t code = matchToPress(press, key->nativeScanCode(), keyCodeOf(*key));
-        const int16_t shift = shiftStateOf(key->modifiers());
-        if (press)
-            handlers_.keyDown(code, shift);
+        if (event->type() == QEvent::KeyPress)
+            handlers_.keyDown(computerKeyOf(*key));
         else
-            handlers_.keyUp(code, shift);
+            handlers_.keyUp(computerKeyOf(*key));
         break;
     }
     case QEvent::WindowDeactivate:
@@ -52,7 +45,7 @@ bool KeyFilter::eventFilter(QObject* watched, QEvent* event)
         // X11 now and then to one just closed; neither is a loss.
         if (watched->isWidgetType() && isFormOrItsMenu(static_cast<const QWidget*>(watched))
             && !isFormOrItsMenu(QApplication::activeWindow())) {
-            pressed_.clear();
+            down_.clear();
             handlers_.deactivate();
         }
         break;
@@ -62,26 +55,19 @@ bool KeyFilter::eventFilter(QObject* watched, QEvent* event)
     return false;
 }
 
-int16_t KeyFilter::matchToPress(bool press, quint32 physicalKey, int16_t code)
+bool KeyFilter::isReal(const QKeyEvent& key)
 {
-    if (physicalKey == 0)
-        return code;
-    if (!press) {
-        const auto it = pressed_.find(physicalKey);
-        if (it == pressed_.end())
-            return code;
-        code = it->second;
-        pressed_.erase(it);
-        return code;
-    }
-    // A key still held keeps the code of its first press, so that its repeats
-    // are still taken for repeats after a change of layout.
-    const auto [it, fresh] = pressed_.try_emplace(physicalKey, code);
-    const KeyBinding* held = findKey(it->second);
-    if (!fresh && held && held_.holds(*held, it->second))
-        return it->second;
-    it->second = code;
-    return code;
+    // Qt marks the release+press pairs of X11's plain auto-repeat; with its
+    // detectable auto-repeat, a held key comes again as unmarked presses.
+    if (key.isAutoRepeat())
+        return false;
+    const quint32 physical = key.nativeScanCode();
+    if (physical == 0)
+        return true;
+    if (key.type() == QEvent::KeyPress)
+        return down_.insert(physical).second;
+    down_.erase(physical);
+    return true;
 }
 
 bool KeyFilter::isFormOrItsMenu(const QWidget* widget) const

@@ -1,19 +1,19 @@
 #pragma once
 
-#include <cstdint>
 #include <functional>
-#include <unordered_map>
+#include <set>
 
 #include <QObject>
 
-#include "window/HeldKeys.h"
+#include "window/ComputerKey.h"
 
+class QKeyEvent;
 class QWidget;
 
 // What the window does with the keys.
 struct KeyHandlers {
-    std::function<void(int16_t keyCode, int16_t shift)> keyDown;
-    std::function<void(int16_t keyCode, int16_t shift)> keyUp;
+    std::function<void(const ComputerKey&)> keyDown;
+    std::function<void(const ComputerKey&)> keyUp;
     // The window lost the activation.
     std::function<void()> deactivate;
 };
@@ -24,7 +24,7 @@ struct KeyHandlers {
 // window when it loses the activation.
 class KeyFilter : public QObject {
 public:
-    KeyFilter(QWidget& window, const HeldKeys& held, KeyHandlers handlers);
+    KeyFilter(QWidget& window, KeyHandlers handlers);
     ~KeyFilter() override;
 
     KeyFilter(const KeyFilter&) = delete;
@@ -34,15 +34,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // The code a key event stands for. A release stands for what its physical
-    // key meant when pressed, even if the layout changed meanwhile.
-    int16_t matchToPress(bool press, quint32 physicalKey, int16_t code);
+    // Whether a key event is a real press or release, not the platform
+    // repeating a held key; keeps count of the keys held down.
+    bool isReal(const QKeyEvent& key);
     bool isFormOrItsMenu(const QWidget* widget) const;
     bool isFormWindow(const QObject* window) const;
 
     QWidget& window_;
-    const HeldKeys& held_;
     KeyHandlers handlers_;
-    // The code each physical key (native scan code) had when pressed.
-    std::unordered_map<quint32, int16_t> pressed_;
+    // The physical keys (native scan codes) held down in the window.
+    std::set<quint32> down_;
 };

@@ -70,8 +70,6 @@ bool QtDemoHost::eventFilter(QObject* watched, QEvent* event)
         event->ignore();
         return true;
     }
-    if (watched == &window_ && event->type() == QEvent::WindowDeactivate && player_)
-        player_->noteActivationLost();
     // Input enters through a window; what it forwards to the controls is its
     // own. Once the tune has ended, input goes on as usual: a handler of deferred
     // input may need it (a message box).

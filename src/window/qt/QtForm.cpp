@@ -52,6 +52,11 @@ void QtForm::buildMenus()
     connect(openMenuBar, &QShortcut::activated, this,
         [this] { menuBar()->setActiveAction(midi_devices()->menuAction()); });
     new MenuBarFocus(*menuBar());
+    // An open menu has the keyboard: a key released there is not the window's.
+    for (QMenu* menu : { midi_devices(), channeloption() }) {
+        connect(menu, &QMenu::aboutToShow, this, [this] { form1_.modalLoopBegan(); });
+        connect(menu, &QMenu::aboutToHide, this, [this] { form1_.modalLoopEnded(); });
+    }
 }
 
 void QtForm::buildKeys(QWidget* client)

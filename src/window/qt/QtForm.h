@@ -90,8 +90,7 @@ private:
     bool framed_ = false;
 
     // Last, so that it is gone before the rest of the window.
-    KeyFilter keyFilter_ { *this, form1_.computerKeys(),
-        { [this](int16_t code, int16_t shift) { form1_.Form_KeyDown(code, shift); },
-            [this](int16_t code, int16_t shift) { form1_.Form_KeyUp(code, shift); },
-            [this] { form1_.Form_Deactivate(); } } };
+    KeyFilter keyFilter_ { *this,
+        { [this](const ComputerKey& key) { form1_.keyDown(key); },
+            [this](const ComputerKey& key) { form1_.keyUp(key); }, [this] { form1_.Form_Deactivate(); } } };
 };

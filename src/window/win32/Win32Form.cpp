@@ -18,6 +18,17 @@ int16_t shiftState()
         | (GetKeyState(VK_MENU) < 0 ? 4 : 0));
 }
 
+ComputerKey computerKeyOf(const MSG& message)
+{
+    const auto vk = static_cast<UINT>(message.wParam);
+    const auto scanCode
+        = static_cast<uint16_t>(((message.lParam >> 16) & 0xFF) | (message.lParam & (1 << 24) ? 0xE000 : 0));
+    // A letter's virtual key is the letter the layout puts there, and in a
+    // layout of another script the US letter in its place.
+    const char32_t character = vk >= 'A' && vk <= 'Z' ? vk : MapVirtualKeyW(vk, MAPVK_VK_TO_CHAR) & 0xFFFF;
+    return { scanCode, character, shiftState() };
+}
+
 } // namespace
 
 Win32Form::Win32Form(MidiPort& port, HINSTANCE instance)
@@ -78,20 +89,19 @@ void Win32Form::dispatch(MSG& message)
 {
     const bool ours = window_ && (message.hwnd == window_ || IsChild(window_, message.hwnd));
     if (ours) {
-        const auto code = static_cast<int16_t>(message.wParam);
         switch (message.message) {
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN:
             // Bit 30: the key was down already, the platform repeats it.
             if (!(message.lParam & (1 << 30)))
-                form1_.Form_KeyDown(code, shiftState());
+                form1_.keyDown(computerKeyOf(message));
             if (message.message == WM_KEYDOWN && message.wParam == VK_TAB
                 && moveFocus(GetKeyState(VK_SHIFT) < 0))
                 return;
             break;
         case WM_KEYUP:
         case WM_SYSKEYUP:
-            form1_.Form_KeyUp(code, shiftState());
+            form1_.keyUp(computerKeyOf(message));
             break;
         }
     }
@@ -150,6 +160,15 @@ LRESULT Win32Form::handle(UINT message, WPARAM wParam, LPARAM lParam)
         if (onActivate(LOWORD(wParam) != WA_INACTIVE))
             return 0;
         break;
+    // The platform's own loops take the keyboard: the keys released in them never come here.
+    case WM_ENTERMENULOOP:
+    case WM_ENTERSIZEMOVE:
+        form1_.modalLoopBegan();
+        return 0;
+    case WM_EXITMENULOOP:
+    case WM_EXITSIZEMOVE:
+        form1_.modalLoopEnded();
+        return 0;
     case WM_CLOSE:
         onClose();
         return 0;
@@ -199,11 +218,7 @@ bool Win32Form::onActivate(bool active)
 {
     if (!active) {
         focusBeforeDeactivation_ = GetFocus();
-        DemoPlayer* player = demoHost_.player();
-        if (player && player->playing())
-            player->noteActivationLost();
-        else
-            form1_.Form_Deactivate();
+        form1_.Form_Deactivate();
         return false;
     }
     // Back where the focus was, not on the window itself.
