@@ -15,9 +15,9 @@
 #include "FormFixture.h"
 #include "JackCapture.h"
 #include "JackServer.h"
+#include "SystemOutputs.h"
 #include "demo/DemoTune.h"
-#include "midi/log/SoundEnvironment.h"
-#include "midi/ports/SystemOutputs.h"
+#include "log/SoundEnvironment.h"
 #include "window/qt/Fonts.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <chrono>
 #include <cstdio>
 
-#include "midi/log/SoundEnvironment.h"
-#include "midi/ports/SystemOutputs.h"
+#include "SystemOutputs.h"
+#include "log/SoundEnvironment.h"
 
 int main()
 {

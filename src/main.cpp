@@ -2,9 +2,9 @@
 #include <QIcon>
 #include <QThread>
 
+#include "SystemOutputs.h"
+#include "log/SoundEnvironment.h"
 #include "midi/MidiPort.h"
-#include "midi/log/SoundEnvironment.h"
-#include "midi/ports/SystemOutputs.h"
 #include "window/qt/Fonts.h"
 #include "window/qt/QtForm.h"
 #include "window/qt/WindowSystemStart.h"

@@ -11,8 +11,8 @@
 #include "audio/AlsaDevice.h"
 #include "audio/SocketAnswers.h"
 #include "audio/SynthEngine.h"
-#include "midi/log/OutputLog.h"
-#include "midi/log/QuietLibraries.h"
+#include "log/OutputLog.h"
+#include "log/QuietLibraries.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "audio/SynthEngine.h"
-#include "midi/log/OutputLog.h"
+#include "log/OutputLog.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "audio/SynthEngine.h"
-#include "midi/log/OutputLog.h"
+#include "log/OutputLog.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <fluidsynth.h>
 
-#include "midi/log/QuietLibraries.h"
+#include "log/QuietLibraries.h"
 
 namespace {
 

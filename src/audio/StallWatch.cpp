@@ -5,7 +5,7 @@
 
 #include "audio/IdleRenderer.h"
 #include "audio/Playback.h"
-#include "midi/log/OutputLog.h"
+#include "log/OutputLog.h"
 
 namespace {
 

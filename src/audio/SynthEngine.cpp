@@ -2,8 +2,7 @@
 
 #include <filesystem>
 
-#include "midi/MidiMessage.h"
-#include "midi/log/QuietLibraries.h"
+#include "log/QuietLibraries.h"
 
 SynthEngine::Settings SynthEngine::makeSettings(double sampleRate)
 {
@@ -158,7 +157,9 @@ int SynthEngine::play(uint32_t value)
 {
     if (!ok())
         return 1;
-    const auto bytes = midi::bytesOf(value);
+    // The packed short message: status in the low byte, then two data bytes.
+    const uint8_t bytes[3] = { static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+        static_cast<uint8_t>(value >> 16) };
     // Before the message is queued, so that the block that takes it is rendered.
     renderer_->wake();
     // The event is shared by every thread that plays, such as the demo's.

@@ -16,7 +16,7 @@
 #include "audio/SoundfontSearch.h"
 
 // A FluidSynth synth with a soundfont loaded, fed with short message values.
-// It makes no sound by itself: SynthOutput plays it through an Playback,
+// It makes no sound by itself: SynthOutput plays it through a Playback,
 // tests render it into buffers.
 class SynthEngine {
 public:

@@ -13,9 +13,9 @@
 #include "Pitch.h"
 #include "PulseAudioServer.h"
 #include "SoundOnset.h"
+#include "SystemOutputs.h"
 #include "WaitUntil.h"
 #include "midi/MidiMessage.h"
-#include "midi/ports/SystemOutputs.h"
 
 // Which sound server the synth plays through, and how it follows one that
 // goes away and comes back.

@@ -4,8 +4,8 @@
 
 #include "JackServer.h"
 #include "SoundOnset.h"
+#include "SystemOutputs.h"
 #include "midi/MidiMessage.h"
-#include "midi/ports/SystemOutputs.h"
 
 using namespace std::chrono_literals;
 

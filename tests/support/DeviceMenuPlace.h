@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "jack/JackSession.h"
+#include "audio/jack/JackSession.h"
 #include "midi/ports/PortOutput.h"
 
 // Where a port stands in the running program's device menu, found the way the

@@ -8,7 +8,7 @@
 
 #include <jack/jack.h>
 
-#include "midi/log/QuietLibraries.h"
+#include "log/QuietLibraries.h"
 
 namespace {
 

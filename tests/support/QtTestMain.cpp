@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
-#include "midi/log/SoundEnvironment.h"
+#include "log/SoundEnvironment.h"
 #include "window/qt/Fonts.h"
 
 // Window tests run on Qt's offscreen platform unless told otherwise.

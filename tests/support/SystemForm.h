@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FormFixture.h"
-#include "midi/ports/SystemOutputs.h"
+#include "SystemOutputs.h"
 
 // The ports the tests list: those of their own JACK server. A developer's
 // desktop may have ALSA sequencer ports too, which would shift every entry.

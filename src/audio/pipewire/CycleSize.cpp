@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "audio/pipewire/PipeWireLoop.h"
-#include "midi/log/OutputLog.h"
+#include "log/OutputLog.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "midi/log/OutputLog.h"
+#include "log/OutputLog.h"
 
 namespace {
 

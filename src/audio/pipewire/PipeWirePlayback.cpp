@@ -11,7 +11,7 @@
 #include "audio/pipewire/GraphStay.h"
 #include "audio/pipewire/PipeWireLoop.h"
 #include "audio/pipewire/StreamSetup.h"
-#include "midi/log/OutputLog.h"
+#include "log/OutputLog.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "audio/pulse/PulseConnection.h"
 
 #include "audio/SocketAnswers.h"
-#include "midi/log/OutputLog.h"
+#include "log/OutputLog.h"
 
 namespace {
 

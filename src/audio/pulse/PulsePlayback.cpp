@@ -10,7 +10,7 @@
 #include "audio/RepeatedStalls.h"
 #include "audio/SynthEngine.h"
 #include "audio/pulse/PulseConnection.h"
-#include "midi/log/OutputLog.h"
+#include "log/OutputLog.h"
 
 namespace {
 

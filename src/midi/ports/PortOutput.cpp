@@ -5,11 +5,11 @@
 
 #include <RtMidi.h>
 
-#include "jack/JackMidiLink.h"
-#include "jack/JackSession.h"
+#include "audio/jack/JackMidiLink.h"
+#include "audio/jack/JackSession.h"
+#include "log/OutputLog.h"
+#include "log/QuietLibraries.h"
 #include "midi/MidiMessage.h"
-#include "midi/log/OutputLog.h"
-#include "midi/log/QuietLibraries.h"
 
 namespace {
 

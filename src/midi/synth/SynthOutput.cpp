@@ -1,39 +1,16 @@
 #include "midi/synth/SynthOutput.h"
 
-#include "audio/FluidDriverPlayback.h"
 #include "audio/PlaybackSupervisor.h"
-#include "audio/SocketAnswers.h"
+#include "audio/ServerOrder.h"
 #include "audio/SynthEngine.h"
-#include "audio/pipewire/PipeWirePlayback.h"
-#include "audio/pulse/PulsePlayback.h"
-#include "jack/JackPlayback.h"
-#include "jack/JackSession.h"
+#include "log/OutputLog.h"
 #include "midi/MidiMessage.h"
-#include "midi/log/OutputLog.h"
 
 namespace {
 
 // The window waits this long at most for a sound server, whatever the
 // servers do; one that answers takes the synth in a fraction of it.
 constexpr std::chrono::milliseconds firstTryBudget { 1200 };
-
-// A JACK server that runs was started on purpose, so it goes first, unless
-// it is PipeWire under JACK's name: then PipeWire's own stream plays, at its
-// own quantum. Then today's desktops: PipeWire through a stream of our own,
-// as FluidSynth here has no driver for it and its PulseAudio service adds
-// ~19 ms; PulseAudio, through a stream of our own too; the bare card,
-// through FluidSynth's own driver.
-// FluidSynth never falls back to another driver by itself.
-constexpr PlaybackKind serverOrder[] = {
-    { "jack", [](SynthEngine& e) -> std::unique_ptr<Playback> { return JackPlayback::open(e); },
-        [] { return !JackSession::libraryIsPipeWire(); } },
-    { "pipewire", [](SynthEngine& e) -> std::unique_ptr<Playback> { return PipeWirePlayback::open(e); },
-        &pipeWireAnswers },
-    { "pulseaudio", [](SynthEngine& e) -> std::unique_ptr<Playback> { return PulsePlayback::open(e); },
-        &pulseAudioAnswers },
-    { "alsa",
-        [](SynthEngine& e) -> std::unique_ptr<Playback> { return FluidDriverPlayback::open(e, "alsa"); } },
-};
 
 } // namespace
 

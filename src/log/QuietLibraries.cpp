@@ -1,11 +1,11 @@
-#include "midi/log/QuietLibraries.h"
+#include "log/QuietLibraries.h"
 
 #include <mutex>
 
 #include <fluidsynth.h>
 
-#include "midi/log/OutputLog.h"
-#include "midi/log/SoundLibraryLogs.h"
+#include "log/OutputLog.h"
+#include "log/SoundLibraryLogs.h"
 
 namespace {
 

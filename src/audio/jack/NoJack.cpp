@@ -1,6 +1,6 @@
-#include "jack/JackSession.h"
+#include "audio/jack/JackSession.h"
 
-#include "midi/log/SoundLibraryLogs.h"
+#include "log/SoundLibraryLogs.h"
 
 // Built without JACK: no server ever answers, so no session is ever made.
 

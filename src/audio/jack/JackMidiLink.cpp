@@ -1,4 +1,4 @@
-#include "jack/JackMidiLink.h"
+#include "audio/jack/JackMidiLink.h"
 
 #include <condition_variable>
 #include <deque>
@@ -6,8 +6,8 @@
 #include <mutex>
 #include <thread>
 
-#include "jack/JackSession.h"
-#include "midi/log/OutputLog.h"
+#include "audio/jack/JackSession.h"
+#include "log/OutputLog.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "midi/log/SoundEnvironment.h"
+#include "log/SoundEnvironment.h"
 
 #include <cstdlib>
 

@@ -3,8 +3,8 @@
 
 #include <alsa/asoundlib.h>
 
-#include "midi/log/OutputLog.h"
-#include "midi/log/SoundLibraryLogs.h"
+#include "log/OutputLog.h"
+#include "log/SoundLibraryLogs.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "jack/JackSession.h"
+#include "audio/jack/JackSession.h"
 
 #include <chrono>
 #include <cstring>
@@ -9,10 +9,10 @@
 
 #include <jack/jack.h>
 
-#include "jack/JackCallback.h"
-#include "midi/log/OutputLog.h"
-#include "midi/log/QuietLibraries.h"
-#include "midi/log/SoundLibraryLogs.h"
+#include "audio/jack/JackCallback.h"
+#include "log/OutputLog.h"
+#include "log/QuietLibraries.h"
+#include "log/SoundLibraryLogs.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "jack/JackPlayback.h"
+#include "audio/jack/JackPlayback.h"
 
 #include "audio/SynthEngine.h"
-#include "jack/JackSession.h"
-#include "midi/log/OutputLog.h"
+#include "audio/jack/JackSession.h"
+#include "log/OutputLog.h"
 
 JackPlayback::JackPlayback(SynthEngine& engine, std::shared_ptr<JackSession> session, double rate)
     : Playback(engine)

@@ -1,4 +1,4 @@
-#include "midi/log/SoundLibraryLogs.h"
+#include "log/SoundLibraryLogs.h"
 
 // Built without ALSA: nothing of it can write to stderr.
 void routeAlsaLog() { }

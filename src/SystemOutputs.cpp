@@ -1,10 +1,10 @@
-#include "midi/ports/SystemOutputs.h"
+#include "SystemOutputs.h"
 
 #include <thread>
 
-#include "jack/JackMidiLink.h"
-#include "jack/JackSession.h"
-#include "midi/log/OutputLog.h"
+#include "audio/jack/JackMidiLink.h"
+#include "audio/jack/JackSession.h"
+#include "log/OutputLog.h"
 #include "midi/ports/PortOutput.h"
 #include "midi/synth/SynthOutput.h"
 

@@ -1,4 +1,4 @@
-#include "jack/JackCallback.h"
+#include "audio/jack/JackCallback.h"
 
 #include <cstring>
 #include <filesystem>
@@ -7,7 +7,7 @@
 #include <jack/midiport.h>
 
 #include "audio/RenderGate.h"
-#include "midi/log/OutputLog.h"
+#include "log/OutputLog.h"
 
 namespace {
 
