@@ -27,7 +27,8 @@ constexpr auto connectionWait = 1000ms;
 struct Room {
     std::mutex mutex;
     std::weak_ptr<JackSession> open;
-    // The callbacks of clients lost since the last open.
+    // The callbacks of lost clients: under JACK's library until the next
+    // open, under PipeWire's for good.
     std::vector<std::unique_ptr<JackCallback>> lost;
 };
 
@@ -38,8 +39,6 @@ Room& room()
     return *theRoom;
 }
 
-// PipeWire's JACK library frees no client by itself: one it lost stays
-// until it is closed, and closing it is safe.
 bool pipeWireLibrary()
 {
     return std::strstr(jack_get_version_string(), "PipeWire") != nullptr;
@@ -89,8 +88,10 @@ std::shared_ptr<JackSession> JackSession::join()
     }
     jack_status_t status;
     jack_client_t* client = jack_client_open(clientName, JackNoStartServer, &status);
-    // That open freed the clients lost before, and ended their threads.
-    r.lost.clear();
+    // Under JACK's library, that open freed the clients lost before, and
+    // ended their threads.
+    if (!pipeWireLibrary())
+        r.lost.clear();
     if (!client) {
         qCInfo(outputLog, "jack: no server answers (status 0x%x)", static_cast<unsigned>(status));
         return nullptr;
@@ -111,13 +112,15 @@ std::shared_ptr<JackSession> JackSession::join()
     return session;
 }
 
-// JACK's library frees a lost client itself, and crashes if it is closed;
-// PipeWire's needs it closed. Either way its callback goes only once
-// nothing can call it.
+// A lost client is never closed. JACK's library frees it itself, and
+// crashes if it is closed. PipeWire's 1.4 frees a lost port's buffers after
+// the pool that held them, and crashes too: there the client is kept, its
+// threads idle, until the program ends. Either way its callback goes only
+// once nothing can call it.
 JackSession::~JackSession()
 {
     std::lock_guard lock(room().mutex);
-    if (alive() || pipeWireLibrary())
+    if (alive())
         jack_client_close(client_);
     else
         room().lost.push_back(std::move(callback_));

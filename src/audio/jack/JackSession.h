@@ -19,12 +19,12 @@ struct _jack_client;
 // callbacks there too. Calls that reach the server may wait on one that
 // hangs: none is made on the window's thread.
 //
-// JACK's library, once a client of the process heard that its server died,
-// frees every client of the process at the next jack_client_open. A client
-// lost so is never touched again, neither asked nor closed; its process
-// callback is shut out at once and kept until the next open has ended its
-// thread. PipeWire's library frees nothing by itself: a client it lost is
-// closed, and its callback kept until the close returns.
+// A client lost, when its server died or threw it out, is never touched
+// again, neither asked nor closed; its process callback is shut out at once.
+// JACK's library frees every lost client of the process at the next
+// jack_client_open, which ends its thread; the callback is kept until then.
+// PipeWire's library frees nothing by itself, and crashes when it closes a
+// lost client whose port held buffers: its client and callback are kept.
 class JackSession {
 public:
     // The open client, shared by all who use it; a new one when none is open
