@@ -25,7 +25,9 @@ constexpr KeyFace white { { 255, 255, 255 }, { 222, 222, 222 } };
 constexpr KeyFace black { { 255, 224, 192 }, { 222, 195, 167 } };
 constexpr Rgb frame { 96, 96, 96 };
 constexpr Rgb caption { 0, 0, 0 };
-// Pixels from the key's edge to its focus indicator.
+// In pixels at the window's scale: the frame's width, and how far inside the
+// key's edge its focus indicator runs.
+constexpr int frameWidth = 1;
 constexpr int focusInset = 3;
 
 constexpr Rgb faceOf(const KeyInfo& key, bool pushed)

@@ -93,7 +93,8 @@ void KeyButton::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.fillRect(rect(), qColor(keyLook::frame));
     const QColor face = qColor(keyLook::faceOf(key, mouseButtonsHeld_ > 0));
-    painter.fillRect(rect().adjusted(1, 1, -1, -1), face);
+    constexpr int frame = keyLook::frameWidth;
+    painter.fillRect(rect().adjusted(frame, frame, -frame, -frame), face);
     painter.setPen(qColor(keyLook::caption));
     painter.drawText(captionArea(key, scale_), Qt::AlignCenter, text());
     if (hasFocus()) {

@@ -21,10 +21,11 @@ void paintKey(const DRAWITEMSTRUCT& item, const KeyInfo& key, bool pushed, doubl
 {
     HDC dc = item.hDC;
     RECT r = item.rcItem;
+    // Pixels at the window's scale, never thinner than one of the screen's own.
     const int edge = std::max(1, static_cast<int>(std::lround(scale)));
     fill(dc, r, keyLook::frame);
     RECT inner = r;
-    InflateRect(&inner, -edge, -edge);
+    InflateRect(&inner, -keyLook::frameWidth * edge, -keyLook::frameWidth * edge);
     fill(dc, inner, keyLook::faceOf(key, pushed));
 
     RECT caption = r;
