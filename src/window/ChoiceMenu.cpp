@@ -1,6 +1,45 @@
 #include "window/ChoiceMenu.h"
 
+#include <algorithm>
+
 #include "window/FormView.h"
+
+namespace {
+
+// A UTF-8 character starts at every byte that does not continue one.
+bool startsCharacter(char byte)
+{
+    return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+}
+
+// The UTF-8 text of `text`'s characters [first, first + count).
+std::string characters(const std::string& text, size_t first, size_t count)
+{
+    size_t seen = 0;
+    std::string part;
+    for (char byte : text) {
+        if (startsCharacter(byte))
+            ++seen;
+        if (seen > first && seen <= first + count)
+            part += byte;
+    }
+    return part;
+}
+
+} // namespace
+
+std::string menuText(const std::string& caption)
+{
+    constexpr size_t longest = 60;
+    const auto length = static_cast<size_t>(std::count_if(caption.begin(), caption.end(), startsCharacter));
+    const std::string shown = length <= longest ? caption
+                                                : characters(caption, 0, longest / 2) + "\u2026"
+            + characters(caption, length - (longest / 2 - 1), longest / 2 - 1);
+    std::string text;
+    for (char byte : shown)
+        text += byte == '&' ? std::string("&&") : std::string(1, byte);
+    return text;
+}
 
 ChoiceMenu::ChoiceMenu(MenuName name, std::string title, std::vector<std::string> captions, FormView& view)
     : name_(name)

@@ -12,6 +12,12 @@ struct MenuEntry {
     bool checked = false;
 };
 
+// A caption as both toolkits' menus show it: a runaway name shortened to 60
+// characters with an ellipsis in its middle, so that it cannot stretch the
+// menu across the screen, and each '&' doubled, since a single one would mark
+// the next letter as a shortcut key.
+std::string menuText(const std::string& caption);
+
 // The two menus of the menu bar, in their order there.
 enum class MenuName { midi_devices, channeloption };
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <algorithm>
 #include <cmath>
 
 // Control rectangles are given in twips: 15 twips are one pixel at 96 dpi.
@@ -18,12 +17,4 @@ struct TwipsRect {
 inline int twipsToPixels(int twips, double scale = 1.0)
 {
     return static_cast<int>(std::lround(twips * scale / 15));
-}
-
-// The largest factor, at most 1, that fits a client area of `clientWidth` x
-// `clientHeight` pixels into `width` x `height`: on a screen too small for it
-// the window shows whole, every control and font scaled alike.
-inline double fittingScale(int clientWidth, int clientHeight, int width, int height)
-{
-    return std::min({ 1.0, double(width) / clientWidth, double(height) / clientHeight });
 }

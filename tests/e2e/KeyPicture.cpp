@@ -70,7 +70,7 @@ std::vector<std::string> keyRectangleFaults(const QImage& window, int scale)
     };
     for (const auto& key : keyGrid) {
         const QRect r = deviceRect(key.rect, scale);
-        const QRgb face = (key.kind == KeyKind::White ? KeyButton::whiteColor : KeyButton::blackColor).rgb();
+        const QRgb face = key.kind == KeyKind::White ? qRgb(255, 255, 255) : qRgb(255, 224, 192);
         for (int y = r.top() - scale; y <= r.bottom() + scale; ++y) {
             for (int x = r.left() - scale; x <= r.right() + scale; ++x) {
                 if (!client.contains(origin + QPoint(x, y)) || x < 0 || y < 0)

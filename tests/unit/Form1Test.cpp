@@ -27,6 +27,19 @@ TEST(Form1, StartUpFillsTheMenusAndADeviceClickClosesThenOpens)
         std::tuple(device(0).checked, device(1).checked, device(2).checked), std::tuple(false, true, false));
 }
 
+TEST(Form1, MenusShowAnAmpersandAsItselfAndCutARunawayNameInItsMiddle)
+{
+    EXPECT_EQ(menuText("A&B Synth"), "A&&B Synth");
+    EXPECT_EQ(menuText(std::string(40, 'a') + std::string(40, 'z')),
+        std::string(30, 'a') + "…" + std::string(29, 'z'));
+    // Characters are counted, not bytes.
+    std::string piano;
+    for (int i = 0; i < 60; ++i)
+        piano += i % 2 ? "琴" : "钢";
+    EXPECT_EQ(menuText(piano), piano);
+    EXPECT_EQ(menuText(piano + "&"), piano.substr(0, 90) + "…" + piano.substr(96) + "&&");
+}
+
 TEST(Form1, InputHeldDuringTheTuneIsHandledAfterItInOrder)
 {
     StandInForm f;

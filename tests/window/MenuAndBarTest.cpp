@@ -291,19 +291,19 @@ TEST(DeviceMenu, ShowsAtMostTenPortsAndNamesAsTheyAre)
     std::vector<std::string> names;
     for (int i = 0; i < 12; ++i)
         names.push_back("Port " + std::to_string(i));
-    names[1] = "Bass & Drums";
+    // As under Wine: '&' is no shortcut marker, and a runaway name is cut in its middle.
+    names[1] = "A&B Synth";
     names[2] = std::string("Cut\0here", 8);
     names[3] = "Flügel 钢琴 Ω";
-    names[4] = std::string(300, 'x') + "end";
+    names[4] = std::string(40, 'a') + std::string(40, 'z');
     names[5] = "";
     FormFixture f(names);
     const QStringList shown = visibleDevices(f.form);
     ASSERT_EQ(shown.size(), 11);
-    EXPECT_EQ(shown[2], "Bass && Drums");
+    EXPECT_EQ(shown[2], "A&&B Synth");
     EXPECT_EQ(shown[3], "Cut");
     EXPECT_EQ(shown[4], "Flügel 钢琴 Ω");
-    EXPECT_EQ(shown[5].size(), 60);
-    EXPECT_TRUE(shown[5].endsWith("end"));
+    EXPECT_EQ(shown[5], QString(30, 'a') + "…" + QString(29, 'z'));
     EXPECT_EQ(shown[6], "");
     EXPECT_EQ(shown[10], "Port 9");
     EXPECT_LT(f.form.midi_devices()->sizeHint().width(), 600);

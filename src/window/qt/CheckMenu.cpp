@@ -6,23 +6,6 @@
 
 #include "window/ChoiceMenu.h"
 
-namespace {
-
-// A port's name as an entry shows it.
-QString captionOf(const std::string& name)
-{
-    QString caption = QString::fromStdString(name);
-    // A runaway name must not stretch the menu across the screen.
-    constexpr qsizetype longestName = 60;
-    if (caption.size() > longestName)
-        caption = caption.left(longestName / 2) + QChar(0x2026) + caption.right(longestName / 2 - 1);
-    // '&' is a letter, not a shortcut marker.
-    caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
-    return caption;
-}
-
-} // namespace
-
 CheckMenu::CheckMenu(QMenuBar& bar, const ChoiceMenu& model, std::function<void(int16_t)> clicked)
     : menu_(bar.addMenu(QString::fromStdString(model.title())))
 {
@@ -40,7 +23,7 @@ CheckMenu::CheckMenu(QMenuBar& bar, const ChoiceMenu& model, std::function<void(
 void CheckMenu::show(int index, const MenuEntry& shown)
 {
     QAction* e = entry(index);
-    e->setText(captionOf(shown.caption));
+    e->setText(QString::fromStdString(menuText(shown.caption)));
     e->setVisible(shown.visible);
     e->setEnabled(shown.enabled);
     e->setChecked(shown.checked);

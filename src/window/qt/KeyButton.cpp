@@ -7,27 +7,21 @@
 #include <QPainter>
 #include <QStyleOptionFocusRect>
 
+#include "window/KeyLook.h"
 #include "window/KeyPitch.h"
 
 namespace {
 
-constexpr TwipsRect blackKeyBand = [] {
-    TwipsRect band { 0, 0, 0, 0 };
-    for (const auto& key : keyGrid)
-        if (key.kind == KeyKind::Black && key.rect.height > band.height)
-            band.height = key.rect.height;
-    return band;
-}();
+QColor qColor(Rgb rgb)
+{
+    return QColor(rgb.red, rgb.green, rgb.blue);
+}
 
 } // namespace
-
-const QColor KeyButton::whiteColor(255, 255, 255);
-const QColor KeyButton::blackColor(255, 224, 192);
 
 KeyButton::KeyButton(const KeyInfo& key, QWidget* parent)
     : QPushButton(QString::fromUtf8(key.caption), parent)
     , index_(key.index)
-    , face_(key.kind == KeyKind::White ? whiteColor : blackColor)
 {
     setGeometry(toPixels(key.rect));
     // The caption is numbered notation, the same for several keys; a screen
@@ -40,8 +34,7 @@ KeyButton::KeyButton(const KeyInfo& key, QWidget* parent)
 QRect KeyButton::captionArea(const KeyInfo& key, double scale)
 {
     const QRect whole(QPoint(0, 0), toPixels(key.rect, scale).size());
-    return key.kind == KeyKind::White ? whole.adjusted(0, toPixels(blackKeyBand, scale).height(), 0, 0)
-                                      : whole;
+    return whole.adjusted(0, twipsToPixels(keyLook::captionTop(key), scale), 0, 0);
 }
 
 void KeyButton::setScale(double scale)
@@ -96,18 +89,19 @@ void KeyButton::paintEvent(QPaintEvent*)
     // and a key must show one flat colour. The frame is filled, not stroked:
     // a filled logical pixel covers exactly `scale` device pixels, where a
     // stroked one straddles the key's edge.
+    const KeyInfo& key = keyGrid[static_cast<size_t>(index_)];
     QPainter painter(this);
-    painter.fillRect(rect(), QColor(96, 96, 96));
-    // Held with the mouse, a key looks pushed in, as a button does; keys played
-    // from the keyboard or by the demo keep their face.
-    const QColor face = mouseButtonsHeld_ > 0 ? face_.darker(115) : face_;
-    painter.fillRect(rect().adjusted(1, 1, -1, -1), face);
-    painter.setPen(Qt::black);
-    painter.drawText(captionArea(keyGrid[static_cast<size_t>(index_)], scale_), Qt::AlignCenter, text());
+    painter.fillRect(rect(), qColor(keyLook::frame));
+    const QColor face = qColor(keyLook::faceOf(key, mouseButtonsHeld_ > 0));
+    constexpr int frame = keyLook::frameWidth;
+    painter.fillRect(rect().adjusted(frame, frame, -frame, -frame), face);
+    painter.setPen(qColor(keyLook::caption));
+    painter.drawText(captionArea(key, scale_), Qt::AlignCenter, text());
     if (hasFocus()) {
         QStyleOptionFocusRect option;
         option.initFrom(this);
-        option.rect = rect().adjusted(3, 3, -3, -3);
+        constexpr int inset = keyLook::focusInset;
+        option.rect = rect().adjusted(inset, inset, -inset, -inset);
         option.backgroundColor = face;
         style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
     }

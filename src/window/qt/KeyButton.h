@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QColor>
 #include <QPushButton>
 
 #include "window/KeyGrid.h"
@@ -12,13 +11,9 @@
 class KeyButton : public QPushButton {
     Q_OBJECT
 public:
-    static const QColor whiteColor;
-    static const QColor blackColor;
-
     KeyButton(const KeyInfo& key, QWidget* parent);
 
-    // Where in the key (its own pixels) the caption is centred: a white
-    // key's below the black keys, which cover its upper part.
+    // Where in the key (its own pixels) the caption is centred.
     static QRect captionArea(const KeyInfo& key, double scale = 1.0);
 
     int index() const { return index_; }
@@ -44,7 +39,6 @@ private:
     void announceHeld(bool wasHeld);
 
     int index_;
-    QColor face_;
     double scale_ = 1.0;
     int mouseButtonsHeld_ = 0;
     bool heldByKeys_ = false;

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include "window/ScreenFit.h"
 #include "window/qt/KeyButton.h"
 
 LayoutScale::LayoutScale(QWidget& client, TwipsRect clientTwips)
@@ -18,9 +19,9 @@ bool LayoutScale::fitWindow(const QWidget& window, QSize available)
     const QMargins frame = window.windowHandle() ? window.windowHandle()->frameMargins() : QMargins();
     const QSize client = toPixels(clientTwips_).size();
     const int menu = window.height() - client_.height();
-    const double scale
-        = fittingScale(client.width(), client.height(), available.width() - frame.left() - frame.right(),
-            available.height() - frame.top() - frame.bottom() - menu);
+    const double scale = fittingScale({ client.width(), client.height() },
+        { frame.left() + frame.right(), frame.top() + frame.bottom() + menu },
+        { available.width(), available.height() });
     if (scale == scale_)
         return false;
     setScale(scale);

@@ -1,13 +1,13 @@
 #include "window/qt/QtForm.h"
 
-#include <algorithm>
-
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QScreen>
 #include <QShortcut>
 #include <QWindow>
 
+#include "window/ControlOrder.h"
+#include "window/ScreenFit.h"
 #include "window/qt/AccessibleControls.h"
 #include "window/qt/FailedOpenBox.h"
 #include "window/qt/MenuBarFocus.h"
@@ -32,6 +32,13 @@ QtForm::QtForm(MidiPort& port, QWidget* parent)
     label2_ = makeLabel(client, controls::Label2);
     label3_ = makeLabel(client, controls::Label3);
     buildDemoButton(client);
+    const auto control = [this](TabStop stop) -> QWidget* {
+        if (stop.control == TabStop::Control::key)
+            return Command1(stop.keyIndex);
+        return stop.control == TabStop::Control::vol ? static_cast<QWidget*>(vol_) : command2_;
+    };
+    for (size_t i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(control(tabOrder[i - 1]), control(tabOrder[i]));
     layout_ = std::make_unique<LayoutScale>(*client, controls::client);
     // The first control of the tab order has the focus when the window opens.
     vol_->setFocus(Qt::OtherFocusReason);
@@ -61,24 +68,15 @@ void QtForm::buildMenus()
 
 void QtForm::buildKeys(QWidget* client)
 {
-    // Created white keys first, each one above the keys before it, so that
-    // black keys lie above the white ones and overlapping white keys show
-    // the right-hand one on top.
-    for (KeyKind kind : { KeyKind::White, KeyKind::Black }) {
-        for (const auto& key : keyGrid) {
-            if (key.kind != kind)
-                continue;
-            auto* button = new KeyButton(key, client);
-            connect(button, &KeyButton::mouseDown, this,
-                [this](int i) { form1_.Command1_MouseDown(static_cast<int16_t>(i)); });
-            connect(button, &KeyButton::mouseUp, this,
-                [this](int i) { form1_.Command1_MouseUp(static_cast<int16_t>(i)); });
-            keys_[static_cast<size_t>(key.index)] = button;
-        }
+    // Each key made lies above those made before it.
+    for (int index : stackingOrder) {
+        auto* button = new KeyButton(keyGrid[static_cast<size_t>(index)], client);
+        connect(button, &KeyButton::mouseDown, this,
+            [this](int i) { form1_.Command1_MouseDown(static_cast<int16_t>(i)); });
+        connect(button, &KeyButton::mouseUp, this,
+            [this](int i) { form1_.Command1_MouseUp(static_cast<int16_t>(i)); });
+        keys_[static_cast<size_t>(index)] = button;
     }
-    setTabOrder(vol_, keys_[0]);
-    for (size_t i = 1; i < keys_.size(); ++i)
-        setTabOrder(keys_[i - 1], keys_[i]);
 }
 
 void QtForm::buildVelocityBar(QWidget* client)
@@ -94,7 +92,6 @@ void QtForm::buildVelocityBar(QWidget* client)
 void QtForm::buildDemoButton(QWidget* client)
 {
     command2_ = makeButton(client, controls::Command2);
-    setTabOrder(keys_.back(), command2_);
     connect(command2_, &QPushButton::clicked, this, [this] { form1_.Command2_Click(); });
 }
 
@@ -121,8 +118,7 @@ void QtForm::showHeldByKeys(int16_t keyIndex, bool held)
 
 void QtForm::setVolRange(int16_t min, int16_t max)
 {
-    // The bar reads the velocity from the bottom: the larger end is its top.
-    vol_->setRange(std::min(min, max), std::max(min, max));
+    vol_->setVelocityRange(min, max);
 }
 
 bool QtForm::fitToScreen()
@@ -154,9 +150,9 @@ void QtForm::centreOnScreen()
     centred_ = true;
     fitToScreen();
     const QRect available = screen()->availableGeometry();
-    QRect frame = frameGeometry();
-    frame.moveCenter(available.center());
-    move(std::max(frame.left(), available.left()), std::max(frame.top(), available.top()));
+    const QRect frame = frameGeometry();
+    move(available.left() + centredStart(available.width(), frame.width()),
+        available.top() + centredStart(available.height(), frame.height()));
 }
 
 void QtForm::closeEvent(QCloseEvent* event)

@@ -12,3 +12,9 @@ VelocityBar::VelocityBar(QWidget* parent)
     setTracking(false);
     connect(this, &QScrollBar::valueChanged, this, [this] { emit velocityChanged(velocity()); });
 }
+
+void VelocityBar::setVelocityRange(int top, int bottom)
+{
+    range_ = { top, bottom };
+    setRange(0, range_.span());
+}

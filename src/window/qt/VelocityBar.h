@@ -2,18 +2,23 @@
 
 #include <QScrollBar>
 
-// The vertical velocity bar: 127 at the top, 0 at the bottom. A Qt scroll bar
-// keeps its minimum at the top, and flipping only its look leaves the arrows
-// and trough clicks pointing the other way; so the bar itself runs downwards
-// as Qt's always do, and the velocity is its value read from the bottom.
+#include "window/BarRange.h"
+
+// The vertical velocity bar: a Qt scroll bar, which keeps its minimum at the
+// top, showing a value that may run the other way.
 class VelocityBar : public QScrollBar {
     Q_OBJECT
 public:
     explicit VelocityBar(QWidget* parent);
 
-    int velocity() const { return minimum() + maximum() - value(); }
-    void setVelocity(int velocity) { setValue(minimum() + maximum() - velocity); }
+    // `top` is the value with the thumb at the top, `bottom` at the bottom.
+    void setVelocityRange(int top, int bottom);
+    int velocity() const { return range_.valueAt(value()); }
+    void setVelocity(int velocity) { setValue(range_.placeOf(velocity)); }
 
 signals:
     void velocityChanged(int velocity);
+
+private:
+    BarRange range_;
 };

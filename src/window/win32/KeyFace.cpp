@@ -3,35 +3,16 @@
 #include <algorithm>
 #include <cmath>
 
+#include "window/KeyLook.h"
 #include "window/win32/Wide.h"
 
 namespace {
 
-constexpr COLORREF whiteKey = RGB(255, 255, 255);
-constexpr COLORREF blackKey = RGB(255, 224, 192);
-constexpr COLORREF frame = RGB(96, 96, 96);
-
-// A pushed-in face: each channel about 15 % darker.
-COLORREF darker(COLORREF c)
+void fill(HDC dc, const RECT& rect, Rgb colour)
 {
-    return RGB(GetRValue(c) * 100 / 115, GetGValue(c) * 100 / 115, GetBValue(c) * 100 / 115);
-}
-
-void fill(HDC dc, const RECT& rect, COLORREF colour)
-{
-    HBRUSH brush = CreateSolidBrush(colour);
+    HBRUSH brush = CreateSolidBrush(RGB(colour.red, colour.green, colour.blue));
     FillRect(dc, &rect, brush);
     DeleteObject(brush);
-}
-
-// White keys carry their caption below the black keys' band, black keys in their middle.
-int captionTop(const KeyInfo& key, double scale)
-{
-    int band = 0;
-    for (const auto& other : keyGrid)
-        if (other.kind == KeyKind::Black)
-            band = std::max(band, other.rect.height);
-    return key.kind == KeyKind::White ? twipsToPixels(band, scale) : 0;
 }
 
 } // namespace
@@ -40,18 +21,18 @@ void paintKey(const DRAWITEMSTRUCT& item, const KeyInfo& key, bool pushed, doubl
 {
     HDC dc = item.hDC;
     RECT r = item.rcItem;
+    // Pixels at the window's scale, never thinner than one of the screen's own.
     const int edge = std::max(1, static_cast<int>(std::lround(scale)));
-    fill(dc, r, frame);
-    const COLORREF face = key.kind == KeyKind::White ? whiteKey : blackKey;
+    fill(dc, r, keyLook::frame);
     RECT inner = r;
-    InflateRect(&inner, -edge, -edge);
-    fill(dc, inner, pushed ? darker(face) : face);
+    InflateRect(&inner, -keyLook::frameWidth * edge, -keyLook::frameWidth * edge);
+    fill(dc, inner, keyLook::faceOf(key, pushed));
 
     RECT caption = r;
-    caption.top += captionTop(key, scale);
+    caption.top += twipsToPixels(keyLook::captionTop(key), scale);
     HGDIOBJ before = SelectObject(dc, font);
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(0, 0, 0));
+    SetTextColor(dc, RGB(keyLook::caption.red, keyLook::caption.green, keyLook::caption.blue));
     const std::wstring text = wideFromUtf8(key.caption);
     DrawTextW(
         dc, text.c_str(), static_cast<int>(text.size()), &caption, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
@@ -59,7 +40,7 @@ void paintKey(const DRAWITEMSTRUCT& item, const KeyInfo& key, bool pushed, doubl
 
     if (item.itemState & ODS_FOCUS) {
         RECT focus = r;
-        InflateRect(&focus, -3 * edge, -3 * edge);
+        InflateRect(&focus, -keyLook::focusInset * edge, -keyLook::focusInset * edge);
         DrawFocusRect(dc, &focus);
     }
 }

@@ -4,7 +4,6 @@
 #include <oleacc.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 
 namespace {
@@ -44,21 +43,19 @@ void VelocityBar::announce()
 
 void VelocityBar::setRange(int16_t top, int16_t bottom)
 {
-    top_ = top;
-    bottom_ = bottom;
-    SetScrollRange(bar_, SB_CTL, 0, std::abs(bottom - top), TRUE);
+    range_ = { top, bottom };
+    SetScrollRange(bar_, SB_CTL, 0, range_.span(), TRUE);
 }
 
 void VelocityBar::setValue(int16_t value)
 {
-    SetScrollPos(bar_, SB_CTL, std::abs(value - top_), TRUE);
+    SetScrollPos(bar_, SB_CTL, range_.placeOf(value), TRUE);
     announce();
 }
 
 int16_t VelocityBar::value() const
 {
-    const int position = GetScrollPos(bar_, SB_CTL);
-    return static_cast<int16_t>(bottom_ >= top_ ? top_ + position : top_ - position);
+    return static_cast<int16_t>(range_.valueAt(GetScrollPos(bar_, SB_CTL)));
 }
 
 bool VelocityBar::scroll(int request)

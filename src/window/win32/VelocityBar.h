@@ -4,12 +4,14 @@
 
 #include <cstdint>
 
+#include "window/BarRange.h"
+
 struct IAccPropServices;
 
 // The velocity bar: Windows' own vertical scroll bar, which counts from its
-// top, showing a value that may run the other way (127 at the top, 0 at the
-// bottom). Small step 1, large step 10; a drag changes the value where it ends.
-// Screen readers hear the value, not the control's own count from the top.
+// top, showing a value that may run the other way. Small step 1, large step
+// 10; a drag changes the value where it ends. Screen readers hear the value,
+// not the control's own count from the top.
 class VelocityBar {
 public:
     VelocityBar() = default;
@@ -36,7 +38,6 @@ private:
 
     HWND bar_ = nullptr;
     IAccPropServices* annotations_ = nullptr;
-    int16_t top_ = 0;
-    int16_t bottom_ = 0;
+    BarRange range_;
     int wheelRest_ = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "window/ControlOrder.h"
 #include "window/Controls.h"
 #include "window/win32/FormIds.h"
 #include "window/win32/TimerClock.h"
@@ -111,11 +112,12 @@ void Win32Form::dispatch(MSG& message)
 
 bool Win32Form::moveFocus(bool backwards)
 {
-    // The tab order is the bar, the keys by index, then the demo button; the
-    // windows' own order is their stacking, black keys above white ones.
-    std::vector<HWND> order { vol_.handle() };
-    order.insert(order.end(), keys_.begin(), keys_.end());
-    order.push_back(command2_);
+    // The windows' own order is their stacking, not the tab order.
+    std::vector<HWND> order;
+    for (TabStop stop : tabOrder)
+        order.push_back(stop.control == TabStop::Control::vol ? vol_.handle()
+                : stop.control == TabStop::Control::key       ? keys_[static_cast<size_t>(stop.keyIndex)]
+                                                              : command2_);
     const auto at = std::find(order.begin(), order.end(), GetFocus());
     if (at == order.end())
         return false;

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include "window/ControlOrder.h"
 #include "window/Controls.h"
 #include "window/KeyPitch.h"
+#include "window/ScreenFit.h"
 #include "window/win32/Dpi.h"
 #include "window/win32/Fonts.h"
 #include "window/win32/FormIds.h"
@@ -49,9 +51,6 @@ void Win32Form::onCreate()
 
     label1_ = makeControl(window_, L"STATIC", wideFromUtf8(controls::Label1.caption), SS_LEFT);
     vol_.create(window_, formIds::vol);
-    // Created in index order, each key then raised above those before it:
-    // white keys first, so that black keys lie above them and of two
-    // overlapping white keys the right-hand one shows.
     for (const auto& key : keyGrid) {
         // The caption is numbered notation, the same for several keys; the
         // button's own text, which screen readers say, is the pitch.
@@ -62,11 +61,10 @@ void Win32Form::onCreate()
             SetWindowLongPtrW(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(keyProc)));
         keys_[static_cast<size_t>(key.index)] = button;
     }
-    for (KeyKind kind : { KeyKind::White, KeyKind::Black })
-        for (const auto& key : keyGrid)
-            if (key.kind == kind)
-                SetWindowPos(keys_[static_cast<size_t>(key.index)], HWND_TOP, 0, 0, 0, 0,
-                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // Each key raised lies above those raised before it.
+    for (int index : stackingOrder)
+        SetWindowPos(keys_[static_cast<size_t>(index)], HWND_TOP, 0, 0, 0, 0,
+            SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     label2_ = makeControl(window_, L"STATIC", wideFromUtf8(controls::Label2.caption), SS_LEFT);
     label3_ = makeControl(window_, L"STATIC", wideFromUtf8(controls::Label3.caption), SS_LEFT);
     command2_ = makeControl(window_, L"BUTTON", wideFromUtf8(controls::Command2.caption),
@@ -121,17 +119,14 @@ void Win32Form::fitAndCentre()
     const int height = twipsToPixels(controls::client.height, scale);
     RECT frame { 0, 0, width, height };
     adjustWindowRectForDpi(frame, formIds::windowStyle, dpi_);
-    const int frameWidth = frame.right - frame.left - width;
-    const int frameHeight = frame.bottom - frame.top - height;
-    fit_ = fittingScale(
-        width, height, work.right - work.left - frameWidth, work.bottom - work.top - frameHeight);
+    fit_ = fittingScale({ width, height },
+        { frame.right - frame.left - width, frame.bottom - frame.top - height },
+        { work.right - work.left, work.bottom - work.top });
     layout();
     RECT outer;
     GetWindowRect(window_, &outer);
-    const int w = outer.right - outer.left;
-    const int h = outer.bottom - outer.top;
-    SetWindowPos(window_, nullptr, std::max(work.left, work.left + (work.right - work.left - w) / 2),
-        std::max(work.top, work.top + (work.bottom - work.top - h) / 2), 0, 0,
+    SetWindowPos(window_, nullptr, work.left + centredStart(work.right - work.left, outer.right - outer.left),
+        work.top + centredStart(work.bottom - work.top, outer.bottom - outer.top), 0, 0,
         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -166,7 +161,7 @@ void Win32Form::showEntry(MenuName menu, int16_t index, const MenuEntry& entry)
             continue;
         const UINT flags
             = MF_STRING | (entries[i].checked ? MF_CHECKED : 0) | (entries[i].enabled ? 0 : MF_GRAYED);
-        AppendMenuW(
-            popup, flags, static_cast<UINT_PTR>(firstId) + i, wideFromUtf8(entries[i].caption).c_str());
+        AppendMenuW(popup, flags, static_cast<UINT_PTR>(firstId) + i,
+            wideFromUtf8(menuText(entries[i].caption)).c_str());
     }
 }
