@@ -46,6 +46,8 @@ double cpuNanoseconds(pid_t pid);
 std::vector<double> cpuPercentOver(const std::vector<pid_t>& pids, std::chrono::milliseconds span);
 
 double median(std::vector<double> values);
+// The value below which a share `p` (0 to 1) of `values` lies.
+double percentile(std::vector<double> values, double p);
 std::string format(double value, int decimals, const char* unit);
 void row(const std::string& figure, const std::string& value, const std::string& goal);
 std::string verdict(bool met);
